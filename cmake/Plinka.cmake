@@ -1,0 +1,30 @@
+# Helpers shared by every target of the project.
+
+# Warnings, set per target.
+function(plinka_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-cast-function-type
+                                           -Wno-missing-field-initializers)
+endfunction()
+
+# A shared library of the simulated platform: default visibility, so the hosts, the stand-ins
+# and the product all share its one copy of any process-wide state.
+function(plinka_platform_library target)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  plinka_set_warnings(${target})
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+endfunction()
+
+# A GoogleTest program registered with CTest, one per unit under test.
+function(plinka_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  plinka_set_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE PLINKA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                              PLINKA_BUILD_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,227 @@
+// NSObject: the root class, retain counting, autorelease pools and the state slot.
+#include <Foundation/ObjectState.h>
+
+#include <atomic>
+#include <climits>
+#include <map>
+#include <mutex>
+
+#include "internal.h"
+
+namespace ns {
+namespace {
+
+// The layout of every object: the runtime's class pointer, then the root class's two
+// instance variables.
+struct ObjectHeader {
+  Class isa;
+  intptr_t retainCount;
+  ObjectState* state;
+};
+
+constexpr intptr_t kImmortal = INTPTR_MAX;
+
+ObjectHeader* header(id object) { return reinterpret_cast<ObjectHeader*>(object); }
+
+thread_local std::vector<std::vector<id>> poolStack;
+
+// --- class methods -------------------------------------------------------------------------
+
+id classAlloc(id self, SEL) {
+  id object = class_createInstance(reinterpret_cast<Class>(self), 0);
+  header(object)->retainCount = 1;
+  return object;
+}
+id classNew(id self, SEL) { return msgSend(classAlloc(self, nullptr), sel("init")); }
+id classSelf(id self, SEL) { return self; }
+void classNoop(id, SEL) {}
+id classDescription(id self, SEL) {
+  return string(class_getName(reinterpret_cast<Class>(self)));
+}
+BOOL classInstancesRespond(id self, SEL, SEL op) {
+  return class_respondsToSelector(reinterpret_cast<Class>(self), op);
+}
+BOOL classResponds(id self, SEL, SEL op) {
+  return class_respondsToSelector(object_getClass(self), op);
+}
+
+// --- instance methods ----------------------------------------------------------------------
+
+id objInit(id self, SEL) { return self; }
+id objRetain(id self, SEL) { return retain(self); }
+void objRelease(id self, SEL) { release(self); }
+id objAutorelease(id self, SEL) { return autorelease(self); }
+NSUInteger objRetainCount(id self, SEL) { return retainCount(self); }
+void objDealloc(id self, SEL) {
+  internal::forgetJournalName(self);
+  delete header(self)->state;
+  header(self)->state = nullptr;
+  object_dispose(self);
+}
+Class objClass(id self, SEL) { return object_getClass(self); }
+BOOL objIsKindOfClass(id self, SEL, Class wanted) {
+  for (Class c = object_getClass(self); c != Nil; c = class_getSuperclass(c)) {
+    if (c == wanted) return YES;
+  }
+  return NO;
+}
+BOOL objIsMemberOfClass(id self, SEL, Class wanted) { return object_getClass(self) == wanted; }
+BOOL objResponds(id self, SEL, SEL op) { return class_respondsToSelector(object_getClass(self), op); }
+BOOL objIsEqual(id self, SEL, id other) { return self == other; }
+NSUInteger objHash(id self, SEL) { return reinterpret_cast<NSUInteger>(self); }
+id objDescription(id self, SEL) { return string("<" + className(self) + ">"); }
+
+Class registerRoot() {
+  ClassBuilder builder("NSObject", Nil);
+  builder.ivar("isa", sizeof(Class), 3, "#")
+      .ivar("_retainCount", sizeof(intptr_t), 3, "q")
+      .ivar("_state", sizeof(void*), 3, "^v")
+      .classMethod("alloc", classAlloc)
+      .classMethod("new", classNew)
+      .classMethod("class", classSelf)
+      .classMethod("self", classSelf)
+      .classMethod("retain", classSelf)
+      .classMethod("autorelease", classSelf)
+      .classMethod("release", classNoop)
+      .classMethod("description", classDescription)
+      .classMethod("instancesRespondToSelector:", classInstancesRespond)
+      .classMethod("respondsToSelector:", classResponds)
+      .method("init", objInit)
+      .method("self", objInit)
+      .method("retain", objRetain)
+      .method("release", objRelease)
+      .method("autorelease", objAutorelease)
+      .method("retainCount", objRetainCount)
+      .method("dealloc", objDealloc)
+      .method("class", objClass)
+      .method("isKindOfClass:", objIsKindOfClass)
+      .method("isMemberOfClass:", objIsMemberOfClass)
+      .method("respondsToSelector:", objResponds)
+      .method("isEqual:", objIsEqual)
+      .method("hash", objHash)
+      .method("description", objDescription);
+  return builder.register_();
+}
+
+void registerFoundationClasses() {
+  static const bool done = [] {
+    rootClass();
+    internal::registerStringClasses();
+    internal::registerNumberClass();
+    internal::registerURLClass();
+    internal::registerCollectionClasses();
+    internal::registerNotificationClasses();
+    internal::registerFileManagerClass();
+    internal::registerUserDefaultsClass();
+    return true;
+  }();
+  (void)done;
+}
+
+__attribute__((constructor)) void loadFoundation() { registerFoundationClasses(); }
+
+struct JournalNames {
+  std::mutex lock;
+  std::map<id, std::string> names;
+  std::map<std::string, int> counters;
+};
+JournalNames& journalNames() {
+  static JournalNames* names = new JournalNames;  // outlives every object
+  return *names;
+}
+
+}  // namespace
+
+Class rootClass() {
+  static Class root = registerRoot();
+  return root;
+}
+
+Class classNamed(const char* name) {
+  registerFoundationClasses();
+  return objc_getClass(name);
+}
+
+bool isKindOf(id object, const char* name) {
+  Class wanted = objc_getClass(name);
+  return object != nil && wanted != Nil && objIsKindOfClass(object, nullptr, wanted);
+}
+
+std::string className(id object) {
+  return object == nil ? "nil" : class_getName(object_getClass(object));
+}
+
+id retain(id object) {
+  if (object == nil) return nil;
+  std::atomic_ref<intptr_t> count(header(object)->retainCount);
+  if (count.load(std::memory_order_relaxed) != kImmortal) count.fetch_add(1);
+  return object;
+}
+
+void release(id object) {
+  if (object == nil) return;
+  std::atomic_ref<intptr_t> count(header(object)->retainCount);
+  if (count.load(std::memory_order_relaxed) == kImmortal) return;
+  if (count.fetch_sub(1) == 1) msgSend<void>(object, sel("dealloc"));
+}
+
+id autorelease(id object) {
+  // With no pool in place the object is leaked, as on the device.
+  if (object != nil && !poolStack.empty()) poolStack.back().push_back(object);
+  return object;
+}
+
+NSUInteger retainCount(id object) {
+  if (object == nil) return 0;
+  intptr_t count = header(object)->retainCount;
+  return count == kImmortal ? UINT64_MAX : static_cast<NSUInteger>(count);
+}
+
+AutoreleasePool::AutoreleasePool() { poolStack.emplace_back(); }
+AutoreleasePool::~AutoreleasePool() {
+  // Releasing may autorelease more into this pool; drain until it stays empty.
+  while (!poolStack.back().empty()) {
+    std::vector<id> drained;
+    drained.swap(poolStack.back());
+    for (id object : drained) release(object);
+  }
+  poolStack.pop_back();
+}
+
+ObjectState* objectState(id object) { return object == nil ? nullptr : header(object)->state; }
+
+void setObjectState(id object, std::unique_ptr<ObjectState> state) {
+  delete header(object)->state;
+  header(object)->state = state.release();
+}
+
+id newObject(Class cls, std::unique_ptr<ObjectState> state) {
+  id object = classAlloc(asId(cls), nullptr);
+  header(object)->state = state.release();
+  return object;
+}
+
+id makeImmortal(id object) {
+  if (object != nil) header(object)->retainCount = kImmortal;
+  return object;
+}
+
+std::string journalName(id object) {
+  if (object == nil) return "nil";
+  JournalNames& all = journalNames();
+  std::lock_guard guard(all.lock);
+  auto found = all.names.find(object);
+  if (found != all.names.end()) return found->second;
+  std::string cls = className(object);
+  std::string name = cls + "#" + std::to_string(++all.counters[cls]);
+  all.names.emplace(object, name);
+  return name;
+}
+
+void internal::forgetJournalName(id object) {
+  JournalNames& all = journalNames();
+  std::lock_guard guard(all.lock);
+  all.names.erase(object);
+}
+
+}  // namespace ns

@@ -1,0 +1,45 @@
+// NSUserDefaults' named domains: one property-list file per domain under
+// /var/mobile/Library/Preferences/, as the settings host keeps them on the device.
+#include <Foundation/ObjectState.h>
+#include <device/device.h>
+
+#include "internal.h"
+
+namespace ns {
+namespace {
+
+std::string domainFile(id domain) {
+  return device::hostPath("/var/mobile/Library/Preferences/" + utf8(domain) + ".plist");
+}
+
+id standardUserDefaults(id, SEL) {
+  static id defaults = makeImmortal(msgSend(objc_getClass("NSUserDefaults"), sel("new")));
+  return defaults;
+}
+
+id objectForKeyInDomain(id, SEL, id key, id domain) {
+  if (key == nil || domain == nil || utf8(domain).empty()) return nil;
+  id root = readPlist(domainFile(domain));
+  if (root == nil || !isKindOf(root, "NSDictionary")) return nil;
+  return msgSend(root, sel("objectForKey:"), key);
+}
+
+// Storing nil removes the key.
+void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
+  if (key == nil || domain == nil || utf8(domain).empty()) return;
+  updatePlistDictionary(domainFile(domain), [&](id dictionary) {
+    msgSend<void>(dictionary, sel("setObject:forKey:"), value, key);
+  });
+}
+
+}  // namespace
+
+void internal::registerUserDefaultsClass() {
+  ClassBuilder("NSUserDefaults", rootClass())
+      .classMethod("standardUserDefaults", standardUserDefaults)
+      .method("objectForKey:inDomain:", objectForKeyInDomain)
+      .method("setObject:forKey:inDomain:", setObjectForKeyInDomain)
+      .register_();
+}
+
+}  // namespace ns

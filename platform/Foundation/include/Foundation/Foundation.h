@@ -1,0 +1,163 @@
+// Foundation, as the product and the other stand-ins use it.
+//
+// Mirrors: NSObject (retain counting, autorelease pools), NSString, NSNumber, NSURL, NSData,
+// NSArray / NSMutableArray, NSDictionary / NSMutableDictionary, NSNotificationCenter,
+// NSFileManager and NSUserDefaults' named domains. Every one is a real class of the object
+// runtime, answering its messages through ordinary dispatch, so `send<BOOL>(value, "boolValue")`
+// works on a string and on a number alike, exactly as on the device.
+//
+// Faithful: the value conversions of NSString and NSNumber (boolValue, intValue, integerValue,
+// doubleValue, description), stringWithFormat: with %@ ("(null)" for nil), numeric comparison,
+// reference counting with Cocoa's ownership rules (alloc/new/copy give an owned reference,
+// everything else does not), notifications delivered synchronously, any number of times for an
+// observer registered more than once. Simplified: strings are stored as UTF-8; no class
+// clusters beyond what is listed; a single thread at a time.
+//
+// The C++ helpers below (namespace ns) are for hosts, tests and stand-ins; product code sends
+// messages, as on the device.
+#pragma once
+
+#include <objc/msg_send.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef long NSInteger;
+typedef unsigned long NSUInteger;
+typedef long NSComparisonResult;
+constexpr NSComparisonResult NSOrderedAscending = -1;
+constexpr NSComparisonResult NSOrderedSame = 0;
+constexpr NSComparisonResult NSOrderedDescending = 1;
+constexpr NSUInteger NSCaseInsensitiveSearch = 1;
+constexpr NSUInteger NSLiteralSearch = 2;
+constexpr NSUInteger NSNumericSearch = 64;
+constexpr NSUInteger NSUTF8StringEncoding = 4;
+constexpr NSUInteger NSNotFound = static_cast<NSUInteger>(INT64_MAX);
+
+struct NSRange {
+  NSUInteger location;
+  NSUInteger length;
+};
+template <>
+struct TypeEncoding<NSRange> {
+  static std::string get() { return "{_NSRange=QQ}"; }
+};
+
+namespace ns {
+
+// --- Ownership ---------------------------------------------------------------------------
+
+id retain(id object);           // +1; answers the object
+void release(id object);        // -1; the last release deallocates
+id autorelease(id object);      // released when the innermost pool drains
+NSUInteger retainCount(id object);
+
+// An autorelease pool: objects autoreleased while it is the innermost one are released when
+// it ends. Like the run loop on the device, the host drains one around every event.
+class AutoreleasePool {
+ public:
+  AutoreleasePool();
+  ~AutoreleasePool();
+  AutoreleasePool(const AutoreleasePool&) = delete;
+  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
+};
+
+// A strong reference: retains what it is given unless adopted, releases when it goes.
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(id object) : object_(retain(object)) {}
+  static Ref adopt(id owned) {
+    Ref r;
+    r.object_ = owned;
+    return r;
+  }
+  Ref(const Ref& other) : object_(retain(other.object_)) {}
+  Ref(Ref&& other) noexcept : object_(other.object_) { other.object_ = nil; }
+  Ref& operator=(Ref other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  ~Ref() { release(object_); }
+  id get() const { return object_; }
+  operator id() const { return object_; }
+  explicit operator bool() const { return object_ != nil; }
+
+ private:
+  id object_ = nil;
+};
+
+// --- Classes ------------------------------------------------------------------------------
+
+// The class named, which must exist; the Foundation classes are registered when this library
+// loads.
+Class classNamed(const char* name);
+bool isKindOf(id object, const char* className);
+std::string className(id object);  // "nil" for nil
+
+// --- Strings ------------------------------------------------------------------------------
+
+id string(std::string_view utf8);      // autoreleased NSString
+id constantString(std::string_view utf8);  // never freed, like a literal
+std::string utf8(id string);           // UTF8String of anything answering it; "" for nil
+std::string describe(id object);       // description; "(null)" for nil
+
+// --- Numbers ------------------------------------------------------------------------------
+
+id boolNumber(bool value);             // the two shared boolean numbers
+bool isBooleanNumber(id object);       // made from a boolean (numberWithBool:, plist true)
+bool isRealNumber(id object);          // made from a floating-point value
+id integerNumber(int64_t value);       // autoreleased
+id doubleNumber(double value);         // autoreleased
+
+// --- Collections and data -----------------------------------------------------------------
+
+id array(const std::vector<id>& objects);         // autoreleased NSArray
+id mutableArray(const std::vector<id>& objects);  // autoreleased NSMutableArray
+std::vector<id> elements(id array);               // the array's objects, not retained
+id dictionary();                                  // autoreleased empty NSMutableDictionary
+void setValue(id dictionary, std::string_view key, id value);  // nil removes
+id valueFor(id dictionary, std::string_view key);
+std::vector<std::pair<id, id>> dictionaryEntries(id dictionary);  // in insertion order
+id data(const void* bytes, size_t length);        // autoreleased NSData
+std::vector<uint8_t> bytes(id data);
+
+// --- Property lists -----------------------------------------------------------------------
+
+// Reads an XML or binary property list from a host path: the root object, autoreleased, or nil
+// when the file is missing, empty or malformed.
+id readPlist(const std::string& hostPath);
+// Reads a property list from memory; nil when the bytes are not one.
+id plistFromBytes(const std::string& bytes);
+// Writes `root` to a host path, atomically (a new file renamed over the old one), as a binary
+// plist or as XML. False when an object has no plist form or the file cannot be written.
+bool writePlist(const std::string& hostPath, id root, bool binary = true);
+// Changes the dictionary stored in a plist file and writes it back, keeping the file's format
+// (a new file is binary, as on the device). A missing file starts empty. A file that is there but
+// is not a readable dictionary is never overwritten: it is kept beside as "<file>.unreadable"
+// (or "<file>.unreadable-N") and the change starts from an empty dictionary. False when the
+// result cannot be written.
+bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change);
+
+// --- Journal ------------------------------------------------------------------------------
+
+// A value as JSON: booleans, numbers and strings as themselves, arrays and dictionaries
+// recursively, data as {"bytes": N}, nil as null, any other object as its journal name.
+nlohmann::ordered_json toJson(id value);
+
+// How an object appears in the journal: "CLASS#N", numbered per class in order of first
+// appearance; null for nil.
+std::string journalName(id object);
+}  // namespace ns
+
+// A string constant, like @"..." on the device: made once, never freed.
+#define NSSTR(literal) \
+  ([]() -> id {        \
+    static id constant = ns::constantString(literal); \
+    return constant;   \
+  }())

@@ -1,0 +1,233 @@
+// Property lists (XML and binary) read and written with libplist.
+#include <Foundation/ObjectState.h>
+#include <plist/plist.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace ns {
+namespace {
+
+namespace fs = std::filesystem;
+
+// No settings file comes near this; anything larger is not read into memory.
+constexpr uintmax_t kLargestPlist = 64u << 20;
+
+id fromNode(plist_t node) {
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t value = 0;
+      plist_get_bool_val(node, &value);
+      return boolNumber(value != 0);
+    }
+    case PLIST_UINT: {
+      uint64_t value = 0;
+      plist_get_uint_val(node, &value);
+      return integerNumber(static_cast<int64_t>(value));  // signed, as written by the device
+    }
+    case PLIST_UID: {
+      uint64_t value = 0;
+      plist_get_uid_val(node, &value);
+      return integerNumber(static_cast<int64_t>(value));
+    }
+    case PLIST_REAL: {
+      double value = 0;
+      plist_get_real_val(node, &value);
+      return doubleNumber(value);
+    }
+    case PLIST_DATE: {
+      int32_t seconds = 0;
+      int32_t micros = 0;
+      plist_get_date_val(node, &seconds, &micros);
+      return doubleNumber(seconds + micros / 1e6);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+      char* text = nullptr;
+      if (plist_get_node_type(node) == PLIST_KEY) {
+        plist_get_key_val(node, &text);
+      } else {
+        plist_get_string_val(node, &text);
+      }
+      id value = string(text != nullptr ? text : "");
+      std::free(text);
+      return value;
+    }
+    case PLIST_DATA: {
+      char* bytes = nullptr;
+      uint64_t length = 0;
+      plist_get_data_val(node, &bytes, &length);
+      id value = data(bytes, length);
+      std::free(bytes);
+      return value;
+    }
+    case PLIST_ARRAY: {
+      std::vector<id> items;
+      uint32_t n = plist_array_get_size(node);
+      for (uint32_t i = 0; i < n; ++i) {
+        id item = fromNode(plist_array_get_item(node, i));
+        if (item != nil) items.push_back(item);
+      }
+      return array(items);
+    }
+    case PLIST_DICT: {
+      id dict = msgSend(objc_getClass("NSDictionary"), sel("dictionary"));
+      plist_dict_iter it = nullptr;
+      plist_dict_new_iter(node, &it);
+      for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, it, &key, &value);
+        if (key == nullptr) break;
+        id object = fromNode(value);
+        if (object != nil) {
+          // Filled in place: the dictionary is still private to this reader.
+          msgSend<void>(dict, sel("setObject:forKey:"), object, string(key));
+        }
+        std::free(key);
+      }
+      std::free(it);
+      return dict;
+    }
+    default:
+      return nil;
+  }
+}
+
+plist_t toNode(id value) {
+  if (value == nil) return nullptr;
+  if (isKindOf(value, "NSString")) return plist_new_string(utf8(value).c_str());
+  if (isKindOf(value, "NSNumber")) {
+    if (isBooleanNumber(value)) return plist_new_bool(msgSend<BOOL>(value, sel("boolValue")));
+    if (isRealNumber(value)) return plist_new_real(msgSend<double>(value, sel("doubleValue")));
+    return plist_new_uint(static_cast<uint64_t>(msgSend<NSInteger>(value, sel("integerValue"))));
+  }
+  if (isKindOf(value, "NSData")) {
+    std::vector<uint8_t> content = bytes(value);
+    return plist_new_data(reinterpret_cast<const char*>(content.data()), content.size());
+  }
+  if (isKindOf(value, "NSArray")) {
+    plist_t node = plist_new_array();
+    for (id item : elements(value)) {
+      plist_t child = toNode(item);
+      if (child == nullptr) {
+        plist_free(node);
+        return nullptr;
+      }
+      plist_array_append_item(node, child);
+    }
+    return node;
+  }
+  if (isKindOf(value, "NSDictionary")) {
+    plist_t node = plist_new_dict();
+    for (auto& [key, item] : dictionaryEntries(value)) {
+      plist_t child = toNode(item);
+      if (child == nullptr || !isKindOf(key, "NSString")) {
+        plist_free(child);
+        plist_free(node);
+        return nullptr;
+      }
+      plist_dict_set_item(node, utf8(key).c_str(), child);
+    }
+    return node;
+  }
+  return nullptr;
+}
+
+bool readFile(const std::string& path, std::string& content) {
+  std::error_code error;
+  uintmax_t size = fs::file_size(path, error);
+  if (error || size > kLargestPlist || !fs::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  content = buffer.str();
+  return static_cast<bool>(in) || in.eof();
+}
+
+bool isBinaryPlistFile(const std::string& path) {
+  std::string content;
+  return readFile(path, content) && content.size() >= 8 && content.compare(0, 6, "bplist") == 0;
+}
+
+}  // namespace
+
+id plistFromBytes(const std::string& content) {
+  if (content.empty() || content.size() > UINT32_MAX) return nil;
+  plist_t root = nullptr;
+  plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
+  if (root == nullptr) return nil;
+  id object = fromNode(root);
+  plist_free(root);
+  return object;
+}
+
+id readPlist(const std::string& hostPath) {
+  std::string content;
+  if (!readFile(hostPath, content)) return nil;
+  return plistFromBytes(content);
+}
+
+bool writePlist(const std::string& hostPath, id root, bool binary) {
+  plist_t node = toNode(root);
+  if (node == nullptr) return false;
+  char* out = nullptr;
+  uint32_t length = 0;
+  if (binary) {
+    plist_to_bin(node, &out, &length);
+  } else {
+    plist_to_xml(node, &out, &length);
+  }
+  plist_free(node);
+  if (out == nullptr) return false;
+  std::error_code error;
+  fs::path target(hostPath);
+  fs::create_directories(target.parent_path(), error);
+  fs::path temporary = target;
+  temporary += ".new-" + std::to_string(getpid());
+  bool written = false;
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(out, length);
+    file.flush();
+    written = static_cast<bool>(file);
+  }
+  std::free(out);
+  if (written) fs::rename(temporary, target, error);
+  if (!written || error) {
+    fs::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change) {
+  AutoreleasePool pool;
+  std::error_code error;
+  bool exists = fs::exists(hostPath, error);
+  id stored = exists ? readPlist(hostPath) : nil;
+  bool binary = !exists || isBinaryPlistFile(hostPath);
+  id dictionary;
+  if (stored != nil && isKindOf(stored, "NSDictionary")) {
+    dictionary = autorelease(msgSend(stored, sel("mutableCopy")));
+  } else {
+    if (exists) {
+      // Unreadable: set the user's file aside untouched rather than write over it.
+      fs::path aside = hostPath + ".unreadable";
+      for (int n = 2; fs::exists(aside, error); ++n) {
+        aside = hostPath + ".unreadable-" + std::to_string(n);
+      }
+      fs::rename(hostPath, aside, error);
+      if (error) return false;
+      binary = true;
+    }
+    dictionary = ns::dictionary();
+  }
+  change(dictionary);
+  return writePlist(hostPath, dictionary, binary);
+}
+
+}  // namespace ns

@@ -1,0 +1,38 @@
+// The journal: every effect on the simulated platform, in the order it happened.
+//
+// Stand-ins record what the product does to the platform (a hook installed, a sound created or
+// played, a value stored, a notification posted); the host records its own calls and the stock
+// implementations that ran. Tests and the simulator read it; nothing in the product does.
+//
+// An entry is a JSON object: "kind" first, then the entry's fields in the order given, then
+// "t", the simulated time in seconds.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace journal {
+
+using Entry = nlohmann::ordered_json;
+
+void record(const std::string& kind, const Entry& fields = Entry::object());
+
+// Appends an entry made elsewhere (another process's), kept as it is.
+void append(const Entry& entry);
+
+const std::vector<Entry>& entries();
+void clear();
+
+// While a Pause is alive nothing is recorded: the host uses it while it builds its own classes.
+class Pause {
+ public:
+  Pause();
+  ~Pause();
+  Pause(const Pause&) = delete;
+  Pause& operator=(const Pause&) = delete;
+};
+bool recording();
+
+}  // namespace journal

@@ -1,0 +1,13 @@
+// The subcommands of plinka-sim. Each takes the arguments after its own name and returns the
+// process's exit status: 0 done, 1 failed while running, 2 bad arguments or input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using Arguments = std::vector<std::string>;
+
+int springboardCommand(const Arguments& args);  // sim/springboard
+int deviceCommand(const Arguments& args);       // sim/device
+int colorCommand(const Arguments& args);        // sim/device
+int settingsCommand(const Arguments& args);     // sim/settings

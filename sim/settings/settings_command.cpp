@@ -1,0 +1,8 @@
+#include <cstdio>
+
+#include "commands.h"
+
+int settingsCommand(const Arguments&) {
+  std::fprintf(stderr, "plinka-sim settings: not available yet\n");
+  return 2;
+}
