@@ -20,8 +20,8 @@ void addTone(std::vector<float>& out, double start, double frequency, double len
   for (size_t i = 0; i < count; ++i) {
     double t = static_cast<double>(i) / kRate;
     double envelope = std::min(1.0, t / 0.003) * std::exp(-t * decay);
-    out[first + i] += static_cast<float>(
-        amplitude * envelope * std::sin(2 * std::numbers::pi * frequency * t));
+    out[first + i] +=
+        static_cast<float>(amplitude * envelope * std::sin(2 * std::numbers::pi * frequency * t));
   }
 }
 

@@ -99,9 +99,8 @@ extern "C" void AudioServicesPlaySystemSound(SystemSoundID inSystemSoundID) {
 }
 
 extern "C" OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID inSystemSoundID) {
-  OSStatus status = registry().sounds.erase(inSystemSoundID) == 1
-                        ? kAudioServicesNoError
-                        : kAudioServicesBadSpecifierError;
+  OSStatus status = registry().sounds.erase(inSystemSoundID) == 1 ? kAudioServicesNoError
+                                                                  : kAudioServicesBadSpecifierError;
   journal::record("sound-dispose", {{"id", inSystemSoundID}, {"status", status}});
   return status;
 }

@@ -17,8 +17,8 @@ id initWithIdentifier(id self, SEL, id identifier) {
   auto state = std::make_unique<PreferencesState>();
   state->identifier = ns::Ref(identifier);
   ns::AutoreleasePool pool;
-  id stored = ns::readPlist(device::hostPath("/var/mobile/Library/Preferences/" +
-                                             ns::utf8(identifier) + ".plist"));
+  id stored = ns::readPlist(
+      device::hostPath("/var/mobile/Library/Preferences/" + ns::utf8(identifier) + ".plist"));
   if (stored != nil && ns::isKindOf(stored, "NSDictionary")) state->values = ns::Ref(stored);
   ns::setObjectState(self, std::move(state));
   return self;

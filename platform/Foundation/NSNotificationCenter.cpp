@@ -15,8 +15,8 @@ struct NotificationState : ObjectState {
 struct Registration {
   id observer;  // not retained: observers unregister themselves, as on the device
   SEL selector;
-  Ref name;     // nil: every notification
-  id sender;    // nil: any sender
+  Ref name;   // nil: every notification
+  id sender;  // nil: any sender
 };
 
 struct CenterState : ObjectState {
@@ -38,7 +38,9 @@ id defaultCenter(id, SEL) {
   return center;
 }
 
-CenterState& center(id self) { return *stateOf<CenterState>(self); }
+CenterState& center(id self) {
+  return *stateOf<CenterState>(self);
+}
 
 void addObserver(id self, SEL, id observer, SEL selector, id name, id sender) {
   if (observer == nil || selector == nullptr) return;

@@ -49,15 +49,29 @@ id make(NumberState::Kind kind, int64_t integer, double real) {
   return newObject(numberClass(), std::move(state));
 }
 
-id classWithBool(id, SEL, BOOL value) { return boolNumber(value != NO); }
-id classWithInt(id, SEL, int value) { return integerNumber(value); }
-id classWithInteger(id, SEL, NSInteger value) { return integerNumber(value); }
-id classWithUnsignedInt(id, SEL, unsigned int value) { return integerNumber(value); }
-id classWithDouble(id, SEL, double value) { return doubleNumber(value); }
-id classWithFloat(id, SEL, float value) { return doubleNumber(value); }
+id classWithBool(id, SEL, BOOL value) {
+  return boolNumber(value != NO);
+}
+id classWithInt(id, SEL, int value) {
+  return integerNumber(value);
+}
+id classWithInteger(id, SEL, NSInteger value) {
+  return integerNumber(value);
+}
+id classWithUnsignedInt(id, SEL, unsigned int value) {
+  return integerNumber(value);
+}
+id classWithDouble(id, SEL, double value) {
+  return doubleNumber(value);
+}
+id classWithFloat(id, SEL, float value) {
+  return doubleNumber(value);
+}
 
 // A boolean reads as 1/0; a double's truth is that of its 64-bit integer (0.5 is NO).
-BOOL boolValue(id self, SEL) { return asInteger(number(self)) != 0 ? YES : NO; }
+BOOL boolValue(id self, SEL) {
+  return asInteger(number(self)) != 0 ? YES : NO;
+}
 // Narrowing truncates like a C cast (4294967297 is 1); it does not clamp.
 int intValue(id self, SEL) {
   return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(asInteger(number(self)))));
@@ -65,9 +79,15 @@ int intValue(id self, SEL) {
 unsigned int unsignedIntValue(id self, SEL) {
   return static_cast<uint32_t>(static_cast<uint64_t>(asInteger(number(self))));
 }
-NSInteger integerValue(id self, SEL) { return asInteger(number(self)); }
-double doubleValue(id self, SEL) { return asReal(number(self)); }
-float floatValue(id self, SEL) { return static_cast<float>(asReal(number(self))); }
+NSInteger integerValue(id self, SEL) {
+  return asInteger(number(self));
+}
+double doubleValue(id self, SEL) {
+  return asReal(number(self));
+}
+float floatValue(id self, SEL) {
+  return static_cast<float>(asReal(number(self)));
+}
 
 std::string text(const NumberState& n) {
   if (n.kind != NumberState::Kind::Real) return std::to_string(n.integer);
@@ -75,7 +95,9 @@ std::string text(const NumberState& n) {
   auto result = std::to_chars(buffer, buffer + sizeof buffer, n.real);
   return std::string(buffer, result.ptr);
 }
-id description(id self, SEL) { return string(text(number(self))); }
+id description(id self, SEL) {
+  return string(text(number(self)));
+}
 
 NSComparisonResult compare(id self, SEL, id other) {
   const NumberState& a = number(self);
@@ -93,8 +115,12 @@ BOOL isEqual(id self, SEL, id other) {
   if (other == nil || !isKindOf(other, "NSNumber")) return NO;
   return compare(self, nullptr, other) == NSOrderedSame ? YES : NO;
 }
-NSUInteger hash(id self, SEL) { return static_cast<NSUInteger>(asInteger(number(self))); }
-id copy(id self, SEL) { return retain(self); }
+NSUInteger hash(id self, SEL) {
+  return static_cast<NSUInteger>(asInteger(number(self)));
+}
+id copy(id self, SEL) {
+  return retain(self);
+}
 
 }  // namespace
 

@@ -21,7 +21,9 @@ struct ObjectHeader {
 
 constexpr intptr_t kImmortal = INTPTR_MAX;
 
-ObjectHeader* header(id object) { return reinterpret_cast<ObjectHeader*>(object); }
+ObjectHeader* header(id object) {
+  return reinterpret_cast<ObjectHeader*>(object);
+}
 
 thread_local std::vector<std::vector<id>> poolStack;
 
@@ -32,8 +34,12 @@ id classAlloc(id self, SEL) {
   header(object)->retainCount = 1;
   return object;
 }
-id classNew(id self, SEL) { return msgSend(classAlloc(self, nullptr), sel("init")); }
-id classSelf(id self, SEL) { return self; }
+id classNew(id self, SEL) {
+  return msgSend(classAlloc(self, nullptr), sel("init"));
+}
+id classSelf(id self, SEL) {
+  return self;
+}
 void classNoop(id, SEL) {}
 id classDescription(id self, SEL) {
   return string(class_getName(reinterpret_cast<Class>(self)));
@@ -47,29 +53,51 @@ BOOL classResponds(id self, SEL, SEL op) {
 
 // --- instance methods ----------------------------------------------------------------------
 
-id objInit(id self, SEL) { return self; }
-id objRetain(id self, SEL) { return retain(self); }
-void objRelease(id self, SEL) { release(self); }
-id objAutorelease(id self, SEL) { return autorelease(self); }
-NSUInteger objRetainCount(id self, SEL) { return retainCount(self); }
+id objInit(id self, SEL) {
+  return self;
+}
+id objRetain(id self, SEL) {
+  return retain(self);
+}
+void objRelease(id self, SEL) {
+  release(self);
+}
+id objAutorelease(id self, SEL) {
+  return autorelease(self);
+}
+NSUInteger objRetainCount(id self, SEL) {
+  return retainCount(self);
+}
 void objDealloc(id self, SEL) {
   internal::forgetJournalName(self);
   delete header(self)->state;
   header(self)->state = nullptr;
   object_dispose(self);
 }
-Class objClass(id self, SEL) { return object_getClass(self); }
+Class objClass(id self, SEL) {
+  return object_getClass(self);
+}
 BOOL objIsKindOfClass(id self, SEL, Class wanted) {
   for (Class c = object_getClass(self); c != Nil; c = class_getSuperclass(c)) {
     if (c == wanted) return YES;
   }
   return NO;
 }
-BOOL objIsMemberOfClass(id self, SEL, Class wanted) { return object_getClass(self) == wanted; }
-BOOL objResponds(id self, SEL, SEL op) { return class_respondsToSelector(object_getClass(self), op); }
-BOOL objIsEqual(id self, SEL, id other) { return self == other; }
-NSUInteger objHash(id self, SEL) { return reinterpret_cast<NSUInteger>(self); }
-id objDescription(id self, SEL) { return string("<" + className(self) + ">"); }
+BOOL objIsMemberOfClass(id self, SEL, Class wanted) {
+  return object_getClass(self) == wanted;
+}
+BOOL objResponds(id self, SEL, SEL op) {
+  return class_respondsToSelector(object_getClass(self), op);
+}
+BOOL objIsEqual(id self, SEL, id other) {
+  return self == other;
+}
+NSUInteger objHash(id self, SEL) {
+  return reinterpret_cast<NSUInteger>(self);
+}
+id objDescription(id self, SEL) {
+  return string("<" + className(self) + ">");
+}
 
 Class registerRoot() {
   ClassBuilder builder("NSObject", Nil);
@@ -118,7 +146,9 @@ void registerFoundationClasses() {
   (void)done;
 }
 
-__attribute__((constructor)) void loadFoundation() { registerFoundationClasses(); }
+__attribute__((constructor)) void loadFoundation() {
+  registerFoundationClasses();
+}
 
 struct JournalNames {
   std::mutex lock;
@@ -177,7 +207,9 @@ NSUInteger retainCount(id object) {
   return count == kImmortal ? UINT64_MAX : static_cast<NSUInteger>(count);
 }
 
-AutoreleasePool::AutoreleasePool() { poolStack.emplace_back(); }
+AutoreleasePool::AutoreleasePool() {
+  poolStack.emplace_back();
+}
 AutoreleasePool::~AutoreleasePool() {
   // Releasing may autorelease more into this pool; drain until it stays empty.
   while (!poolStack.back().empty()) {
@@ -188,7 +220,9 @@ AutoreleasePool::~AutoreleasePool() {
   poolStack.pop_back();
 }
 
-ObjectState* objectState(id object) { return object == nil ? nullptr : header(object)->state; }
+ObjectState* objectState(id object) {
+  return object == nil ? nullptr : header(object)->state;
+}
 
 void setObjectState(id object, std::unique_ptr<ObjectState> state) {
   delete header(object)->state;

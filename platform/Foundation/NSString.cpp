@@ -123,7 +123,9 @@ std::string formatWithList(const std::string& format, va_list args) {
 
 // --- class methods -----------------------------------------------------------------------
 
-id classString(id self, SEL) { return autorelease(newString(reinterpret_cast<Class>(self), "")); }
+id classString(id self, SEL) {
+  return autorelease(newString(reinterpret_cast<Class>(self), ""));
+}
 id classWithUTF8(id self, SEL, const char* bytes) {
   if (bytes == nullptr) return nil;
   return autorelease(newString(reinterpret_cast<Class>(self), bytes));
@@ -165,15 +167,27 @@ id initWithFormat(id self, SEL, id format, ...) {
   setObjectState(self, std::make_unique<StringState>(std::move(formatted)));
   return self;
 }
-const char* utf8String(id self, SEL) { return text(self).c_str(); }
-NSUInteger length(id self, SEL) { return utf16(text(self)).size(); }
-BOOL boolValue(id self, SEL) { return stringBoolValue(text(self)) ? YES : NO; }
-int intValue(id self, SEL) { return static_cast<int>(stringIntegerValue(text(self), INT_MIN, INT_MAX)); }
+const char* utf8String(id self, SEL) {
+  return text(self).c_str();
+}
+NSUInteger length(id self, SEL) {
+  return utf16(text(self)).size();
+}
+BOOL boolValue(id self, SEL) {
+  return stringBoolValue(text(self)) ? YES : NO;
+}
+int intValue(id self, SEL) {
+  return static_cast<int>(stringIntegerValue(text(self), INT_MIN, INT_MAX));
+}
 NSInteger integerValue(id self, SEL) {
   return stringIntegerValue(text(self), INT64_MIN, INT64_MAX);
 }
-double doubleValue(id self, SEL) { return stringDoubleValue(text(self)); }
-float floatValue(id self, SEL) { return static_cast<float>(stringDoubleValue(text(self))); }
+double doubleValue(id self, SEL) {
+  return stringDoubleValue(text(self));
+}
+float floatValue(id self, SEL) {
+  return static_cast<float>(stringDoubleValue(text(self)));
+}
 BOOL isEqualToString(id self, SEL, id other) {
   return other != nil && text(self) == utf8(other) ? YES : NO;
 }
@@ -181,16 +195,30 @@ BOOL isEqual(id self, SEL, id other) {
   if (self == other) return YES;
   return other != nil && isKindOf(other, "NSString") && text(self) == text(other) ? YES : NO;
 }
-NSUInteger hash(id self, SEL) { return std::hash<std::string>{}(text(self)); }
+NSUInteger hash(id self, SEL) {
+  return std::hash<std::string>{}(text(self));
+}
 NSComparisonResult compareOptions(id self, SEL, id other, NSUInteger options) {
   return compareStrings(text(self), utf8(other), options);
 }
-NSComparisonResult compare(id self, SEL, id other) { return compareOptions(self, nullptr, other, 0); }
-id description(id self, SEL) { return self; }
-id copy(id self, SEL) { return retain(self); }
-BOOL hasPrefix(id self, SEL, id prefix) { return text(self).starts_with(utf8(prefix)) ? YES : NO; }
-BOOL hasSuffix(id self, SEL, id suffix) { return text(self).ends_with(utf8(suffix)) ? YES : NO; }
-id byAppending(id self, SEL, id other) { return string(text(self) + utf8(other)); }
+NSComparisonResult compare(id self, SEL, id other) {
+  return compareOptions(self, nullptr, other, 0);
+}
+id description(id self, SEL) {
+  return self;
+}
+id copy(id self, SEL) {
+  return retain(self);
+}
+BOOL hasPrefix(id self, SEL, id prefix) {
+  return text(self).starts_with(utf8(prefix)) ? YES : NO;
+}
+BOOL hasSuffix(id self, SEL, id suffix) {
+  return text(self).ends_with(utf8(suffix)) ? YES : NO;
+}
+id byAppending(id self, SEL, id other) {
+  return string(text(self) + utf8(other));
+}
 id lastPathComponent(id self, SEL) {
   std::string path = text(self);
   while (path.size() > 1 && path.back() == '/') path.pop_back();

@@ -46,7 +46,9 @@ id classURLWithString(id self, SEL, id text) {
   return autorelease(newObject(reinterpret_cast<Class>(self), std::move(state)));
 }
 
-URLState* url(id self) { return stateOf<URLState>(self); }
+URLState* url(id self) {
+  return stateOf<URLState>(self);
+}
 id path(id self, SEL) {
   URLState* u = url(self);
   if (u == nullptr) return nil;
@@ -77,7 +79,9 @@ BOOL isEqual(id self, SEL, id other) {
   URLState* b = url(other);
   return a != nullptr && b != nullptr && a->text == b->text ? YES : NO;
 }
-id copy(id self, SEL) { return retain(self); }
+id copy(id self, SEL) {
+  return retain(self);
+}
 
 }  // namespace
 

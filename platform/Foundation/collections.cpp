@@ -18,7 +18,9 @@ namespace {
   std::abort();
 }
 
-bool equal(id a, id b) { return a == b || (a != nil && msgSend<BOOL>(a, sel("isEqual:"), b)); }
+bool equal(id a, id b) {
+  return a == b || (a != nil && msgSend<BOOL>(a, sel("isEqual:"), b));
+}
 
 // --- arrays ------------------------------------------------------------------------------
 
@@ -42,30 +44,44 @@ id makeArray(Class cls, const std::vector<id>& objects) {
   }
   return newObject(cls, std::move(state));
 }
-Class arrayClass() { return objc_getClass("NSArray"); }
-Class mutableArrayClass() { return objc_getClass("NSMutableArray"); }
+Class arrayClass() {
+  return objc_getClass("NSArray");
+}
+Class mutableArrayClass() {
+  return objc_getClass("NSMutableArray");
+}
 
-id classArray(id self, SEL) { return autorelease(makeArray(reinterpret_cast<Class>(self), {})); }
+id classArray(id self, SEL) {
+  return autorelease(makeArray(reinterpret_cast<Class>(self), {}));
+}
 id classArrayWithArray(id self, SEL, id other) {
   return autorelease(makeArray(reinterpret_cast<Class>(self), items(other)));
 }
 id classArrayWithObject(id self, SEL, id object) {
   return autorelease(makeArray(reinterpret_cast<Class>(self), {object}));
 }
-id classArrayWithCapacity(id self, SEL, NSUInteger) { return classArray(self, nullptr); }
+id classArrayWithCapacity(id self, SEL, NSUInteger) {
+  return classArray(self, nullptr);
+}
 id initArray(id self, SEL) {
   setObjectState(self, std::make_unique<ArrayState>());
   return self;
 }
 
-NSUInteger count(id self, SEL) { return items(self).size(); }
+NSUInteger count(id self, SEL) {
+  return items(self).size();
+}
 id objectAtIndex(id self, SEL, NSUInteger index) {
   std::vector<id>& all = items(self);
   if (index >= all.size()) rangeError("objectAtIndex:", index, all.size());
   return all[index];
 }
-id firstObject(id self, SEL) { return items(self).empty() ? nil : items(self).front(); }
-id lastObject(id self, SEL) { return items(self).empty() ? nil : items(self).back(); }
+id firstObject(id self, SEL) {
+  return items(self).empty() ? nil : items(self).front();
+}
+id lastObject(id self, SEL) {
+  return items(self).empty() ? nil : items(self).back();
+}
 NSUInteger indexOfObject(id self, SEL, id object) {
   std::vector<id>& all = items(self);
   for (size_t i = 0; i < all.size(); ++i) {
@@ -87,14 +103,15 @@ id copyArray(id self, SEL) {
   if (object_getClass(self) == arrayClass()) return retain(self);
   return makeArray(arrayClass(), items(self));
 }
-id mutableCopyArray(id self, SEL) { return makeArray(mutableArrayClass(), items(self)); }
+id mutableCopyArray(id self, SEL) {
+  return makeArray(mutableArrayClass(), items(self));
+}
 id subarrayWithRange(id self, SEL, NSRange range) {
   std::vector<id>& all = items(self);
   if (range.location > all.size() || range.length > all.size() - range.location) {
     rangeError("subarrayWithRange:", range.location + range.length, all.size());
   }
-  std::vector<id> part(all.begin() + range.location,
-                       all.begin() + range.location + range.length);
+  std::vector<id> part(all.begin() + range.location, all.begin() + range.location + range.length);
   return autorelease(makeArray(arrayClass(), part));
 }
 id describeArray(id self, SEL) {
@@ -180,8 +197,12 @@ std::vector<std::pair<id, id>>& entries(id self) {
   DictionaryState* state = stateOf<DictionaryState>(self);
   return state != nullptr ? state->entries : none;
 }
-Class dictionaryClass() { return objc_getClass("NSDictionary"); }
-Class mutableDictionaryClass() { return objc_getClass("NSMutableDictionary"); }
+Class dictionaryClass() {
+  return objc_getClass("NSDictionary");
+}
+Class mutableDictionaryClass() {
+  return objc_getClass("NSMutableDictionary");
+}
 
 id makeDictionary(Class cls, const std::vector<std::pair<id, id>>& from) {
   auto state = std::make_unique<DictionaryState>();
@@ -199,7 +220,9 @@ id initDictionary(id self, SEL) {
   setObjectState(self, std::make_unique<DictionaryState>());
   return self;
 }
-NSUInteger dictionaryCount(id self, SEL) { return entries(self).size(); }
+NSUInteger dictionaryCount(id self, SEL) {
+  return entries(self).size();
+}
 id objectForKey(id self, SEL, id key) {
   for (auto& [k, v] : entries(self)) {
     if (equal(k, key)) return v;
@@ -278,16 +301,23 @@ id makeData(Class cls, const void* bytes, size_t length) {
 id classDataWithBytes(id self, SEL, const void* bytes, NSUInteger length) {
   return autorelease(makeData(reinterpret_cast<Class>(self), bytes, length));
 }
-id classData(id self, SEL) { return classDataWithBytes(self, nullptr, nullptr, 0); }
-const void* dataPointer(id self, SEL) { return dataBytes(self).data(); }
-NSUInteger dataLength(id self, SEL) { return dataBytes(self).size(); }
+id classData(id self, SEL) {
+  return classDataWithBytes(self, nullptr, nullptr, 0);
+}
+const void* dataPointer(id self, SEL) {
+  return dataBytes(self).data();
+}
+NSUInteger dataLength(id self, SEL) {
+  return dataBytes(self).size();
+}
 BOOL dataIsEqual(id self, SEL, id other) {
-  return other != nil && stateOf<DataState>(other) != nullptr &&
-                 dataBytes(self) == dataBytes(other)
+  return other != nil && stateOf<DataState>(other) != nullptr && dataBytes(self) == dataBytes(other)
              ? YES
              : NO;
 }
-id copyData(id self, SEL) { return retain(self); }
+id copyData(id self, SEL) {
+  return retain(self);
+}
 id describeData(id self, SEL) {
   return string("{length = " + std::to_string(dataBytes(self).size()) + "}");
 }
@@ -300,8 +330,12 @@ id array(const std::vector<id>& objects) {
 id mutableArray(const std::vector<id>& objects) {
   return autorelease(makeArray(mutableArrayClass(), objects));
 }
-std::vector<id> elements(id arrayObject) { return items(arrayObject); }
-id dictionary() { return autorelease(makeDictionary(mutableDictionaryClass(), {})); }
+std::vector<id> elements(id arrayObject) {
+  return items(arrayObject);
+}
+id dictionary() {
+  return autorelease(makeDictionary(mutableDictionaryClass(), {}));
+}
 void setValue(id dict, std::string_view key, id value) {
   setObjectForKey(dict, nullptr, value, string(key));
 }
@@ -312,11 +346,15 @@ id valueFor(id dict, std::string_view key) {
   }
   return nil;
 }
-std::vector<std::pair<id, id>> dictionaryEntries(id dict) { return entries(dict); }
+std::vector<std::pair<id, id>> dictionaryEntries(id dict) {
+  return entries(dict);
+}
 id data(const void* bytes, size_t length) {
   return autorelease(makeData(objc_getClass("NSData"), bytes, length));
 }
-std::vector<uint8_t> bytes(id dataObject) { return dataBytes(dataObject); }
+std::vector<uint8_t> bytes(id dataObject) {
+  return dataBytes(dataObject);
+}
 
 void internal::registerCollectionClasses() {
   Class array = ClassBuilder("NSArray", rootClass())

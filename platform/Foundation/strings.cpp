@@ -8,8 +8,12 @@
 namespace ns {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 size_t skipSpace(std::string_view text) {
   size_t i = 0;
@@ -17,7 +21,9 @@ size_t skipSpace(std::string_view text) {
   return i;
 }
 
-char16_t foldCase(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+char16_t foldCase(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c;
+}
 
 }  // namespace
 

@@ -33,4 +33,7 @@ id newString(Class cls, std::string_view utf8Text);
 // stringWithFormat: with printf conversions and %@ (description; "(null)" for nil).
 std::string formatString(const std::string& format, va_list args);
 
+// An old-style (OpenStep) text property list; nil when the text is not one.
+id openStepPlistFromText(std::string_view text);
+
 }  // namespace ns

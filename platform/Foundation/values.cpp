@@ -5,7 +5,9 @@
 
 namespace ns {
 
-id string(std::string_view utf8Text) { return autorelease(newString(Nil, utf8Text)); }
+id string(std::string_view utf8Text) {
+  return autorelease(newString(Nil, utf8Text));
+}
 
 id constantString(std::string_view utf8Text) {
   classNamed("NSString");

@@ -27,7 +27,9 @@ void setBatteryMonitoringEnabled(id, SEL, BOOL enabled) {
   battery().monitoring = enabled != NO;
   journal::record("battery-monitoring", {{"enabled", enabled != NO}});
 }
-BOOL isBatteryMonitoringEnabled(id, SEL) { return battery().monitoring ? YES : NO; }
+BOOL isBatteryMonitoringEnabled(id, SEL) {
+  return battery().monitoring ? YES : NO;
+}
 
 UIDeviceBatteryState batteryState(id, SEL) {
   UIDeviceBatteryState answer =
@@ -37,7 +39,9 @@ UIDeviceBatteryState batteryState(id, SEL) {
   return answer;
 }
 
-id systemVersion(id, SEL) { return ns::string(device::systemVersion()); }
+id systemVersion(id, SEL) {
+  return ns::string(device::systemVersion());
+}
 
 __attribute__((constructor)) void registerUIDevice() {
   UIDeviceBatteryStateDidChangeNotification =
@@ -67,6 +71,8 @@ void setBatteryState(UIDeviceBatteryState state) {
   }
 }
 
-UIDeviceBatteryState batteryState() { return battery().state; }
+UIDeviceBatteryState batteryState() {
+  return battery().state;
+}
 
 }  // namespace simulated_device

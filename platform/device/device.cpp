@@ -25,7 +25,9 @@ void setRoot(const std::string& hostFolder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   state().root = folder;
 }
-const std::string& root() { return state().root; }
+const std::string& root() {
+  return state().root;
+}
 
 std::string hostPath(const std::string& devicePath) {
   std::vector<std::string> parts;
@@ -47,16 +49,32 @@ std::string hostPath(const std::string& devicePath) {
   return path;
 }
 
-int64_t nowMs() { return state().nowMs; }
-void setNowMs(int64_t ms) { state().nowMs = ms; }
+int64_t nowMs() {
+  return state().nowMs;
+}
+void setNowMs(int64_t ms) {
+  state().nowMs = ms;
+}
 
-const std::string& machine() { return state().machine; }
-void setMachine(const std::string& identifier) { state().machine = identifier; }
+const std::string& machine() {
+  return state().machine;
+}
+void setMachine(const std::string& identifier) {
+  state().machine = identifier;
+}
 
-const std::string& systemVersion() { return state().systemVersion; }
-void setSystemVersion(const std::string& version) { state().systemVersion = version; }
+const std::string& systemVersion() {
+  return state().systemVersion;
+}
+void setSystemVersion(const std::string& version) {
+  state().systemVersion = version;
+}
 
-const std::string& mountTable() { return state().mountTable; }
-void setMountTable(const std::string& hostFile) { state().mountTable = hostFile; }
+const std::string& mountTable() {
+  return state().mountTable;
+}
+void setMountTable(const std::string& hostFile) {
+  state().mountTable = hostFile;
+}
 
 }  // namespace device

@@ -25,13 +25,25 @@ void record(const std::string& kind, const Entry& fields) {
   log().push_back(std::move(entry));
 }
 
-void append(const Entry& entry) { log().push_back(entry); }
+void append(const Entry& entry) {
+  log().push_back(entry);
+}
 
-const std::vector<Entry>& entries() { return log(); }
-void clear() { log().clear(); }
+const std::vector<Entry>& entries() {
+  return log();
+}
+void clear() {
+  log().clear();
+}
 
-Pause::Pause() { ++pauses(); }
-Pause::~Pause() { --pauses(); }
-bool recording() { return pauses() == 0; }
+Pause::Pause() {
+  ++pauses();
+}
+Pause::~Pause() {
+  --pauses();
+}
+bool recording() {
+  return pauses() == 0;
+}
 
 }  // namespace journal

@@ -47,8 +47,8 @@ extern "C" BOOL class_addMethod(Class cls, SEL selector, IMP implementation, con
 }
 
 extern "C" void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP* result) {
-  Method method = cls != Nil && selector != nullptr ? class_getInstanceMethod(cls, selector)
-                                                    : nullptr;
+  Method method =
+      cls != Nil && selector != nullptr ? class_getInstanceMethod(cls, selector) : nullptr;
   if (method == nullptr || replacement == nullptr) {
     journal::record("hook-failed",
                     {{"class", nameOrNull(cls)},

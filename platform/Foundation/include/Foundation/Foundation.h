@@ -52,9 +52,9 @@ namespace ns {
 
 // --- Ownership ---------------------------------------------------------------------------
 
-id retain(id object);           // +1; answers the object
-void release(id object);        // -1; the last release deallocates
-id autorelease(id object);      // released when the innermost pool drains
+id retain(id object);       // +1; answers the object
+void release(id object);    // -1; the last release deallocates
+id autorelease(id object);  // released when the innermost pool drains
 NSUInteger retainCount(id object);
 
 // An autorelease pool: objects autoreleased while it is the innermost one are released when
@@ -102,18 +102,18 @@ std::string className(id object);  // "nil" for nil
 
 // --- Strings ------------------------------------------------------------------------------
 
-id string(std::string_view utf8);      // autoreleased NSString
+id string(std::string_view utf8);          // autoreleased NSString
 id constantString(std::string_view utf8);  // never freed, like a literal
-std::string utf8(id string);           // UTF8String of anything answering it; "" for nil
-std::string describe(id object);       // description; "(null)" for nil
+std::string utf8(id string);               // UTF8String of anything answering it; "" for nil
+std::string describe(id object);           // description; "(null)" for nil
 
 // --- Numbers ------------------------------------------------------------------------------
 
-id boolNumber(bool value);             // the two shared boolean numbers
-bool isBooleanNumber(id object);       // made from a boolean (numberWithBool:, plist true)
-bool isRealNumber(id object);          // made from a floating-point value
-id integerNumber(int64_t value);       // autoreleased
-id doubleNumber(double value);         // autoreleased
+id boolNumber(bool value);        // the two shared boolean numbers
+bool isBooleanNumber(id object);  // made from a boolean (numberWithBool:, plist true)
+bool isRealNumber(id object);     // made from a floating-point value
+id integerNumber(int64_t value);  // autoreleased
+id doubleNumber(double value);    // autoreleased
 
 // --- Collections and data -----------------------------------------------------------------
 
@@ -124,13 +124,13 @@ id dictionary();                                  // autoreleased empty NSMutabl
 void setValue(id dictionary, std::string_view key, id value);  // nil removes
 id valueFor(id dictionary, std::string_view key);
 std::vector<std::pair<id, id>> dictionaryEntries(id dictionary);  // in insertion order
-id data(const void* bytes, size_t length);        // autoreleased NSData
+id data(const void* bytes, size_t length);                        // autoreleased NSData
 std::vector<uint8_t> bytes(id data);
 
 // --- Property lists -----------------------------------------------------------------------
 
-// Reads an XML or binary property list from a host path: the root object, autoreleased, or nil
-// when the file is missing, empty or malformed.
+// Reads an XML, binary or old-style (OpenStep) text property list from a host path: the root
+// object, autoreleased, or nil when the file is missing, empty or malformed.
 id readPlist(const std::string& hostPath);
 // Reads a property list from memory; nil when the bytes are not one.
 id plistFromBytes(const std::string& bytes);
@@ -156,8 +156,8 @@ std::string journalName(id object);
 }  // namespace ns
 
 // A string constant, like @"..." on the device: made once, never freed.
-#define NSSTR(literal) \
-  ([]() -> id {        \
+#define NSSTR(literal)                                \
+  ([]() -> id {                                       \
     static id constant = ns::constantString(literal); \
-    return constant;   \
+    return constant;                                  \
   }())

@@ -36,9 +36,15 @@ struct CGRect {
   CGSize size;
 };
 
-inline SEL sel(const char* name) { return sel_registerName(name); }
-inline id cls(const char* name) { return reinterpret_cast<id>(objc_getClass(name)); }
-inline id asId(Class c) { return reinterpret_cast<id>(c); }
+inline SEL sel(const char* name) {
+  return sel_registerName(name);
+}
+inline id cls(const char* name) {
+  return reinterpret_cast<id>(objc_getClass(name));
+}
+inline id asId(Class c) {
+  return reinterpret_cast<id>(c);
+}
 
 // Sends `op` to `receiver`; a nil receiver answers a zero value of R.
 template <typename R = id, typename... Args>
@@ -90,9 +96,9 @@ inline R sendSuper(id self, Class definingClass, const char* selector, Args... a
 // Type encodings of the C++ types that methods here take and return.
 template <typename T>
 struct TypeEncoding;
-#define PLINKA_OBJC_ENCODING(T, code) \
-  template <>                         \
-  struct TypeEncoding<T> {            \
+#define PLINKA_OBJC_ENCODING(T, code)         \
+  template <>                                 \
+  struct TypeEncoding<T> {                    \
     static std::string get() { return code; } \
   }
 PLINKA_OBJC_ENCODING(void, "v");
@@ -140,6 +146,7 @@ class ClassBuilder {
       : cls_(objc_allocateClassPair(superclass, name, 0)) {}
 
   explicit operator bool() const { return cls_ != Nil; }
+  Class cls() const { return cls_; }
 
   template <typename F>
   ClassBuilder& method(const char* selector, F* implementation) {
@@ -153,8 +160,7 @@ class ClassBuilder {
                     reinterpret_cast<IMP>(implementation), typeEncodingOf(implementation).c_str());
     return *this;
   }
-  ClassBuilder& ivar(const char* name, size_t size, unsigned char log2Alignment,
-                     const char* type) {
+  ClassBuilder& ivar(const char* name, size_t size, unsigned char log2Alignment, const char* type) {
     class_addIvar(cls_, name, size, log2Alignment, type);
     return *this;
   }
