@@ -22,9 +22,18 @@ endfunction()
 function(plinka_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  plinka_host_process(${name})
   plinka_set_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE PLINKA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                               PLINKA_BUILD_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# A host process: the hooking library is injected into every process before anything else,
+# and it watches the runtime's class_addMethod, so it must come before libobjc in the process's
+# symbol search order. Call this right after add_executable, before any other link library.
+function(plinka_host_process target)
+  target_link_options(${target} PRIVATE -Wl,--no-as-needed)
+  target_link_libraries(${target} PRIVATE plinka_substrate)
 endfunction()

@@ -76,7 +76,7 @@ id fromNode(plist_t node) {
       return array(items);
     }
     case PLIST_DICT: {
-      id dict = msgSend(objc_getClass("NSDictionary"), sel("dictionary"));
+      id dict = dictionary();
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       for (;;) {

@@ -60,6 +60,10 @@ __attribute__((constructor)) void registerUIDevice() {
 namespace simulated_device {
 
 void setBatteryState(UIDeviceBatteryState state) {
+  battery().state = state;
+}
+
+void changeBatteryState(UIDeviceBatteryState state) {
   bool changed = battery().state != state;
   battery().state = state;
   if (changed && battery().monitoring) {

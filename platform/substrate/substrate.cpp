@@ -25,7 +25,7 @@ AddMethod runtimeAddMethod() {
 }
 
 bool isRegistered(Class cls) {
-  return cls != Nil && objc_getClass(class_getName(cls)) == cls;
+  return cls != Nil && objc_lookUpClass(class_getName(cls)) == cls;
 }
 
 journal::Entry nameOrNull(Class cls) {
@@ -63,6 +63,11 @@ extern "C" void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP* r
     previous = method_getImplementation(method);
     runtimeAddMethod()(cls, selector, replacement, method_getTypeEncoding(method));
   } else {
+    // GCC's runtime builds a class's dispatch table on first use; setting an implementation
+    // before then writes into the table shared by every class not yet used, and the new
+    // implementation leaks into unrelated classes. Asking for the implementation first builds
+    // this class's own table.
+    class_getMethodImplementation(cls, selector);
     previous = method_setImplementation(method, replacement);
   }
   if (result != nullptr) *result = previous;

@@ -150,8 +150,13 @@ template <size_t Row>
 void addStock(Class cls) {
   const HostMethod& m = kMethods[Row];
   auto add = [&](Class target, auto implementation) {
-    class_addMethod(target, sel(m.selector), reinterpret_cast<IMP>(implementation),
-                    typeEncodingOf(implementation).c_str());
+    IMP imp = reinterpret_cast<IMP>(implementation);
+    if (!class_addMethod(target, sel(m.selector), imp, typeEncodingOf(implementation).c_str())) {
+      // The platform's class has its own: the host's stock behaviour replaces it. (The class's
+      // dispatch table is built first; see the hooking library.)
+      class_getMethodImplementation(target, sel(m.selector));
+      method_setImplementation(class_getInstanceMethod(target, sel(m.selector)), imp);
+    }
   };
   switch (m.signature) {
     case Signature::None:
@@ -185,11 +190,15 @@ const HostClass* findClass(const std::string& name) {
   return nullptr;
 }
 
-// Methods go on before the class is registered, as a class is built, so that building it is
-// not an effect the journal sees.
+// A new class gets its methods before it is registered, as a class is built, so that building
+// it is not an effect the journal sees. A class the platform already has (UIKit's
+// UIViewController, say) gets the host's methods added.
 void buildClass(const HostClass& host) {
-  if (objc_getClass(host.name) != Nil) return;
-  ClassBuilder builder(host.name, objc_getClass(host.superclass));
+  if (Class existing = objc_lookUpClass(host.name)) {
+    addStockMethods(existing, host.name, std::make_index_sequence<kMethods.size()>{});
+    return;
+  }
+  ClassBuilder builder(host.name, objc_lookUpClass(host.superclass));
   addStockMethods(builder.cls(), host.name, std::make_index_sequence<kMethods.size()>{});
   builder.register_();
 }

@@ -1,1 +1,357 @@
-// (in progress)
+#include "scenario.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+namespace springboard {
+namespace {
+
+constexpr int64_t kMostPresses = 100000;
+constexpr double kLongestWait = 600.0;
+
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+
+class ParseError {
+ public:
+  explicit ParseError(std::string message) : message(std::move(message)) {}
+  std::string message;
+};
+
+// Splits a line into words and double-quoted strings (with \" and \\ escapes); `#` outside
+// quotes ends the line.
+std::vector<Token> tokenize(const std::string& line) {
+  std::vector<Token> tokens;
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+    } else if (c == '#') {
+      break;
+    } else if (c == '"') {
+      Token token{"", true};
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char q = line[i++];
+        if (q == '"') {
+          closed = true;
+          break;
+        }
+        if (q == '\\' && i < line.size()) q = line[i++];
+        token.text += q;
+      }
+      if (!closed) throw ParseError("unterminated string");
+      tokens.push_back(token);
+    } else {
+      Token token;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+             line[i] != '#') {
+        token.text += line[i++];
+      }
+      tokens.push_back(token);
+    }
+  }
+  return tokens;
+}
+
+bool parseInteger(const std::string& text, int64_t& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && errno == 0 && std::isfinite(value);
+}
+
+void expectCount(const std::vector<Token>& tokens, size_t count, const char* usage) {
+  if (tokens.size() != count) throw ParseError(std::string("usage: ") + usage);
+}
+
+int64_t pressCount(const Token& token) {
+  int64_t n = 0;
+  if (token.quoted || !parseInteger(token.text, n) || n < 1 || n > kMostPresses) {
+    throw ParseError("expected a count from 1 to " + std::to_string(kMostPresses) + ", got '" +
+                     token.text + "'");
+  }
+  return n;
+}
+
+bool onOff(const Token& token) {
+  if (token.text == "on") return true;
+  if (token.text == "off") return false;
+  throw ParseError("expected on or off, got '" + token.text + "'");
+}
+
+PrefValue prefValue(const Token& token) {
+  PrefValue value;
+  if (token.quoted) {
+    value.kind = PrefValue::Kind::String;
+    value.string = token.text;
+  } else if (token.text == "true" || token.text == "false") {
+    value.kind = PrefValue::Kind::Boolean;
+    value.boolean = token.text == "true";
+  } else if (token.text == "none") {
+    value.kind = PrefValue::Kind::Remove;
+  } else if (parseInteger(token.text, value.integer)) {
+    value.kind = PrefValue::Kind::Integer;
+  } else {
+    throw ParseError(
+        "expected true, false, a 64-bit integer, a double-quoted string or none, got '" +
+        token.text + "'");
+  }
+  return value;
+}
+
+std::vector<CallArgument> callArguments(const HostMethod& method, const std::vector<Token>& given) {
+  std::vector<CallArgument> args;
+  std::string call = std::string(method.className) + " " + method.selector;
+  switch (method.signature) {
+    case Signature::Bool: {
+      if (given.size() != 1 || (given[0].text != "yes" && given[0].text != "no")) {
+        throw ParseError(call + " takes one argument: yes or no");
+      }
+      CallArgument arg;
+      arg.boolean = given[0].text == "yes";
+      args.push_back(arg);
+      break;
+    }
+    case Signature::ObjectPointObject: {
+      CallArgument arg;
+      arg.kind = CallArgument::Kind::Point;
+      if (given.size() != 2 || !parseNumber(given[0].text, arg.point.x) ||
+          !parseNumber(given[1].text, arg.point.y)) {
+        throw ParseError(call + " takes a point: two numbers, X and Y");
+      }
+      args.push_back(arg);
+      break;
+    }
+    default:
+      if (!given.empty()) throw ParseError(call + " takes no arguments from the scenario");
+      break;
+  }
+  return args;
+}
+
+// What the parser knows of the process a line would run in.
+struct ParseState {
+  bool running = false;
+  std::set<std::string> leftOutNow;   // left out of the running process, not registered since
+  std::set<std::string> leftOutNext;  // to be left out at the next launch
+};
+
+void requireProcess(const ParseState& state, const std::string& verb) {
+  if (!state.running) {
+    throw ParseError("'" + verb +
+                     "' needs a running home-screen process: add a 'launch' line first");
+  }
+}
+
+std::string optionalClassList() {
+  std::string list;
+  std::set<std::string> seen;
+  for (const HostMethod& m : hostMethods()) {
+    if (isOptionalClass(m.className) && seen.insert(m.className).second) {
+      list += (list.empty() ? "" : ", ") + std::string(m.className);
+    }
+  }
+  return list;
+}
+
+Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
+  Command command{};
+  const std::string& verb = tokens[0].text;
+  std::vector<Token> rest(tokens.begin() + 1, tokens.end());
+  if (verb == "pref") {
+    expectCount(tokens, 3, "pref KEY VALUE");
+    command.op = Op::Pref;
+    command.name = rest[0].text;
+    if (command.name.empty()) throw ParseError("the key is empty");
+    command.value = prefValue(rest[1]);
+  } else if (verb == "without" || verb == "register") {
+    expectCount(tokens, 2, verb == "without" ? "without CLASS" : "register CLASS");
+    command.op = verb == "without" ? Op::Without : Op::Register;
+    command.name = rest[0].text;
+    if (!isOptionalClass(command.name)) {
+      throw ParseError("'" + command.name +
+                       "' is not a class the product looks up; one of: " + optionalClassList());
+    }
+    if (command.op == Op::Without) {
+      state.leftOutNext.insert(command.name);
+    } else {
+      requireProcess(state, verb);
+      if (state.leftOutNow.erase(command.name) == 0) {
+        throw ParseError(command.name + " is already registered in the running process");
+      }
+    }
+  } else if (verb == "launch") {
+    expectCount(tokens, 1, "launch");
+    command.op = Op::Launch;
+    state.running = true;
+    state.leftOutNow = state.leftOutNext;
+    state.leftOutNext.clear();
+  } else if (verb == "set") {
+    expectCount(tokens, 3, "set ac on|off, set battery 0|1|2|3 or set locked on|off");
+    command.op = Op::Set;
+    command.name = rest[0].text;
+    if (command.name == "ac" || command.name == "locked") {
+      command.number = onOff(rest[1]) ? 1 : 0;
+    } else if (command.name == "battery") {
+      if (!parseInteger(rest[1].text, command.number) || command.number < 0 || command.number > 3) {
+        throw ParseError("a battery state is 0, 1, 2 or 3, got '" + rest[1].text + "'");
+      }
+    } else {
+      throw ParseError("set changes ac, battery or locked, not '" + command.name + "'");
+    }
+  } else if (verb == "post") {
+    expectCount(tokens, 2, "post battery");
+    if (rest[0].text != "battery") throw ParseError("the only notification to post is 'battery'");
+    requireProcess(state, verb);
+    command.op = Op::Post;
+  } else if (verb == "call") {
+    if (tokens.size() < 3) throw ParseError("usage: call CLASS SELECTOR [ARG...]");
+    requireProcess(state, verb);
+    command.op = Op::Call;
+    command.name = rest[0].text;
+    command.selector = rest[1].text;
+    if (!isHostClass(command.name))
+      throw ParseError("the host has no class '" + command.name + "'");
+    command.method = findHostMethod(command.name, command.selector);
+    if (command.method == nullptr) {
+      throw ParseError(command.name + " has no host method '" + command.selector + "'");
+    }
+    command.args = callArguments(*command.method, {rest.begin() + 2, rest.end()});
+  } else if (verb == "plug" || verb == "unplug" || verb == "lock" || verb == "unlock") {
+    expectCount(tokens, 1, verb.c_str());
+    requireProcess(state, verb);
+    command.op = verb == "plug"     ? Op::Plug
+                 : verb == "unplug" ? Op::Unplug
+                 : verb == "lock"   ? Op::Lock
+                                    : Op::Unlock;
+  } else if (verb == "type") {
+    if (tokens.size() < 2) throw ParseError("usage: type TEXT");
+    requireProcess(state, verb);
+    command.op = Op::Type;
+    if (rest[0].quoted) {
+      expectCount(tokens, 2, "type TEXT (quote text that holds '#' or '\"')");
+      command.name = rest[0].text;
+    } else {
+      for (const Token& word : rest) command.name += (command.name.empty() ? "" : " ") + word.text;
+    }
+    if (command.name.empty()) throw ParseError("nothing to type");
+  } else if (verb == "delete") {
+    expectCount(tokens, 2, "delete N");
+    requireProcess(state, verb);
+    command.op = Op::Delete;
+    command.number = pressCount(rest[0]);
+  } else if (verb == "passcode") {
+    expectCount(tokens, 2, "passcode DIGITS");
+    requireProcess(state, verb);
+    command.op = Op::Passcode;
+    command.name = rest[0].text;
+    if (command.name.empty() || command.name.size() > 64 ||
+        command.name.find_first_not_of("0123456789") != std::string::npos) {
+      throw ParseError("a passcode is 1 to 64 digits, got '" + command.name + "'");
+    }
+  } else if (verb == "volume") {
+    if (tokens.size() != 2 && tokens.size() != 3) throw ParseError("usage: volume up|down [N]");
+    requireProcess(state, verb);
+    command.op = Op::Volume;
+    if (rest[0].text != "up" && rest[0].text != "down") {
+      throw ParseError("volume goes up or down, not '" + rest[0].text + "'");
+    }
+    command.up = rest[0].text == "up";
+    command.number = tokens.size() == 3 ? pressCount(rest[1]) : 1;
+  } else if (verb == "wait") {
+    expectCount(tokens, 2, "wait SECONDS");
+    command.op = Op::Wait;
+    if (!parseNumber(rest[0].text, command.seconds) || command.seconds < 0 ||
+        command.seconds > kLongestWait) {
+      throw ParseError("wait takes a number of seconds from 0 to 600, got '" + rest[0].text + "'");
+    }
+  } else {
+    throw ParseError("unknown command '" + verb + "'");
+  }
+  return command;
+}
+
+}  // namespace
+
+const char* opName(Op op) {
+  switch (op) {
+    case Op::Pref:
+      return "pref";
+    case Op::Without:
+      return "without";
+    case Op::Register:
+      return "register";
+    case Op::Launch:
+      return "launch";
+    case Op::Set:
+      return "set";
+    case Op::Post:
+      return "post";
+    case Op::Call:
+      return "call";
+    case Op::Plug:
+      return "plug";
+    case Op::Unplug:
+      return "unplug";
+    case Op::Lock:
+      return "lock";
+    case Op::Unlock:
+      return "unlock";
+    case Op::Type:
+      return "type";
+    case Op::Delete:
+      return "delete";
+    case Op::Passcode:
+      return "passcode";
+    case Op::Volume:
+      return "volume";
+    case Op::Wait:
+      return "wait";
+  }
+  return "?";
+}
+
+std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
+                                      std::string& error) {
+  Scenario scenario{name, {}};
+  ParseState state;
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    try {
+      std::vector<Token> tokens = tokenize(line);
+      if (tokens.empty()) continue;
+      if (tokens[0].quoted) throw ParseError("a line starts with a command, not a string");
+      Command command = parseLine(tokens, state);
+      command.line = number;
+      scenario.commands.push_back(std::move(command));
+    } catch (const ParseError& e) {
+      error = name + ":" + std::to_string(number) + ": " + e.message;
+      return std::nullopt;
+    }
+  }
+  if (in.bad()) {
+    error = name + ": cannot be read";
+    return std::nullopt;
+  }
+  return scenario;
+}
+
+}  // namespace springboard

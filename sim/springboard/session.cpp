@@ -1,1 +1,544 @@
-// (in progress)
+#include "session.h"
+
+#include <Foundation/ObjectState.h>
+#include <UIKit/UIDevice.h>
+#include <device/device.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "tweak_loader.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace springboard {
+namespace {
+
+constexpr const char* kPreferencesFile = "/var/mobile/Library/Preferences/com.plinka.plinka3.plist";
+constexpr int kChildLeaked = 23;
+
+// --- the channel from a process back to the session -------------------------------------
+
+void writeAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Lines: "J" + a journal entry, "C" + the scenario line about to run, "S" + the device state
+// at the end, "E" + an error that ends the process.
+class Channel {
+ public:
+  explicit Channel(int fd) : fd_(fd) {}
+  void flushJournal() {
+    const auto& entries = journal::entries();
+    std::string out;
+    for (; sent_ < entries.size(); ++sent_) out += "J" + entries[sent_].dump() + "\n";
+    writeAll(fd_, out);
+  }
+  void send(char tag, const std::string& text) { writeAll(fd_, std::string(1, tag) + text + "\n"); }
+
+ private:
+  int fd_;
+  size_t sent_ = 0;
+};
+
+nlohmann::json toJson(const DeviceState& d) {
+  return {{"onAC", d.onAC},       {"battery", d.battery}, {"locked", d.locked},
+          {"clockMs", d.clockMs}, {"leftOut", d.leftOut}, {"launches", d.launches}};
+}
+
+DeviceState fromJson(const nlohmann::json& j) {
+  DeviceState d;
+  d.onAC = j.at("onAC");
+  d.battery = j.at("battery");
+  d.locked = j.at("locked");
+  d.clockMs = j.at("clockMs");
+  d.leftOut = j.at("leftOut").get<std::set<std::string>>();
+  d.launches = j.at("launches");
+  return d;
+}
+
+Class recordMissingClass(const char* name) {
+  journal::record("class-missing", {{"class", name}});
+  return Nil;
+}
+
+// A QWERTY keyboard in portrait, in points, for the touch point of a typed character.
+CGPoint keyPoint(char c) {
+  static const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+  char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (int row = 0; row < 3; ++row) {
+    const char* at = std::strchr(rows[row], lower);
+    if (lower != '\0' && at != nullptr) {
+      double inset = row * 18.75;
+      return {inset + 18.75 + 37.5 * static_cast<double>(at - rows[row]), 478.0 + 54.0 * row};
+    }
+  }
+  if (c == ' ') return {187.5, 640.0};
+  return {46.0, 640.0};  // the "123" key's neighbourhood: punctuation and digits
+}
+
+// The body of a home-screen process: runs `commands` (the first is the launch), reports back on
+// `fd`, never returns.
+[[noreturn]] void runProcess(const std::vector<const Command*>& commands,
+                             const SessionOptions& options, DeviceState device, int fd) {
+  Channel channel(fd);
+  journal::clear();
+  device::setRoot(options.deviceRoot);
+  device::setNowMs(device.clockMs);
+  hostState() = {device.onAC, device.locked};
+  simulated_device::setBatteryState(device.battery);
+  objc_setGetUnknownClassHandler(recordMissingClass);
+  int status = 0;
+  {
+    HomeScreen home(options, device);
+    for (const Command* command : commands) {
+      channel.send('C', std::to_string(command->line));
+      ns::AutoreleasePool pool;
+      if (command->op == Op::Launch) {
+        std::string error;
+        if (!home.launch(error)) {
+          channel.flushJournal();
+          channel.send('E', error);
+          std::fflush(nullptr);
+          _exit(1);
+        }
+      } else {
+        home.run(*command);
+      }
+      channel.flushJournal();
+    }
+    device.onAC = hostState().onAC;
+    device.locked = hostState().uiLocked;
+    device.battery = simulated_device::batteryState();
+    device.clockMs = device::nowMs();
+  }
+  channel.send('S', toJson(device).dump());
+#if defined(__SANITIZE_ADDRESS__)
+  journal::clear();
+  if (__lsan_do_recoverable_leak_check() != 0) status = kChildLeaked;
+#endif
+  std::fflush(nullptr);
+  _exit(status);
+}
+
+// Runs one process in a child and gathers what it reports.
+bool runChild(const std::vector<const Command*>& commands, const Scenario& scenario,
+              const SessionOptions& options, DeviceState& device, SessionResult& result) {
+  int channel[2];
+  if (pipe(channel) != 0) {
+    result.error = std::string("cannot start a home-screen process: ") + std::strerror(errno);
+    return false;
+  }
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) {
+    result.error = std::string("cannot start a home-screen process: ") + std::strerror(errno);
+    close(channel[0]);
+    close(channel[1]);
+    return false;
+  }
+  if (child == 0) {
+    close(channel[0]);
+    runProcess(commands, options, device, channel[1]);
+  }
+  close(channel[1]);
+  std::string pending;
+  std::string lastLine;
+  std::string error;
+  bool finished = false;
+  auto handle = [&](const std::string& line) {
+    if (line.empty()) return;
+    std::string body = line.substr(1);
+    switch (line[0]) {
+      case 'J':
+        result.journal.push_back(journal::Entry::parse(body));
+        break;
+      case 'C':
+        lastLine = body;
+        break;
+      case 'E':
+        error = body;
+        break;
+      case 'S':
+        device = fromJson(nlohmann::json::parse(body));
+        finished = true;
+        break;
+    }
+  };
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(channel[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    pending.append(buffer, static_cast<size_t>(n));
+    size_t newline;
+    while ((newline = pending.find('\n')) != std::string::npos) {
+      handle(pending.substr(0, newline));
+      pending.erase(0, newline + 1);
+    }
+  }
+  close(channel[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  std::string where = scenario.name + ":" + lastLine;
+  if (!error.empty()) {
+    result.error = where + ": " + error;
+  } else if (WIFSIGNALED(status)) {
+    result.error = where + ": the home-screen process crashed (" +
+                   std::string(strsignal(WTERMSIG(status))) + ")";
+  } else if (WIFEXITED(status) && WEXITSTATUS(status) == kChildLeaked) {
+    result.error = scenario.name + ": the home-screen process leaked memory";
+  } else if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    result.error = where + ": the home-screen process ended unexpectedly";
+  }
+  return result.error.empty();
+}
+
+}  // namespace
+
+bool writePreference(const std::string& key, const PrefValue& value) {
+  ns::AutoreleasePool pool;
+  return ns::updatePlistDictionary(device::hostPath(kPreferencesFile), [&](id settings) {
+    id object = nil;
+    switch (value.kind) {
+      case PrefValue::Kind::Boolean:
+        object = ns::boolNumber(value.boolean);
+        break;
+      case PrefValue::Kind::Integer:
+        object = ns::integerNumber(value.integer);
+        break;
+      case PrefValue::Kind::String:
+        object = ns::string(value.string);
+        break;
+      case PrefValue::Kind::Remove:
+        break;
+    }
+    ns::setValue(settings, key, object);
+  });
+}
+
+// --- the device outside any process -------------------------------------------------------
+
+namespace {
+
+nlohmann::ordered_json prefJson(const PrefValue& value) {
+  switch (value.kind) {
+    case PrefValue::Kind::Boolean:
+      return value.boolean;
+    case PrefValue::Kind::Integer:
+      return value.integer;
+    case PrefValue::Kind::String:
+      return value.string;
+    case PrefValue::Kind::Remove:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+// Lines that change the device rather than a process; they run wherever the session is.
+bool runDeviceLine(const Command& command, DeviceState& device, std::string& error) {
+  switch (command.op) {
+    case Op::Pref:
+      journal::record("pref", {{"key", command.name}, {"value", prefJson(command.value)}});
+      if (!writePreference(command.name, command.value)) {
+        error = "cannot write the settings file under the device root";
+        return false;
+      }
+      return true;
+    case Op::Without:
+      device.leftOut.insert(command.name);
+      journal::record("without", {{"class", command.name}});
+      return true;
+    case Op::Set:
+      if (command.name == "ac") device.onAC = command.number != 0;
+      if (command.name == "locked") device.locked = command.number != 0;
+      if (command.name == "battery") device.battery = command.number;
+      journal::record("set", {{"name", command.name}, {"value", command.number}});
+      return true;
+    case Op::Wait:
+      device.clockMs += static_cast<int64_t>(command.seconds * 1000.0 + 0.5);
+      device::setNowMs(device.clockMs);
+      return true;
+    default:
+      return true;  // the parser lets nothing else run outside a process
+  }
+}
+
+}  // namespace
+
+SessionResult runSession(const Scenario& scenario, const SessionOptions& options) {
+  SessionResult result;
+  DeviceState device;
+  device::setRoot(options.deviceRoot);
+  const auto& commands = scenario.commands;
+  size_t i = 0;
+  while (i < commands.size()) {
+    if (commands[i].op != Op::Launch) {
+      journal::clear();
+      device::setNowMs(device.clockMs);
+      std::string error;
+      bool ok = runDeviceLine(commands[i], device, error);
+      for (const journal::Entry& entry : journal::entries()) result.journal.push_back(entry);
+      journal::clear();
+      if (!ok) {
+        result.exitStatus = 1;
+        result.error = scenario.name + ":" + std::to_string(commands[i].line) + ": " + error;
+        return result;
+      }
+      ++i;
+      continue;
+    }
+    std::vector<const Command*> process;
+    do {
+      process.push_back(&commands[i++]);
+    } while (i < commands.size() && commands[i].op != Op::Launch);
+    if (!runChild(process, scenario, options, device, result)) {
+      result.exitStatus = 1;
+      return result;
+    }
+  }
+  return result;
+}
+
+// --- the host inside a process -------------------------------------------------------------
+
+HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
+    : options_(options), device_(device) {}
+
+void HomeScreen::step() {
+  device::setNowMs(device::nowMs() + kStepMs);
+}
+
+void HomeScreen::userAction(const char* action, journal::Entry details) {
+  journal::Entry fields{{"action", action}};
+  for (auto& [name, value] : details.items()) fields[name] = value;
+  journal::record("user", fields);
+}
+
+namespace {
+
+// The host's objects, kept for the life of the process.
+std::map<std::string, id>& hostInstances() {
+  static std::map<std::string, id> instances;
+  return instances;
+}
+
+journal::Entry shownArguments(const HostMethod& method, const id objects[2],
+                              const std::vector<CallArgument>& args) {
+  switch (method.signature) {
+    case Signature::Object:
+      return {ns::journalName(objects[0])};
+    case Signature::TwoObjects:
+      return {ns::journalName(objects[0]), ns::journalName(objects[1])};
+    case Signature::ObjectPointObject:
+      return {ns::journalName(objects[0]),
+              {{"x", args[0].point.x}, {"y", args[0].point.y}},
+              ns::journalName(objects[1])};
+    case Signature::Bool:
+      return {args[0].boolean};
+    default:
+      return journal::Entry::array();
+  }
+}
+
+}  // namespace
+
+bool HomeScreen::launch(std::string& error) {
+  ++device_.launches;
+  journal::record("launch", {{"process", device_.launches}});
+  buildHostClasses(device_.leftOut);
+  device_.leftOut.clear();
+  if (loadTweak(options_.tweakDir, error) == LoadOutcome::Failed) return false;
+  // The controller is made as the home screen makes it: allocated, then initialised; the
+  // object init answers is the controller from then on.
+  if (Class controller = objc_lookUpClass("SBUIController")) {
+    journal::Pause quiet;
+    hostInstances()["SBUIController"] = send(controller, "alloc");
+  }
+  callByName("SBUIController", "init");
+  callByName("SpringBoard", "applicationDidFinishLaunching:");
+  step();
+  return true;
+}
+
+id HomeScreen::instanceOf(const std::string& className) {
+  auto found = hostInstances().find(className);
+  if (found != hostInstances().end()) return found->second;
+  Class cls = objc_lookUpClass(className.c_str());
+  if (cls == Nil) return nil;
+  journal::Pause quiet;
+  id instance = className == "SBLockScreenManager" ? send(cls, "sharedInstance")
+                                                   : send(send(cls, "alloc"), "init");
+  hostInstances()[className] = instance;
+  return instance;
+}
+
+id HomeScreen::argumentObject(const char* className) {
+  // The application object is the home screen's application itself.
+  if (std::strcmp(className, "UIApplication") == 0) return instanceOf("SpringBoard");
+  return ns::autorelease(send(cls(className), "new"));
+}
+
+void HomeScreen::call(const std::string& className, const HostMethod& method,
+                      const std::vector<CallArgument>& args) {
+  ns::AutoreleasePool pool;
+  SEL selector = sel(method.selector);
+  id receiver = method.signature == Signature::SharedInstance
+                    ? asId(objc_lookUpClass(className.c_str()))
+                    : instanceOf(className);
+  id objects[2] = {nil, nil};
+  for (int i = 0; i < 2 && method.argumentClasses[i] != nullptr; ++i) {
+    objects[i] = argumentObject(method.argumentClasses[i]);
+  }
+  journal::Entry entry{{"class", className},
+                       {"selector", method.selector},
+                       {"args", shownArguments(method, objects, args)}};
+  if (receiver == nil) entry["missing"] = true;
+  journal::record("call", entry);
+  if (receiver == nil) return;  // the class is not in this process: there is nothing to send to
+  switch (method.signature) {
+    case Signature::None:
+      msgSend<void>(receiver, selector);
+      break;
+    case Signature::Object:
+      msgSend<void>(receiver, selector, objects[0]);
+      break;
+    case Signature::TwoObjects:
+      msgSend<void>(receiver, selector, objects[0], objects[1]);
+      break;
+    case Signature::ObjectPointObject:
+      msgSend<void>(receiver, selector, objects[0], args[0].point, objects[1]);
+      break;
+    case Signature::Bool:
+      msgSend<void>(receiver, selector, args[0].boolean ? YES : NO);
+      break;
+    case Signature::InitResult:
+      hostInstances()[className] = msgSend(receiver, selector);
+      break;
+    case Signature::BoolResult:
+      msgSend<BOOL>(receiver, selector);
+      break;
+    case Signature::SharedInstance:
+      msgSend(receiver, selector);
+      break;
+  }
+}
+
+void HomeScreen::callByName(const std::string& className, const char* selector,
+                            const std::vector<CallArgument>& args) {
+  call(className, *findHostMethod(className, selector), args);
+}
+
+void HomeScreen::run(const Command& command) {
+  switch (command.op) {
+    case Op::Launch:
+      return;  // handled by launch()
+    case Op::Pref:
+    case Op::Without:
+    case Op::Set:
+    case Op::Wait: {
+      std::string error;
+      device_.clockMs = device::nowMs();
+      if (command.op == Op::Set) {
+        // In a running process the host answers from its own state.
+        if (command.name == "ac") hostState().onAC = command.number != 0;
+        if (command.name == "locked") hostState().uiLocked = command.number != 0;
+        if (command.name == "battery") simulated_device::setBatteryState(command.number);
+        journal::record("set", {{"name", command.name}, {"value", command.number}});
+        return;
+      }
+      runDeviceLine(command, device_, error);
+      if (!error.empty()) journal::record("error", {{"message", error}});
+      return;
+    }
+    case Op::Register:
+      registerHostClass(command.name);
+      journal::record("register", {{"class", command.name}});
+      return;
+    case Op::Post:
+      msgSend<void>(send(cls("NSNotificationCenter"), "defaultCenter"),
+                    sel("postNotificationName:object:"), UIDeviceBatteryStateDidChangeNotification,
+                    send(cls("UIDevice"), "currentDevice"));
+      step();
+      return;
+    case Op::Call:
+      call(command.name, *command.method, command.args);
+      step();
+      return;
+    case Op::Plug:
+      userAction("plug");
+      hostState().onAC = true;
+      simulated_device::changeBatteryState(UIDeviceBatteryStateCharging);
+      callByName("SBUIController", "playChargingChimeIfAppropriate");
+      step();
+      return;
+    case Op::Unplug:
+      userAction("unplug");
+      hostState().onAC = false;
+      simulated_device::changeBatteryState(UIDeviceBatteryStateUnplugged);
+      step();
+      return;
+    case Op::Lock:
+      userAction("lock");
+      callByName("SBSleepWakeHardwareButtonInteraction", "_playLockSound");
+      hostState().uiLocked = true;
+      step();
+      return;
+    case Op::Unlock: {
+      userAction("unlock");
+      CallArgument yes;
+      yes.boolean = true;
+      callByName("SBDashBoardLockScreenEnvironment", "setAuthenticated:", {yes});
+      callByName("SBCoverSheetPrimarySlidingViewController", "viewWillDisappear:", {yes});
+      hostState().uiLocked = false;
+      step();
+      return;
+    }
+    case Op::Type:
+      userAction("type", {{"text", command.name}});
+      for (char c : command.name) {
+        CallArgument point;
+        point.kind = CallArgument::Kind::Point;
+        point.point = keyPoint(c);
+        callByName("UIKeyboardLayoutStar", "touchDownWithKey:atPoint:executionContext:", {point});
+        step();
+      }
+      return;
+    case Op::Delete:
+      userAction("delete", {{"count", command.number}});
+      for (int64_t n = 0; n < command.number; ++n) {
+        callByName("UIKeyboardImpl", "deleteBackward");
+        step();
+      }
+      return;
+    case Op::Passcode:
+      userAction("passcode", {{"digits", command.name}});
+      for (size_t n = 0; n < command.name.size(); ++n) {
+        callByName("SBUIPasscodeLockNumberPad", "_numberPadTouchDown:forEvent:");
+        step();
+      }
+      return;
+    case Op::Volume:
+      userAction("volume", {{"direction", command.up ? "up" : "down"}, {"count", command.number}});
+      for (int64_t n = 0; n < command.number; ++n) {
+        callByName("SBVolumeControl", command.up ? "increaseVolume" : "decreaseVolume");
+        step();
+      }
+      return;
+  }
+}
+
+}  // namespace springboard

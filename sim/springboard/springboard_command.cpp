@@ -1,8 +1,171 @@
+// plinka-sim springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR] SCENARIO
+#include <AudioToolbox/Mixdown.h>
+#include <device/device.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 
 #include "commands.h"
+#include "scenario.h"
+#include "session.h"
+#include "timeline.h"
 
-int springboardCommand(const Arguments&) {
-  std::fprintf(stderr, "plinka-sim springboard: not available yet\n");
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: plinka-sim springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR] "
+    "SCENARIO\n"
+    "  SCENARIO is a file, or - for standard input.\n";
+
+int bad(const std::string& message) {
+  std::fprintf(stderr, "plinka-sim springboard: %s\n%s", message.c_str(), kUsage);
   return 2;
+}
+
+// Where the build put things, found from this program's own place (bin/ beside them).
+fs::path besideProgram(const char* relative, const char* fallback) {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    fs::path candidate = self.parent_path().parent_path() / relative;
+    if (fs::exists(candidate, error)) return candidate;
+  }
+  return fallback;
+}
+
+// A fresh copy of the example device, removed when the command ends.
+class TemporaryDevice {
+ public:
+  bool make(const fs::path& example, std::string& error) {
+    if (!fs::is_directory(example)) {
+      error = "the example device is missing at " + example.string() + " (build the project first)";
+      return false;
+    }
+    std::string pattern = (fs::temp_directory_path() / "plinka-device-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      error = "cannot make a temporary device root in " + fs::temp_directory_path().string();
+      return false;
+    }
+    path_ = pattern;
+    std::error_code failure;
+    fs::copy(example, path_, fs::copy_options::recursive, failure);
+    if (failure) {
+      error = "cannot copy the example device: " + failure.message();
+      return false;
+    }
+    return true;
+  }
+  ~TemporaryDevice() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+bool writeWav(const std::string& output, const std::vector<journal::Entry>& entries,
+              std::string& error) {
+  std::vector<audio::PlayedSound> sounds;
+  for (const journal::Entry& e : entries) {
+    if (e.value("kind", "") != "sound-play" || e.value("silent", false)) continue;
+    audio::PlayedSound sound{e.value("t", 0.0), "", 0};
+    if (e.contains("path")) {
+      sound.hostPath = device::hostPath(e["path"].get<std::string>());
+    } else {
+      sound.builtin = e["id"].get<uint32_t>();
+    }
+    sounds.push_back(sound);
+  }
+  if (!audio::writeMixdown(output, sounds, error)) return false;
+  std::fprintf(stderr, "plinka-sim springboard: wrote %s (%zu sounds)\n", output.c_str(),
+               sounds.size());
+  return true;
+}
+
+}  // namespace
+
+int springboardCommand(const Arguments& args) {
+  std::string deviceRoot;
+  std::string wav;
+  std::string tweakDir;
+  std::string scenarioPath;
+  bool json = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--device-root") {
+      if (!value(deviceRoot)) return bad("--device-root needs a folder");
+    } else if (a == "--wav") {
+      if (!value(wav)) return bad("--wav needs a file");
+    } else if (a == "--tweak-dir") {
+      if (!value(tweakDir)) return bad("--tweak-dir needs a folder");
+    } else if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return bad("unknown option " + a);
+    } else if (scenarioPath.empty()) {
+      scenarioPath = a;
+    } else {
+      return bad("one scenario at a time");
+    }
+  }
+  if (scenarioPath.empty()) return bad("no scenario given");
+
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  std::string name = scenarioPath == "-" ? "<stdin>" : scenarioPath;
+  if (scenarioPath != "-") {
+    file.open(scenarioPath);
+    if (!file) return bad("cannot read " + scenarioPath);
+    in = &file;
+  }
+  std::string error;
+  std::optional<springboard::Scenario> scenario = springboard::parseScenario(*in, name, error);
+  if (!scenario) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+
+  TemporaryDevice temporary;
+  if (deviceRoot.empty()) {
+    if (!temporary.make(besideProgram("examples/device", PLINKA_DEFAULT_EXAMPLE_DEVICE), error)) {
+      std::fprintf(stderr, "plinka-sim springboard: %s\n", error.c_str());
+      return 1;
+    }
+    deviceRoot = temporary.path().string();
+  } else if (!fs::is_directory(deviceRoot)) {
+    return bad("the device root " + deviceRoot + " is not a folder");
+  }
+  if (tweakDir.empty()) tweakDir = besideProgram("DynamicLibraries", PLINKA_DEFAULT_TWEAK_DIR);
+
+  springboard::SessionResult result =
+      springboard::runSession(*scenario, {fs::absolute(deviceRoot).string(), tweakDir});
+  for (const journal::Entry& entry : result.journal) {
+    std::cout << (json ? entry.dump() : springboard::timelineLine(entry)) << "\n";
+  }
+  std::cout.flush();
+  if (result.exitStatus != 0) {
+    std::fprintf(stderr, "plinka-sim springboard: %s\n", result.error.c_str());
+    return result.exitStatus;
+  }
+  if (!wav.empty() && !writeWav(wav, result.journal, error)) {
+    std::fprintf(stderr, "plinka-sim springboard: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
 }

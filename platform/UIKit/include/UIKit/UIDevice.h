@@ -21,9 +21,12 @@ constexpr UIDeviceBatteryState UIDeviceBatteryStateFull = 3;
 // The notification's name, an NSString.
 extern "C" id UIDeviceBatteryStateDidChangeNotification;
 
-// The host's side: what the battery is doing. A change posts the notification (from the
-// device object) when monitoring is on, as the platform does.
+// The host's side: what the battery is doing.
 namespace simulated_device {
+// Sets what batteryState answers (while monitoring is on), posting nothing.
 void setBatteryState(UIDeviceBatteryState state);
+// The battery changes state: as on the device, the notification is posted (by the device
+// object) when the state differs and monitoring is on.
+void changeBatteryState(UIDeviceBatteryState state);
 UIDeviceBatteryState batteryState();
 }  // namespace simulated_device

@@ -142,8 +142,10 @@ std::string typeEncodingOf(R (*)(id, SEL, Args..., ...)) {
 // objc_getClass; methods added afterwards go through class_addMethod like anyone else's.
 class ClassBuilder {
  public:
-  ClassBuilder(const char* name, Class superclass)
-      : cls_(objc_allocateClassPair(superclass, name, 0)) {}
+  ClassBuilder(const char* name, Class superclass) {
+    QuietLookups quiet;
+    cls_ = objc_allocateClassPair(superclass, name, 0);
+  }
 
   explicit operator bool() const { return cls_ != Nil; }
   Class cls() const { return cls_; }
@@ -165,12 +167,21 @@ class ClassBuilder {
     return *this;
   }
   Class register_() {
+    QuietLookups quiet;
     objc_registerClassPair(cls_);
     return cls_;
   }
 
  private:
-  Class cls_;
+  // The runtime looks a new class's name up while building it; that is not a lookup anyone made,
+  // so a host's unknown-class handler does not hear of it.
+  struct QuietLookups {
+    QuietLookups() : handler(objc_setGetUnknownClassHandler(nullptr)) {}
+    ~QuietLookups() { objc_setGetUnknownClassHandler(handler); }
+    objc_get_unknown_class_handler handler;
+  };
+
+  Class cls_ = Nil;
 };
 
 // The class whose own method list holds `op`, walking up from `cls`; Nil when none does.

@@ -1,0 +1,88 @@
+// The scenario language of `plinka-sim springboard`: one command per line.
+//
+//   pref KEY VALUE          write a setting (true, false, an integer, "a string", none)
+//   without CLASS           leave a class out of the host at the next launch
+//   register CLASS          register a class that was left out, in the running process
+//   launch                  start (or restart) the home-screen process
+//   set ac on|off  |  set battery 0|1|2|3  |  set locked on|off
+//   post battery            post UIDeviceBatteryStateDidChangeNotification
+//   call CLASS SELECTOR [ARG...]   the host sends a message (yes/no for a BOOL, X Y for a point)
+//   plug | unplug | lock | unlock
+//   type TEXT | delete N | passcode DIGITS | volume up|down [N]
+//   wait SECONDS
+//
+// `#` outside double quotes starts a comment; blank lines are ignored. The whole scenario is
+// parsed, and checked, before anything runs.
+#pragma once
+
+#include <objc/msg_send.h>
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_classes.h"
+
+namespace springboard {
+
+enum class Op {
+  Pref,
+  Without,
+  Register,
+  Launch,
+  Set,
+  Post,
+  Call,
+  Plug,
+  Unplug,
+  Lock,
+  Unlock,
+  Type,
+  Delete,
+  Passcode,
+  Volume,
+  Wait,
+};
+
+struct PrefValue {
+  enum class Kind { Boolean, Integer, String, Remove } kind = Kind::Remove;
+  bool boolean = false;
+  int64_t integer = 0;
+  std::string string;
+};
+
+struct CallArgument {
+  enum class Kind { Boolean, Point } kind = Kind::Boolean;
+  bool boolean = false;
+  CGPoint point{};
+};
+
+struct Command {
+  Op op;
+  int line = 0;
+  std::string name;                    // pref key, class, what `set` changes, text to type, digits
+  std::string selector;                // call
+  PrefValue value;                     // pref
+  const HostMethod* method = nullptr;  // call
+  std::vector<CallArgument> args;      // call
+  int64_t number = 0;                  // set value (0/1 for on/off), press count
+  bool up = true;                      // volume
+  double seconds = 0;                  // wait
+};
+
+struct Scenario {
+  std::string name;  // the file name as given, for messages
+  std::vector<Command> commands;
+};
+
+// Parses a whole scenario. On a bad line answers nothing and sets `error` to
+// "NAME:LINE: message".
+std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
+                                      std::string& error);
+
+// "pref", "call", ... as written in a scenario.
+const char* opName(Op op);
+
+}  // namespace springboard
