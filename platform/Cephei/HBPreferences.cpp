@@ -1,12 +1,14 @@
 #include <Cephei/HBPreferences.h>
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
+#include <device/journal.h>
 
 namespace {
 
 struct PreferencesState : ns::ObjectState {
   ns::Ref identifier;
-  ns::Ref values;  // an NSDictionary, or nil when nothing is readable
+  ns::Ref values;                  // an NSDictionary, or nil when nothing is readable
+  std::vector<std::string> asked;  // the keys read, in order
 };
 
 id initWithIdentifier(id self, SEL, id identifier) {
@@ -26,8 +28,19 @@ id initWithIdentifier(id self, SEL, id identifier) {
 
 id objectForKey(id self, SEL, id key) {
   auto* state = ns::stateOf<PreferencesState>(self);
-  if (state == nullptr || !state->values || key == nil) return nil;
+  if (state == nullptr || key == nil) return nil;
+  state->asked.push_back(ns::utf8(key));
+  if (!state->values) return nil;
   return msgSend(state->values.get(), sel("objectForKey:"), key);
+}
+
+// A store records, when it goes, which keys it was asked for.
+void dealloc(id self, SEL) {
+  if (auto* state = ns::stateOf<PreferencesState>(self)) {
+    journal::record("settings-read",
+                    {{"identifier", ns::utf8(state->identifier.get())}, {"keys", state->asked}});
+  }
+  sendSuper<void>(self, objc_getClass("HBPreferences"), "dealloc");
 }
 
 id identifier(id self, SEL) {
@@ -40,6 +53,7 @@ __attribute__((constructor)) void registerHBPreferences() {
       .method("initWithIdentifier:", initWithIdentifier)
       .method("objectForKey:", objectForKey)
       .method("identifier", identifier)
+      .method("dealloc", dealloc)
       .register_();
 }
 

@@ -73,7 +73,9 @@ bool parseNumber(const std::string& text, double& value) {
   char* end = nullptr;
   errno = 0;
   value = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size() && errno == 0 && std::isfinite(value);
+  // Underflow (a subnormal, or a number too small for one) is still that number.
+  return end == text.c_str() + text.size() && std::isfinite(value) &&
+         (errno == 0 || errno == ERANGE);
 }
 
 void expectCount(const std::vector<Token>& tokens, size_t count, const char* usage) {
@@ -274,6 +276,10 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
     }
     command.up = rest[0].text == "up";
     command.number = tokens.size() == 3 ? pressCount(rest[1]) : 1;
+  } else if (verb == "note") {
+    if (tokens.size() < 2) throw ParseError("usage: note TEXT");
+    command.op = Op::Note;
+    for (const Token& word : rest) command.name += (command.name.empty() ? "" : " ") + word.text;
   } else if (verb == "wait") {
     expectCount(tokens, 2, "wait SECONDS");
     command.op = Op::Wait;

@@ -10,6 +10,7 @@
 //   plug | unplug | lock | unlock
 //   type TEXT | delete N | passcode DIGITS | volume up|down [N]
 //   wait SECONDS
+//   note TEXT               a line of the scenario's own in the timeline
 //
 // `#` outside double quotes starts a comment; blank lines are ignored. The whole scenario is
 // parsed, and checked, before anything runs.
@@ -44,6 +45,7 @@ enum class Op {
   Passcode,
   Volume,
   Wait,
+  Note,
 };
 
 struct PrefValue {

@@ -95,11 +95,6 @@ CGPoint keyPoint(char c) {
                              const SessionOptions& options, DeviceState device, int fd) {
   Channel channel(fd);
   journal::clear();
-  device::setRoot(options.deviceRoot);
-  device::setNowMs(device.clockMs);
-  hostState() = {device.onAC, device.locked};
-  simulated_device::setBatteryState(device.battery);
-  objc_setGetUnknownClassHandler(recordMissingClass);
   int status = 0;
   {
     HomeScreen home(options, device);
@@ -119,10 +114,7 @@ CGPoint keyPoint(char c) {
       }
       channel.flushJournal();
     }
-    device.onAC = hostState().onAC;
-    device.locked = hostState().uiLocked;
-    device.battery = simulated_device::batteryState();
-    device.clockMs = device::nowMs();
+    home.saveDeviceState();
   }
   channel.send('S', toJson(device).dump());
 #if defined(__SANITIZE_ADDRESS__)
@@ -272,6 +264,9 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
       device.clockMs += static_cast<int64_t>(command.seconds * 1000.0 + 0.5);
       device::setNowMs(device.clockMs);
       return true;
+    case Op::Note:
+      journal::record("note", {{"text", command.name}});
+      return true;
     default:
       return true;  // the parser lets nothing else run outside a process
   }
@@ -316,7 +311,20 @@ SessionResult runSession(const Scenario& scenario, const SessionOptions& options
 // --- the host inside a process -------------------------------------------------------------
 
 HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
-    : options_(options), device_(device) {}
+    : options_(options), device_(device) {
+  device::setRoot(options.deviceRoot);
+  device::setNowMs(device.clockMs);
+  hostState() = {device.onAC, device.locked};
+  simulated_device::setBatteryState(device.battery);
+  objc_setGetUnknownClassHandler(recordMissingClass);
+}
+
+void HomeScreen::saveDeviceState() {
+  device_.onAC = hostState().onAC;
+  device_.locked = hostState().uiLocked;
+  device_.battery = simulated_device::batteryState();
+  device_.clockMs = device::nowMs();
+}
 
 void HomeScreen::step() {
   device::setNowMs(device::nowMs() + kStepMs);
@@ -449,7 +457,8 @@ void HomeScreen::run(const Command& command) {
     case Op::Pref:
     case Op::Without:
     case Op::Set:
-    case Op::Wait: {
+    case Op::Wait:
+    case Op::Note: {
       std::string error;
       device_.clockMs = device::nowMs();
       if (command.op == Op::Set) {

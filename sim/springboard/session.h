@@ -50,7 +50,10 @@ struct DeviceState {
 // The host inside one home-screen process. Tests may drive it directly in a fresh process.
 class HomeScreen {
  public:
+  // Sets the process up on the device: its root, clock, charger, battery and lock state.
   HomeScreen(const SessionOptions& options, DeviceState& device);
+  // Writes what the process changed on the device back into the device state.
+  void saveDeviceState();
 
   // Builds the host classes (but those left out), loads the tweak, creates the controller and
   // tells the application it has finished launching. False, with `error`, if the tweak could not

@@ -72,6 +72,9 @@ std::string details(const journal::Entry& e) {
     return text(e["key"]) + " = " + (e["value"].is_null() ? "(removed)" : e["value"].dump());
   if (kind == "set") return text(e["name"]) + " " + e["value"].dump();
   if (kind == "without" || kind == "register") return text(e["class"]);
+  if (kind == "settings-read") {
+    return text(e["identifier"]) + ": " + std::to_string(e["keys"].size()) + " keys read";
+  }
   journal::Entry rest = e;
   rest.erase("kind");
   rest.erase("t");
@@ -84,6 +87,7 @@ std::string timelineLine(const journal::Entry& entry) {
   char time[32];
   std::snprintf(time, sizeof time, "%8.2fs  ", entry.value("t", 0.0));
   std::string kind = entry.value("kind", "?");
+  if (kind == "note") return std::string(time) + "# " + entry.value("text", "");
   if (kind == "user") {
     std::string action = entry.value("action", "");
     journal::Entry rest = entry;

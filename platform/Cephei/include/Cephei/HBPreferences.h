@@ -12,6 +12,9 @@
 // - A file that is missing, empty, truncated, malformed, or whose root is not a dictionary
 //   reads as a store with no keys. The store never writes the file.
 //
+// When a store is released, the journal records "settings-read" {identifier, keys}: the keys it
+// was asked for, in order.
+//
 // Simplified: no registered defaults and no change observers (the product uses neither).
 #pragma once
 
