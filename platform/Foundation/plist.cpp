@@ -161,14 +161,8 @@ id plistFromBytes(const std::string& content) {
   if (content.empty() || content.size() > UINT32_MAX) return nil;
   plist_t root = nullptr;
   plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
-  if (root == nullptr) {
-    // Not XML or binary: perhaps the old text form, which the platform reads as well.
-    size_t first = content.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && (content[first] == '{' || content[first] == '(')) {
-      return openStepPlistFromText(content);
-    }
-    return nil;
-  }
+  // Not XML or binary: perhaps the old text form, which the platform reads as well.
+  if (root == nullptr) return openStepPlistFromText(content);
   id object = fromNode(root);
   plist_free(root);
   return object;

@@ -1,0 +1,141 @@
+// The value rules of NSString and NSNumber that the product's decisions rest on.
+#include <Foundation/Foundation.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+BOOL boolOf(id value) {
+  return send<BOOL>(value, "boolValue");
+}
+
+TEST(NSStringValues, BoolValueReadsTheWayTheDeviceDoes) {
+  ns::AutoreleasePool pool;
+  for (const char* yes : {"YES", "yes", "true", "T", "1a", "-01", "00009", " 1 ", "\n\ty", "+5"}) {
+    EXPECT_EQ(boolOf(ns::string(yes)), YES) << '"' << yes << '"';
+  }
+  for (const char* no :
+       {"", "0", "000", "No", "false", "0.5", "+y", "--1", "0+1", "a1", " ", "-0"}) {
+    EXPECT_EQ(boolOf(ns::string(no)), NO) << '"' << no << '"';
+  }
+}
+
+TEST(NSStringValues, IntegerReadingsClampAtTheirWidth) {
+  ns::AutoreleasePool pool;
+  auto intOf = [](const char* s) { return send<int>(ns::string(s), "intValue"); };
+  auto integerOf = [](const char* s) { return send<NSInteger>(ns::string(s), "integerValue"); };
+  EXPECT_EQ(intOf("2"), 2);
+  EXPECT_EQ(intOf("  \n-42abc"), -42);
+  EXPECT_EQ(intOf("abc"), 0);
+  EXPECT_EQ(intOf("5629026092"), INT_MAX);
+  EXPECT_EQ(intOf("-5629026092"), INT_MIN);
+  EXPECT_EQ(intOf("2147483647"), INT_MAX);
+  EXPECT_EQ(intOf("-2147483648"), INT_MIN);
+  EXPECT_EQ(integerOf("5629026092"), 5629026092);
+  EXPECT_EQ(integerOf("99999999999999999999"), INT64_MAX);
+  EXPECT_EQ(integerOf("-9223372036854775808"), INT64_MIN);
+  EXPECT_EQ(integerOf("+7 apples"), 7);
+  EXPECT_DOUBLE_EQ(send<double>(ns::string(" 2.5e3x"), "doubleValue"), 2500.0);
+  EXPECT_DOUBLE_EQ(send<double>(ns::string("1e"), "doubleValue"), 1.0);
+  EXPECT_EQ(send<double>(ns::string("e5"), "doubleValue"), 0.0);
+  EXPECT_EQ(send<double>(ns::string("1e999"), "doubleValue"), HUGE_VAL);
+}
+
+TEST(NSNumberValues, NarrowingTruncatesAndTruthFollowsTheInteger) {
+  ns::AutoreleasePool pool;
+  EXPECT_EQ(send<int>(ns::integerNumber(4294967297LL), "intValue"), 1);
+  EXPECT_EQ(send<int>(ns::integerNumber(INT64_MAX), "intValue"), -1);
+  EXPECT_EQ(boolOf(ns::doubleNumber(0.5)), NO);
+  EXPECT_EQ(boolOf(ns::doubleNumber(2.9)), YES);
+  EXPECT_EQ(boolOf(ns::doubleNumber(-0.9)), NO);
+  EXPECT_EQ(boolOf(ns::integerNumber(256)), YES);  // non-zero, not the low byte
+  EXPECT_EQ(send<NSInteger>(ns::doubleNumber(-2.9), "integerValue"), -2);
+  EXPECT_EQ(send<NSInteger>(ns::doubleNumber(1e300), "integerValue"), INT64_MAX);
+  EXPECT_EQ(send<NSInteger>(ns::boolNumber(true), "integerValue"), 1);
+}
+
+TEST(NSNumberValues, DescriptionsAreShortAndExact) {
+  ns::AutoreleasePool pool;
+  EXPECT_EQ(ns::describe(ns::integerNumber(-12)), "-12");
+  EXPECT_EQ(ns::describe(ns::boolNumber(true)), "1");
+  EXPECT_EQ(ns::describe(ns::doubleNumber(0.1)), "0.1");
+  EXPECT_EQ(ns::describe(ns::doubleNumber(2.0)), "2");
+  EXPECT_EQ(ns::describe(nil), "(null)");
+}
+
+TEST(StringFormat, PlacesDescriptionsAndNullLikeThePlatform) {
+  ns::AutoreleasePool pool;
+  id format = ns::string("/a////%@|%@|%@|%d|%5.2f|%s|%%|%ld");
+  id text = sendVariadic(cls("NSString"), "stringWithFormat:", format, ns::string("x y"),
+                         static_cast<id>(nil), ns::integerNumber(5), -3, 3.14159, "c", 9L);
+  EXPECT_EQ(ns::utf8(text), "/a////x y|(null)|5|-3| 3.14|c|%|9");
+}
+
+// NSNumericSearch, with the cases of the platform notes.
+TEST(NumericComparison, OrdersDigitRunsByValue) {
+  ns::AutoreleasePool pool;
+  struct Case {
+    const char* a;
+    const char* b;
+    NSComparisonResult expected;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"14.9", "14.10", NSOrderedAscending},
+                         {"14", "14.0", NSOrderedAscending},
+                         {"14.01", "14.1", NSOrderedSame},
+                         {"014", "14", NSOrderedSame},
+                         {"13.0b2", "13.0", NSOrderedDescending},
+                         {"13.0b2", "13.0.1", NSOrderedDescending},
+                         {"", "1", NSOrderedAscending},
+                         {"1.19", "1.3", NSOrderedDescending},
+                         {"14.4", "14.4", NSOrderedSame},
+                         {"99999999999999999999", "99999999999999999998", NSOrderedDescending}}) {
+    NSComparisonResult result = send<NSComparisonResult>(
+        ns::string(c.a), "compare:options:", ns::string(c.b), NSNumericSearch);
+    EXPECT_EQ(result, c.expected) << c.a << " vs " << c.b;
+    NSComparisonResult reverse = send<NSComparisonResult>(
+        ns::string(c.b), "compare:options:", ns::string(c.a), NSNumericSearch);
+    EXPECT_EQ(reverse, -c.expected) << c.b << " vs " << c.a;
+  }
+}
+
+TEST(Ownership, PoolsReleaseWhatWasAutoreleasedAndRetainsKeepObjectsAlive) {
+  id kept;
+  {
+    ns::AutoreleasePool pool;
+    kept = ns::retain(ns::string("kept"));
+    EXPECT_EQ(ns::retainCount(kept), 2u);
+  }
+  EXPECT_EQ(ns::retainCount(kept), 1u);
+  ns::release(kept);
+  // Messages to nil answer zero of every type.
+  EXPECT_EQ(send<double>(nil, "doubleValue"), 0.0);
+  EXPECT_EQ(send<id>(nil, "description"), nil);
+}
+
+TEST(Notifications, AnObserverRegisteredTwiceHearsEachPostTwice) {
+  static int heard = 0;
+  auto hear = [](id, SEL, id notification) {
+    EXPECT_EQ(ns::utf8(send(notification, "name")), "Ping");
+    ++heard;
+  };
+  ns::AutoreleasePool pool;
+  Class listener = ClassBuilder("PingListener", ns::classNamed("NSObject"))
+                       .method("hear:", static_cast<void (*)(id, SEL, id)>(hear))
+                       .register_();
+  id observer = ns::autorelease(send(listener, "new"));
+  id center = send(cls("NSNotificationCenter"), "defaultCenter");
+  for (int i = 0; i < 2; ++i) {
+    msgSend<void>(center, sel("addObserver:selector:name:object:"), observer, sel("hear:"),
+                  ns::string("Ping"), static_cast<id>(nil));
+  }
+  msgSend<void>(center, sel("postNotificationName:object:"), ns::string("Ping"),
+                static_cast<id>(nil));
+  msgSend<void>(center, sel("postNotificationName:object:"), ns::string("Pong"),
+                static_cast<id>(nil));
+  EXPECT_EQ(heard, 2);
+  msgSend<void>(center, sel("removeObserver:"), observer);
+}
+
+}  // namespace

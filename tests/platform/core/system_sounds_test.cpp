@@ -1,0 +1,153 @@
+// System sounds: what the device accepts as a sound file, the IDs it hands out, and the
+// mix-down of what played.
+#include <AudioToolbox/AudioToolbox.h>
+#include <AudioToolbox/Mixdown.h>
+#include <Foundation/Foundation.h>
+#include <device/device.h>
+#include <device/journal.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "tones.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class SystemSounds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "plinka-sounds-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    device::setRoot(root_);
+    journal::clear();
+  }
+  void TearDown() override {
+    device::setRoot("");
+    fs::remove_all(root_);
+  }
+  // Writes a tone at a device path; false when libsndfile cannot write that format here.
+  bool tone(const std::string& devicePath, int format, double seconds = 0.1, int rate = 8000) {
+    tones::Sound sound{{{0.0, 440.0, seconds, 0.5, 0}}, seconds, rate, 1, format};
+    std::string error;
+    return tones::write(root_ + devicePath, sound, error);
+  }
+  OSStatus create(const std::string& devicePath, SystemSoundID& soundID) {
+    ns::AutoreleasePool pool;
+    id url = send(cls("NSURL"), "fileURLWithPath:", ns::string(devicePath));
+    return AudioServicesCreateSystemSoundID(reinterpret_cast<CFURLRef>(url), &soundID);
+  }
+  std::string root_;
+};
+
+TEST_F(SystemSounds, AcceptsLinearPcmAndIma4InCafAiffAndWav) {
+  const std::vector<std::pair<const char*, int>> accepted = {
+      {"/a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"/b.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+      {"/c.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+      {"/d.wav", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM},
+      {"/e.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_S8},
+      {"/no extension", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+  };
+  SystemSoundID previous = 0;
+  for (const auto& [path, format] : accepted) {
+    ASSERT_TRUE(tone(path, format)) << path;
+    SystemSoundID id = 0;
+    EXPECT_EQ(create(path, id), kAudioServicesNoError) << path;
+    EXPECT_GT(id, previous) << path;
+    EXPECT_GE(id, 4097u);
+    previous = id;
+  }
+}
+
+TEST_F(SystemSounds, RefusesOtherContainersCodecsAndAnythingThatIsNotAudio) {
+  std::vector<std::string> refused = {"/missing.wav", "/", "/text.wav"};
+  std::ofstream(root_ + "/text.wav") << "RIFF but not really";
+  const std::vector<std::pair<const char*, int>> formats = {
+      {"/ulaw.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW},
+      {"/alaw.aiff", SF_FORMAT_AIFF | SF_FORMAT_ALAW},
+      {"/x.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+      {"/x.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+      {"/x.au", SF_FORMAT_AU | SF_FORMAT_PCM_16},
+      {"/ms.wav", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM},
+  };
+  for (const auto& [path, format] : formats) {
+    if (tone(path, format)) refused.push_back(path);  // only what this libsndfile can write
+  }
+  EXPECT_GE(refused.size(), 6u);
+  for (const std::string& path : refused) {
+    SystemSoundID id = 77;
+    EXPECT_EQ(create(path, id), kAudioServicesSystemSoundUnspecifiedError) << path;
+    EXPECT_EQ(id, 77u) << path << ": the caller's ID was written";
+  }
+}
+
+TEST_F(SystemSounds, RefusesSoundsLongerThanThirtySeconds) {
+  ASSERT_TRUE(tone("/30.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 30.0, 1000));
+  ASSERT_TRUE(tone("/31.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 30.01, 1000));
+  SystemSoundID id = 0;
+  EXPECT_EQ(create("/30.wav", id), kAudioServicesNoError);
+  id = 5;
+  EXPECT_EQ(create("/31.wav", id), kAudioServicesSystemSoundExceededMaximumDurationError);
+  EXPECT_EQ(id, 5u);
+}
+
+TEST_F(SystemSounds, PlaysCreatedAndBuiltInSoundsAndNothingElse) {
+  ASSERT_TRUE(tone("/a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+  SystemSoundID id = 0;
+  ASSERT_EQ(create("/a.wav", id), kAudioServicesNoError);
+  EXPECT_EQ(AudioServicesCreateSystemSoundID(nullptr, nullptr), -50);
+  journal::clear();
+  AudioServicesPlaySystemSound(id);
+  AudioServicesPlaySystemSound(1521);
+  AudioServicesPlaySystemSound(0);
+  AudioServicesPlaySystemSound(3000);
+  EXPECT_EQ(AudioServicesDisposeSystemSoundID(id), kAudioServicesNoError);
+  EXPECT_EQ(AudioServicesDisposeSystemSoundID(id), kAudioServicesBadSpecifierError);
+  AudioServicesPlaySystemSound(id);
+  std::vector<std::string> plays;
+  for (const auto& e : journal::entries()) {
+    if (e["kind"] != "sound-play") continue;
+    plays.push_back(e.value("silent", false) ? "silent" : e.value("path", std::string("built-in")));
+  }
+  EXPECT_EQ(plays, (std::vector<std::string>{"/a.wav", "built-in", "silent", "silent", "silent"}));
+}
+
+double loudness(const std::vector<float>& samples, double from, double to) {
+  double peak = 0;
+  for (size_t i = static_cast<size_t>(from * 44100); i < samples.size() && i < to * 44100; ++i) {
+    peak = std::max(peak, std::fabs(static_cast<double>(samples[i])));
+  }
+  return peak;
+}
+
+TEST_F(SystemSounds, TheMixdownPutsEachSoundAtItsTime) {
+  ASSERT_TRUE(tone("/a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2, 22050));
+  std::ofstream(root_ + "/broken.wav") << "not audio";
+  std::string out = root_ + "/mix.wav";
+  std::string error;
+  ASSERT_TRUE(audio::writeMixdown(
+      out, {{0.5, root_ + "/a.wav", 0}, {1.5, "", 1521}, {2.5, root_ + "/broken.wav", 0}}, error))
+      << error;
+  SF_INFO info{};
+  SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr);
+  std::vector<float> samples(static_cast<size_t>(info.frames));
+  sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  EXPECT_EQ(info.samplerate, 44100);
+  EXPECT_LT(loudness(samples, 0.0, 0.49), 0.001);
+  EXPECT_GT(loudness(samples, 0.5, 0.7), 0.2);
+  EXPECT_LT(loudness(samples, 0.8, 1.49), 0.001);
+  EXPECT_GT(loudness(samples, 1.5, 1.8), 0.1);
+  EXPECT_LT(loudness(samples, 1.9, 10.0), 0.001);  // the broken file is left out
+  EXPECT_FALSE(audio::writeMixdown(root_ + "/no/such/folder/mix.wav", {}, error));
+}
+
+}  // namespace

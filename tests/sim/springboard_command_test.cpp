@@ -1,0 +1,209 @@
+// `plinka-sim springboard` as its users see it: the scenario language, the exit statuses, the
+// journal printed, and the WAV written.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(int fd) {
+  std::string data;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<size_t>(n));
+  return data;
+}
+
+// Runs plinka-sim with `args`, feeding `input` on standard input.
+Result sim(std::vector<std::string> args, const std::string& input = "") {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    args.insert(args.begin(), PLINKA_SIM);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(PLINKA_SIM, argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (!input.empty()) (void)!write(in[1], input.data(), input.size());
+  close(in[1]);
+  Result r;
+  // Standard error is small; read standard output first, then it.
+  r.out = slurp(out[0]);
+  r.err = slurp(err[0]);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "plinka-sim-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+  }
+  ~TemporaryFolder() { fs::remove_all(path); }
+  std::string path;
+};
+
+std::string parseError(const std::string& text) {
+  std::istringstream in(text);
+  std::string error;
+  auto scenario = springboard::parseScenario(in, "s", error);
+  return scenario ? "" : error;
+}
+
+TEST(ScenarioLanguage, NamesTheLineAndTheFaultOfEveryBadLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"launch\nfly away\n", "s:2: unknown command 'fly'"},
+      {"pref kEnabledPK yes\n", "s:1: expected true, false"},
+      {"pref kRespringMode 99999999999999999999\n", "s:1: expected true, false"},
+      {"pref kLockSound \"open\n", "s:1: unterminated string"},
+      {"pref kEnabledPK\n", "s:1: usage: pref KEY VALUE"},
+      {"plug\n", "s:1: 'plug' needs a running home-screen process"},
+      {"launch\ncall SBUIController fly\n", "s:2: SBUIController has no host method 'fly'"},
+      {"launch\ncall NSObject init\n", "s:2: the host has no class 'NSObject'"},
+      {"launch\ncall SBDashBoardLockScreenEnvironment setAuthenticated: maybe\n",
+       "takes one argument: yes or no"},
+      {"launch\ncall UIKeyboardLayoutStar touchDownWithKey:atPoint:executionContext: 1\n",
+       "takes a point"},
+      {"launch\ncall UIKeyboardImpl deleteBackward now\n", "takes no arguments"},
+      {"without UIView\n", "s:1: 'UIView' is not a class the product looks up"},
+      {"launch\nregister SBVolumeControl\n", "already registered"},
+      {"set battery 4\n", "a battery state is 0, 1, 2 or 3"},
+      {"set ac maybe\n", "expected on or off"},
+      {"wait -1\n", "wait takes a number of seconds"},
+      {"wait 601\n", "wait takes a number of seconds"},
+      {"launch\ndelete 0\n", "expected a count"},
+      {"launch\npasscode 12a4\n", "a passcode is 1 to 64 digits"},
+      {"launch\nvolume sideways\n", "volume goes up or down"},
+      {"\"launch\"\n", "a line starts with a command"},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::string error = parseError(text);
+    EXPECT_NE(error.find(expected), std::string::npos) << text << " gave: " << error;
+  }
+  EXPECT_EQ(parseError("# a comment\n\n  launch   # trailing\ntype \"a # b\"\nwithout SpringBoard\n"
+                       "launch\nregister SpringBoard\nnote all fine\n"),
+            "");
+}
+
+TEST(SpringboardCommand, ABadLineRunsNothingAndExitsTwo) {
+  TemporaryFolder root;
+  Result r = sim({"springboard", "--device-root", root.path, "-"},
+                 "pref kEnabledPK true\nlaunch\ntype hello\nvolume up 0\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.rfind("<stdin>:4: expected a count", 0), 0u) << r.err;
+  // Not even the settings line ran.
+  EXPECT_TRUE(fs::is_empty(root.path));
+}
+
+TEST(SpringboardCommand, PrintsTheJournalAsJsonLines) {
+  Result r = sim({"springboard", "--json", "-"}, "launch\ntype a\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> kinds;
+  for (std::string line; std::getline(lines, line);) {
+    auto entry = nlohmann::json::parse(line);
+    ASSERT_TRUE(entry.contains("kind")) << line;
+    ASSERT_TRUE(entry.contains("t")) << line;
+    kinds.push_back(entry["kind"]);
+  }
+  ASSERT_FALSE(kinds.empty());
+  EXPECT_EQ(kinds.front(), "launch");
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "hook"), 14);
+  EXPECT_EQ(kinds.back(), "sound-play");
+}
+
+TEST(SpringboardCommand, WritesTheSessionAsAWavWithEachSoundAtItsTime) {
+  TemporaryFolder folder;
+  std::string wav = folder.path + "/session.wav";
+  Result r =
+      sim({"springboard", "--wav", wav, "-"}, "pref kCustomRespring false\nlaunch\nwait 2\nplug\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  SF_INFO info{};
+  SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr);
+  std::vector<float> samples(static_cast<size_t>(info.frames));
+  sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  auto peak = [&](double from, double to) {
+    float p = 0;
+    for (size_t i = static_cast<size_t>(from * 44100); i < samples.size() && i < to * 44100; ++i) {
+      p = std::max(p, std::fabs(samples[i]));
+    }
+    return p;
+  };
+  // Silence until the plug at 2.2 s, then the charge sound.
+  EXPECT_LT(peak(0.0, 2.19), 0.001f);
+  EXPECT_GT(peak(2.2, 2.6), 0.1f);
+}
+
+TEST(SpringboardCommand, TheDemoRunsAndLeavesTheExampleDeviceAsItWas) {
+  Result r = sim({"springboard", std::string(PLINKA_SOURCE_DIR) + "/examples/demo.scenario"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("> plug"), std::string::npos);
+  EXPECT_NE(r.out.find("Charge////Power Up.caf"), std::string::npos);
+  // The demo changes kCustomVolume on its temporary copy only.
+  std::ifstream settings(
+      std::string(PLINKA_BUILD_DIR) +
+      "/examples/device/var/mobile/Library/Preferences/com.plinka.plinka3.plist");
+  std::stringstream text;
+  text << settings.rdbuf();
+  EXPECT_NE(text.str().find("<key>kCustomVolume</key>\n\t<false/>"), std::string::npos);
+}
+
+TEST(SpringboardCommand, LoadsTheTweakOnlyWhereItsFilterSays) {
+  TemporaryFolder tweak;
+  fs::copy_file(std::string(PLINKA_TEST_TWEAK_DIR) + "/Plinka3.so", tweak.path + "/Plinka3.so");
+  // No filter: a clear error that names the file.
+  Result missing = sim({"springboard", "--tweak-dir", tweak.path, "-"}, "launch\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find(tweak.path + "/Plinka3.plist"), std::string::npos) << missing.err;
+  // A filter for another process: the home screen runs without the product.
+  std::ofstream(tweak.path + "/Plinka3.plist")
+      << "{ Filter = { Bundles = ( \"com.apple.Preferences\" ); }; }";
+  Result other = sim({"springboard", "--json", "--tweak-dir", tweak.path, "-"}, "launch\nlock\n");
+  EXPECT_EQ(other.status, 0) << other.err;
+  EXPECT_EQ(other.out.find("\"kind\":\"hook\""), std::string::npos);
+  EXPECT_NE(other.out.find("\"loaded\":false"), std::string::npos);
+  // A filter that is not one.
+  std::ofstream(tweak.path + "/Plinka3.plist") << "<plist><dict><key>Filter</key>";
+  Result broken = sim({"springboard", "--tweak-dir", tweak.path, "-"}, "launch\n");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find("Plinka3.plist: not a readable filter"), std::string::npos)
+      << broken.err;
+}
+
+}  // namespace
