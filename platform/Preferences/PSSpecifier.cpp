@@ -1,0 +1,194 @@
+#include <Foundation/ObjectState.h>
+#include <Preferences/PSSpecifier.h>
+
+#include <array>
+#include <typeinfo>
+
+#include "properties.h"
+
+namespace preferences {
+namespace {
+
+struct SpecifierState : ns::ObjectState {
+  ns::Ref properties;  // an NSMutableDictionary, always present
+  ns::Ref name;
+  id target = nil;  // not retained
+  SEL setter = nullptr;
+  SEL getter = nullptr;
+  Class detail = Nil;
+  Class edit = Nil;
+  PSCellType cellType = PSUnknownCell;
+};
+
+constexpr std::array<const char*, 16> kCellNames = {
+    "PSGroupCell",          "PSLinkCell",    "PSLinkListCell",     "PSListItemCell",
+    "PSTitleValueCell",     "PSSliderCell",  "PSSwitchCell",       "PSStaticTextCell",
+    "PSEditTextCell",       "PSSegmentCell", "PSGiantIconCell",    "PSGiantCell",
+    "PSSecureEditTextCell", "PSButtonCell",  "PSEditTextViewCell", "PSSpinnerCell"};
+
+ns::Ref newDictionary() {
+  return ns::Ref::adopt(internal::newProperties(nil));
+}
+
+SpecifierState& stateFor(id self) {
+  // Asked for on every attribute read: an exact type test is enough, as only this file makes
+  // the state, and cheaper than a dynamic_cast.
+  ns::ObjectState* slot = ns::objectState(self);
+  SpecifierState* state = slot != nullptr && typeid(*slot) == typeid(SpecifierState)
+                              ? static_cast<SpecifierState*>(slot)
+                              : nullptr;
+  if (state == nullptr) {
+    auto fresh = std::make_unique<SpecifierState>();
+    fresh->properties = newDictionary();
+    state = fresh.get();
+    ns::setObjectState(self, std::move(fresh));
+  }
+  return *state;
+}
+
+id initSpecifier(id self, SEL) {
+  stateFor(self);
+  return self;
+}
+
+id specifierNamed(id self, SEL, id name, id target, SEL setter, SEL getter, Class detail,
+                  PSCellType cell, Class edit) {
+  id specifier = ns::autorelease(msgSend(self, sel("new")));
+  SpecifierState& state = stateFor(specifier);
+  state.name = name == nil ? ns::Ref() : ns::Ref::adopt(msgSend(name, sel("copy")));
+  state.target = target;
+  state.setter = setter;
+  state.getter = getter;
+  state.detail = detail;
+  state.cellType = cell;
+  state.edit = edit;
+  return specifier;
+}
+
+id emptyGroupSpecifier(id self, SEL) {
+  return specifierNamed(self, nullptr, nil, nil, nullptr, nullptr, Nil, PSGroupCell, Nil);
+}
+
+id properties(id self, SEL) {
+  return stateFor(self).properties;
+}
+// The framework keeps its own mutable copy, so later changes to the caller's dictionary do not
+// reach the row.
+void setProperties(id self, SEL, id dictionary) {
+  stateFor(self).properties = ns::Ref::adopt(internal::newProperties(dictionary));
+}
+id propertyForKey(id self, SEL, id key) {
+  return msgSend(stateFor(self).properties.get(), sel("objectForKey:"), key);
+}
+void setPropertyForKey(id self, SEL, id value, id key) {
+  msgSend<void>(stateFor(self).properties.get(), sel("setObject:forKey:"), value, key);
+}
+void removePropertyForKey(id self, SEL, id key) {
+  msgSend<void>(stateFor(self).properties.get(), sel("removeObjectForKey:"), key);
+}
+
+id name(id self, SEL) {
+  return stateFor(self).name;
+}
+void setName(id self, SEL, id value) {
+  stateFor(self).name = value == nil ? ns::Ref() : ns::Ref::adopt(msgSend(value, sel("copy")));
+}
+id identifier(id self, SEL) {
+  id given = internal::propertyNamed(stateFor(self).properties, "id");
+  return given != nil ? given : stateFor(self).name.get();
+}
+id target(id self, SEL) {
+  return stateFor(self).target;
+}
+void setTarget(id self, SEL, id value) {
+  stateFor(self).target = value;
+}
+PSCellType cellType(id self, SEL) {
+  return stateFor(self).cellType;
+}
+void setCellType(id self, SEL, PSCellType type) {
+  stateFor(self).cellType = type;
+}
+
+// The row's value, from its target through its getter; nil without a target or getter.
+id performGetter(id self, SEL) {
+  SpecifierState& state = stateFor(self);
+  if (state.target == nil || state.getter == nullptr ||
+      !msgSend<BOOL>(state.target, sel("respondsToSelector:"), state.getter)) {
+    return nil;
+  }
+  return msgSend(state.target, state.getter, self);
+}
+void performSetterWithValue(id self, SEL, id value) {
+  SpecifierState& state = stateFor(self);
+  if (state.target == nil || state.setter == nullptr ||
+      !msgSend<BOOL>(state.target, sel("respondsToSelector:"), state.setter)) {
+    return;
+  }
+  msgSend<void>(state.target, state.setter, value, self);
+}
+
+id describeSpecifier(id self, SEL) {
+  nlohmann::ordered_json shown = rowName(self);
+  return ns::string("<PSSpecifier " + (shown.is_string() ? shown.get<std::string>() : "") +
+                    " cell " + std::to_string(stateFor(self).cellType) + ">");
+}
+
+__attribute__((constructor)) void loadSpecifierClass() {
+  registerSpecifierClass();
+}
+
+}  // namespace
+
+PSCellType cellTypeNamed(std::string_view name) {
+  for (size_t i = 0; i < kCellNames.size(); ++i) {
+    if (name == kCellNames[i]) return static_cast<PSCellType>(i);
+  }
+  return PSUnknownCell;
+}
+
+std::string cellTypeName(PSCellType type) {
+  if (type < 0 || static_cast<size_t>(type) >= kCellNames.size()) return "";
+  return kCellNames[static_cast<size_t>(type)];
+}
+
+nlohmann::ordered_json rowName(id specifier) {
+  if (specifier == nil) return nullptr;
+  id label = msgSend(specifier, sel("name"));
+  if (internal::isString(label) && !ns::utf8(label).empty()) return ns::utf8(label);
+  id props = msgSend(specifier, sel("properties"));
+  for (const char* attribute : {"key", "id"}) {
+    id value = internal::propertyNamed(props, attribute);
+    if (internal::isString(value) && !ns::utf8(value).empty()) return ns::utf8(value);
+  }
+  return nullptr;
+}
+
+void registerSpecifierClass() {
+  static const bool done = [] {
+    ClassBuilder("PSSpecifier", ns::classNamed("NSObject"))
+        .classMethod("preferenceSpecifierNamed:target:set:get:detail:cell:edit:", specifierNamed)
+        .classMethod("emptyGroupSpecifier", emptyGroupSpecifier)
+        .method("init", initSpecifier)
+        .method("properties", properties)
+        .method("setProperties:", setProperties)
+        .method("propertyForKey:", propertyForKey)
+        .method("setProperty:forKey:", setPropertyForKey)
+        .method("removePropertyForKey:", removePropertyForKey)
+        .method("name", name)
+        .method("setName:", setName)
+        .method("identifier", identifier)
+        .method("target", target)
+        .method("setTarget:", setTarget)
+        .method("cellType", cellType)
+        .method("setCellType:", setCellType)
+        .method("performGetter", performGetter)
+        .method("performSetterWithValue:", performSetterWithValue)
+        .method("description", describeSpecifier)
+        .register_();
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace preferences

@@ -1,0 +1,79 @@
+// PSListController: the view controller that shows a settings list, as the private Preferences
+// framework provides it, and the host's side of the settings screen.
+//
+// Mirrors: -specifiers / -setSpecifiers: (the rows shown, in order),
+// -loadSpecifiersFromPlistName:target:, -readPreferenceValue:, -setPreferenceValue:specifier:,
+// -reloadSpecifier:animated: / -reloadSpecifier:, -insertContiguousSpecifiers:afterSpecifier:
+// animated:, -removeContiguousSpecifiers:animated:, -indexOfSpecifier:, -containsSpecifier:,
+// -specifierForID:; presentViewController:animated:completion: comes from UIViewController.
+//
+// Faithful:
+// - readPreferenceValue: needs both the row's `defaults` (a user-defaults domain) and `key`
+//   (else nil); it answers the value stored under the key in that domain, else the row's
+//   `default`; with `negate` set it answers the inverse boolean.
+// - setPreferenceValue:specifier: stores the value under `key` in domain `defaults` (a plist
+//   file under /var/mobile/Library/Preferences/ of the device; nil removes the key; a `negate`
+//   row stores the inverse boolean, so that it reads back as given), then posts the row's
+//   `PostNotification` with notify_post.
+// - insertContiguousSpecifiers:afterSpecifier:animated: shows the rows directly after the anchor,
+//   in order; an anchor that is not shown changes nothing. removeContiguousSpecifiers:animated:
+//   takes the shown rows off; rows not shown are ignored. reloadSpecifier: of a row not shown
+//   does nothing.
+// - Values read are kept per domain, as the platform's preferences daemon keeps them for the
+//   process: a domain is read again after anything in the process stores into it (through the
+//   framework or NSUserDefaults), and after forgetStoredValues(), which the host entry points
+//   below call; a file changed on disk in between is not seen before that, as on the device.
+// Simplified: nothing is drawn; a row that is already shown is not inserted a second time; row
+// lists are read from host paths (".plist" is added to a name without it), not from bundles.
+//
+// Journal: every call a controller makes to change what is stored or shown:
+//   "store"  {row, key, value}   setPreferenceValue:specifier:
+//   "insert" {after, rows}       insertContiguousSpecifiers:afterSpecifier:animated:
+//   "remove" {rows}              removeContiguousSpecifiers:animated:
+//   "reload" {row}               reloadSpecifier:animated:, reloadSpecifier:
+// with rows named as preferences::rowName names them, recorded as asked (before the framework
+// ignores what is not shown). Reads are not journaled.
+#pragma once
+
+#include <Preferences/PSSpecifier.h>
+#include <UIKit/UIViewController.h>
+
+#include <string>
+
+namespace preferences {
+
+// Reads a row list: an XML, binary or old-style property list whose root dictionary has an
+// `items` array of row dictionaries. Each row becomes a PSSpecifier whose properties are the
+// row's dictionary, whose name is its `label`, whose cell type is named by `cell`, and whose
+// target is `target` with readPreferenceValue: / setPreferenceValue:specifier: as getter and
+// setter. Answers an autoreleased NSMutableArray, or nil with a message in `error` when the file
+// is missing, is not a property list or does not have that shape. `title` gets the list's
+// `title` when asked.
+id loadRowList(const std::string& hostPath, id target, std::string* error,
+               std::string* title = nullptr);
+
+// Shows a freshly built full list of rows (an NSMutableArray) in `controller`, as the Settings
+// application does when it opens a pane: the list passes through the controller's
+// applyModificationsToSpecifiers: (when it answers it), then becomes its shown rows.
+void showRows(id controller, id rows);
+
+// Loads a row list for `controller` (as its target) and shows it with showRows. False with a
+// message in `error` when the file cannot be read; nothing is shown then.
+bool showRowList(id controller, const std::string& hostPath, std::string* error);
+
+// The user changes a shown row's value, as its cell would: a switch already showing the value
+// (read as a boolean) sends nothing; any other change calls the row's setter on its target.
+// False when the row is not shown.
+bool userChangesValue(id controller, id specifier, id value);
+
+// Drops the values read so far, so that the next read of each domain reads its file: the host
+// calls it where the device would have heard of changes made by other processes.
+void forgetStoredValues();
+
+// Whether `specifier` is among the rows `controller` shows.
+bool isShown(id controller, id specifier);
+
+// Registers PSListController (idempotent; done when this library loads).
+void registerListControllerClass();
+
+}  // namespace preferences

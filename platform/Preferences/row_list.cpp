@@ -1,0 +1,74 @@
+// Row lists: the Root.plist-style files a settings pane describes its rows in.
+#include <Foundation/ObjectState.h>
+#include <Preferences/PSListController.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace preferences {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool fail(std::string* error, const std::string& message) {
+  if (error != nullptr) *error = message;
+  return false;
+}
+
+bool readable(const std::string& path, std::string* error) {
+  std::error_code code;
+  fs::file_status status = fs::status(path, code);
+  if (!fs::exists(status)) return fail(error, "cannot read row list " + path + ": no such file");
+  if (fs::is_directory(status)) return fail(error, "cannot read row list " + path + ": a folder");
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return fail(error, "cannot read row list " + path + ": permission denied");
+  return true;
+}
+
+}  // namespace
+
+id loadRowList(const std::string& hostPath, id target, std::string* error, std::string* title) {
+  if (!readable(hostPath, error)) return nil;
+  id root = ns::readPlist(hostPath);
+  if (root == nil) {
+    fail(error, "row list " + hostPath + " is not a property list");
+    return nil;
+  }
+  if (!ns::isKindOf(root, "NSDictionary")) {
+    fail(error, "row list " + hostPath + " is not a dictionary");
+    return nil;
+  }
+  id items = ns::valueFor(root, "items");
+  if (items == nil || !ns::isKindOf(items, "NSArray")) {
+    fail(error, "row list " + hostPath + " has no items array");
+    return nil;
+  }
+  if (title != nullptr) {
+    id given = ns::valueFor(root, "title");
+    *title = given != nil && ns::isKindOf(given, "NSString") ? ns::utf8(given) : "";
+  }
+  id rows = ns::mutableArray({});
+  size_t position = 0;
+  for (id item : ns::elements(items)) {
+    ++position;
+    if (!ns::isKindOf(item, "NSDictionary")) {
+      fail(error,
+           "row list " + hostPath + ": item " + std::to_string(position) + " is not a dictionary");
+      return nil;
+    }
+    id cell = ns::valueFor(item, "cell");
+    id label = ns::valueFor(item, "label");
+    PSCellType type = cell != nil && ns::isKindOf(cell, "NSString") ? cellTypeNamed(ns::utf8(cell))
+                                                                    : PSUnknownCell;
+    id row = msgSend(objc_getClass("PSSpecifier"),
+                     sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:"),
+                     label != nil && ns::isKindOf(label, "NSString") ? label : id{nil}, target,
+                     sel("setPreferenceValue:specifier:"), sel("readPreferenceValue:"), Class{Nil},
+                     type, Class{Nil});
+    msgSend<void>(row, sel("setProperties:"), item);
+    msgSend<void>(rows, sel("addObject:"), row);
+  }
+  return rows;
+}
+
+}  // namespace preferences

@@ -1,0 +1,121 @@
+#include <UIKit/UIAlertController.h>
+#include <UIKit/UIViewController.h>
+#include <device/journal.h>
+
+namespace uikit {
+namespace {
+
+void runCompletion(id completion) {
+  if (completion != nil && msgSend<BOOL>(completion, sel("respondsToSelector:"), sel("invoke"))) {
+    msgSend<void>(completion, sel("invoke"));
+  }
+}
+
+journal::Entry presentEntry(id controller) {
+  AlertInfo alert;
+  if (!describeAlert(controller, alert)) return {{"controller", ns::journalName(controller)}};
+  journal::Entry actions = journal::Entry::array();
+  for (const AlertActionInfo& action : alert.actions) {
+    actions.push_back({{"title", action.title}, {"style", action.style}});
+  }
+  return {{"title", alert.title},
+          {"message", alert.message},
+          {"style", alert.style},
+          {"actions", std::move(actions)}};
+}
+
+id initViewController(id self, SEL) {
+  id initialised = sendSuper(self, objc_getClass("UIViewController"), "init");
+  viewControllerState(initialised);
+  return initialised;
+}
+
+void presentViewController(id self, SEL, id controller, BOOL, id completion) {
+  if (controller == nil) return;
+  journal::record("present", presentEntry(controller));
+  ViewControllerState* state = viewControllerState(self);
+  ViewControllerState* shown = viewControllerState(controller);
+  if (state == nullptr || shown == nullptr) return;
+  // One at a time, and a controller already on screen cannot be shown twice.
+  if (state->presented || shown->presenting != nil || controller == self) return;
+  state->presented = ns::Ref(controller);
+  shown->presenting = self;
+  runCompletion(completion);
+}
+
+void dismissViewController(id self, SEL, BOOL, id completion) {
+  ViewControllerState* state = viewControllerState(self);
+  if (state == nullptr) return;
+  id presenter = self;
+  if (!state->presented && state->presenting != nil) presenter = state->presenting;
+  ViewControllerState* presenterState = viewControllerState(presenter);
+  if (presenterState == nullptr || !presenterState->presented) return;
+  ns::Ref dismissed = presenterState->presented;
+  journal::record("dismiss", {{"controller", ns::journalName(dismissed)}});
+  if (ViewControllerState* gone = viewControllerState(dismissed)) gone->presenting = nil;
+  presenterState->presented = ns::Ref();
+  runCompletion(completion);
+}
+
+id presentedViewController(id self, SEL) {
+  ViewControllerState* state = viewControllerState(self);
+  return state != nullptr ? state->presented.get() : nil;
+}
+
+id presentingViewController(id self, SEL) {
+  ViewControllerState* state = viewControllerState(self);
+  return state != nullptr ? state->presenting : nil;
+}
+
+// A presented controller is retained by its presenter; a presenter going away first takes its
+// presented controller off screen so that no pointer back to it remains.
+void deallocViewController(id self, SEL) {
+  if (ViewControllerState* state = viewControllerState(self)) {
+    if (ViewControllerState* shown = viewControllerState(state->presented)) {
+      shown->presenting = nil;
+    }
+  }
+  sendSuper<void>(self, objc_getClass("UIViewController"), "dealloc");
+}
+
+Class defineIfMissing(const char* name, Class superclass) {
+  Class existing = objc_getClass(name);
+  if (existing != Nil) return existing;
+  return ClassBuilder(name, superclass).register_();
+}
+
+void addMethod(Class cls, const char* selector, auto implementation) {
+  class_addMethod(cls, sel(selector), reinterpret_cast<IMP>(implementation),
+                  typeEncodingOf(implementation).c_str());
+}
+
+__attribute__((constructor)) void loadViewControllers() {
+  registerViewControllerClasses();
+}
+
+}  // namespace
+
+ViewControllerState* viewControllerState(id controller) {
+  if (controller == nil) return nullptr;
+  if (ns::objectState(controller) == nullptr) {
+    ns::setObjectState(controller, std::make_unique<ViewControllerState>());
+  }
+  return ns::stateOf<ViewControllerState>(controller);
+}
+
+void registerViewControllerClasses() {
+  static const bool done = [] {
+    Class responder = defineIfMissing("UIResponder", ns::classNamed("NSObject"));
+    Class controller = defineIfMissing("UIViewController", responder);
+    addMethod(controller, "init", initViewController);
+    addMethod(controller, "presentViewController:animated:completion:", presentViewController);
+    addMethod(controller, "dismissViewControllerAnimated:completion:", dismissViewController);
+    addMethod(controller, "presentedViewController", presentedViewController);
+    addMethod(controller, "presentingViewController", presentingViewController);
+    addMethod(controller, "dealloc", deallocViewController);
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace uikit
