@@ -81,6 +81,7 @@ extern "C" OSStatus AudioServicesCreateSystemSoundID(CFURLRef inFileURL,
     registry().sounds.emplace(created, path);
     *outSystemSoundID = created;
   }
+  if (!journal::recording()) return status;
   journal::record("sound-create", {{"path", fileURL ? journal::Entry(path) : journal::Entry()},
                                    {"status", status},
                                    {"id", created}});
@@ -88,6 +89,7 @@ extern "C" OSStatus AudioServicesCreateSystemSoundID(CFURLRef inFileURL,
 }
 
 extern "C" void AudioServicesPlaySystemSound(SystemSoundID inSystemSoundID) {
+  if (!journal::recording()) return;
   journal::Entry fields{{"id", inSystemSoundID}};
   auto found = registry().sounds.find(inSystemSoundID);
   if (found != registry().sounds.end()) {
@@ -101,6 +103,8 @@ extern "C" void AudioServicesPlaySystemSound(SystemSoundID inSystemSoundID) {
 extern "C" OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID inSystemSoundID) {
   OSStatus status = registry().sounds.erase(inSystemSoundID) == 1 ? kAudioServicesNoError
                                                                   : kAudioServicesBadSpecifierError;
-  journal::record("sound-dispose", {{"id", inSystemSoundID}, {"status", status}});
+  if (journal::recording()) {
+    journal::record("sound-dispose", {{"id", inSystemSoundID}, {"status", status}});
+  }
   return status;
 }

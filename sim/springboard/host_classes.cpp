@@ -85,7 +85,9 @@ journal::Entry stockEntry(size_t row, id self, SEL cmd, journal::Entry args) {
 
 template <size_t Row>
 void stockNone(id self, SEL cmd) {
-  journal::record("stock", stockEntry(Row, self, cmd, journal::Entry::array()));
+  if (journal::recording()) {
+    journal::record("stock", stockEntry(Row, self, cmd, journal::Entry::array()));
+  }
   const char* selector = kMethods[Row].selector;
   if (std::strcmp(selector, "playChargingChimeIfAppropriate") == 0) {
     AudioServicesPlaySystemSound(kStockChime);
@@ -96,17 +98,20 @@ void stockNone(id self, SEL cmd) {
 
 template <size_t Row>
 void stockObject(id self, SEL cmd, id object) {
+  if (!journal::recording()) return;
   journal::record("stock", stockEntry(Row, self, cmd, {ns::journalName(object)}));
 }
 
 template <size_t Row>
 void stockTwoObjects(id self, SEL cmd, id first, id second) {
+  if (!journal::recording()) return;
   journal::record("stock",
                   stockEntry(Row, self, cmd, {ns::journalName(first), ns::journalName(second)}));
 }
 
 template <size_t Row>
 void stockObjectPointObject(id self, SEL cmd, id first, CGPoint point, id second) {
+  if (!journal::recording()) return;
   journal::Entry args = {
       ns::journalName(first), {{"x", point.x}, {"y", point.y}}, ns::journalName(second)};
   journal::record("stock", stockEntry(Row, self, cmd, std::move(args)));

@@ -5,7 +5,7 @@
 // {class, selector, receiver, args} with the arguments it received (queries add "result"), and
 // does what the real one does where the product depends on it: the stock charging chime and
 // lock sound play their system sounds, isOnAC / isUILocked / sharedInstance answer from the
-// simulated device.
+// simulated device. While the journal is paused they skip the recording and only do their work.
 #pragma once
 
 #include <objc/msg_send.h>
