@@ -1,0 +1,261 @@
+#include <pkprefs3/ZELPreferenceController.h>
+
+#include <Preferences/PSSpecifier.h>
+#include <UIKit/UIAlertController.h>
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+// Where each row first stands in `_allSpecifiers`, so that a run is found without a search
+// through the list; rebuilt whenever `_allSpecifiers` is replaced.
+struct RunIndex {
+  id list = nil;  // the `_allSpecifiers` array the positions were taken from; not retained
+  std::vector<std::pair<id, NSUInteger>> positions;  // by row, then position
+  NSUInteger depth = 0;                              // removeDisabledGroups: calls in progress
+
+  // Where `row` first stands in the list; nothing when it is not there.
+  std::optional<NSUInteger> firstPosition(id row) const {
+    auto found =
+        std::lower_bound(positions.begin(), positions.end(), std::pair<id, NSUInteger>(row, 0));
+    if (found == positions.end() || found->first != row) return std::nullopt;
+    return found->second;
+  }
+};
+
+Class controllerClass = Nil;
+ptrdiff_t allSpecifiersOffset = 0;
+ptrdiff_t runIndexOffset = 0;
+
+id& allSpecifiers(id self) {
+  return *reinterpret_cast<id*>(reinterpret_cast<char*>(self) + allSpecifiersOffset);
+}
+
+RunIndex& runIndex(id self) {
+  auto& slot = *reinterpret_cast<RunIndex**>(reinterpret_cast<char*>(self) + runIndexOffset);
+  if (slot == nullptr) slot = new RunIndex;
+  return *slot;
+}
+
+// Selectors of the messages sent once per row, looked up once.
+struct Selectors {
+  SEL count = sel("count");
+  SEL objectAtIndex = sel("objectAtIndex:");
+  SEL properties = sel("properties");
+  SEL objectForKey = sel("objectForKey:");
+  SEL respondsToSelector = sel("respondsToSelector:");
+  SEL boolValue = sel("boolValue");
+  SEL intValue = sel("intValue");
+  SEL readPreferenceValue = sel("readPreferenceValue:");
+  SEL removeDisabledGroups = sel("removeDisabledGroups:");
+  SEL addObject = sel("addObject:");
+  SEL array = sel("array");
+  SEL subarrayWithRange = sel("subarrayWithRange:");
+  SEL mutableCopy = sel("mutableCopy");
+  SEL autorelease = sel("autorelease");
+  id mutableArrayClass = cls("NSMutableArray");
+};
+const Selectors& selectors() {
+  static const Selectors s;
+  return s;
+}
+
+bool readsOn(id value) {
+  const Selectors& s = selectors();
+  return value != nil && msgSend<BOOL>(value, s.respondsToSelector, s.boolValue) &&
+         msgSend<BOOL>(value, s.boolValue) != NO;
+}
+
+id attribute(id row, id key) {
+  const Selectors& s = selectors();
+  return msgSend(msgSend(row, s.properties), s.objectForKey, key);
+}
+
+// The row's `nestedEntryCount`: nothing when it has none (an ordinary row), 0 when the value
+// is not a number.
+std::optional<int> nestedEntryCount(id row) {
+  const Selectors& s = selectors();
+  id count = attribute(row, NSSTR("nestedEntryCount"));
+  if (count == nil) return std::nullopt;
+  if (!msgSend<BOOL>(count, s.respondsToSelector, s.intValue)) return 0;
+  return msgSend<int>(count, s.intValue);
+}
+
+// The rows that `owner` owns: a fresh mutable copy of the `count` rows that follow the owner's
+// first position in `_allSpecifiers`, clipped to the list.
+id nestedRun(id self, id owner, int count) {
+  const Selectors& s = selectors();
+  id run = msgSend(s.mutableArrayClass, s.array);
+  id all = allSpecifiers(self);
+  if (count <= 0 || all == nil) return run;
+  RunIndex& index = runIndex(self);
+  NSUInteger total = msgSend<NSUInteger>(all, s.count);
+  if (index.list != all) {
+    index.positions.resize(total);
+    for (NSUInteger i = 0; i < total; ++i)
+      index.positions[i] = {msgSend(all, s.objectAtIndex, i), i};
+    std::sort(index.positions.begin(), index.positions.end());
+    index.list = all;
+  }
+  std::optional<NSUInteger> position = index.firstPosition(owner);
+  if (!position) return run;
+  NSUInteger start = *position + 1;
+  NSUInteger length = std::min<NSUInteger>(static_cast<NSUInteger>(count), total - start);
+  if (length == 0) return run;
+  id part = msgSend(all, s.subarrayWithRange, NSRange{start, length});
+  return msgSend(msgSend(part, s.mutableCopy), s.autorelease);
+}
+
+// --- the controller's methods ------------------------------------------------------------
+
+void applyModificationsToSpecifiers(id self, SEL, id rows) {
+  id previous = allSpecifiers(self);
+  allSpecifiers(self) = send(rows, "copy");
+  send<void>(previous, "release");
+  runIndex(self).list = nil;
+  msgSend<void>(self, selectors().removeDisabledGroups, rows);
+}
+
+void removeDisabledGroups(id self, SEL, id rows) {
+  const Selectors& s = selectors();
+  NSUInteger count = msgSend<NSUInteger>(rows, s.count);
+  if (count == 0) return;
+  RunIndex& index = runIndex(self);
+  // A well-formed list nests no deeper than it has rows; a row list that names the same row
+  // object twice could otherwise make runs contain each other without end.
+  NSUInteger depthLimit = msgSend<NSUInteger>(allSpecifiers(self), s.count) + 1;
+  ++index.depth;
+
+  std::vector<id> walked(count);
+  for (NSUInteger i = 0; i < count; ++i) walked[i] = msgSend(rows, s.objectAtIndex, i);
+
+  // Removals are collected and made once the walk is over: they only concern rows already
+  // walked, and a single pass keeps a long list from being searched once per owner.
+  std::unordered_set<id> removed;
+  for (NSUInteger i = count; i-- > 0;) {
+    id row = walked[i];
+    if (!removed.empty() && removed.count(row) != 0) continue;
+    std::optional<int> owned = nestedEntryCount(row);
+    if (!owned) continue;
+    if (readsOn(msgSend(self, s.readPreferenceValue, row))) continue;
+    id run = nestedRun(self, row, *owned);
+    NSUInteger runCount = msgSend<NSUInteger>(run, s.count);
+    for (NSUInteger j = 0; j < runCount; ++j) {
+      if (nestedEntryCount(msgSend(run, s.objectAtIndex, j))) {
+        if (index.depth <= depthLimit) msgSend<void>(self, s.removeDisabledGroups, run);
+        runCount = msgSend<NSUInteger>(run, s.count);
+        break;
+      }
+    }
+    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j));
+  }
+  --index.depth;
+
+  if (removed.empty() || !send<BOOL>(rows, "respondsToSelector:", sel("removeAllObjects"))) {
+    return;
+  }
+  id kept = send(cls("NSMutableArray"), "arrayWithCapacity:", count);
+  for (id row : walked) {
+    if (removed.count(row) == 0) msgSend<void>(kept, s.addObject, row);
+  }
+  send<void>(rows, "removeAllObjects");
+  send<void>(rows, "addObjectsFromArray:", kept);
+}
+
+// The alert's message when the running version is outside the row's bounds; nil when inside.
+id unsupportedMessage(id minimum, id maximum) {
+  id utils = cls("ZELDeviceUtils");
+  id format = nil;
+  if (minimum != nil && maximum != nil) {
+    if (send<BOOL>(utils, "isSystemVersionGreaterThanOrEqualTo:", minimum) &&
+        send<BOOL>(utils, "isSystemVersionLessThanOrEqualTo:", maximum)) {
+      return nil;
+    }
+    format = NSSTR(
+        "This feature is only supported on iOS %@ to %@. Support for more versions may be added "
+        "in the future.");
+    return sendVariadic(cls("NSString"), "stringWithFormat:", format, minimum, maximum);
+  }
+  if (minimum != nil) {
+    if (send<BOOL>(utils, "isSystemVersionGreaterThanOrEqualTo:", minimum)) return nil;
+    format = NSSTR("This feature is only supported on iOS %@ and higher.");
+    return sendVariadic(cls("NSString"), "stringWithFormat:", format, minimum);
+  }
+  if (send<BOOL>(utils, "isSystemVersionLessThanOrEqualTo:", maximum)) return nil;
+  format = NSSTR(
+      "This feature is only supported on iOS %@ and lower. Support for more versions may be "
+      "added in the future.");
+  return sendVariadic(cls("NSString"), "stringWithFormat:", format, maximum);
+}
+
+void refuse(id self, id row, id message) {
+  id alert = send(cls("UIAlertController"),
+                  "alertControllerWithTitle:message:preferredStyle:", NSSTR("Unsupported"), message,
+                  UIAlertControllerStyleAlert);
+  id close = send(cls("UIAlertAction"), "actionWithTitle:style:handler:", NSSTR("Close"),
+                  UIAlertActionStyleCancel, id{nil});
+  send<void>(alert, "addAction:", close);
+  send<void>(self, "presentViewController:animated:completion:", alert, YES, id{nil});
+  // Sent to self, so that the most derived override stores off and hides the run.
+  send<void>(self, "setPreferenceValue:specifier:", send(cls("NSNumber"), "numberWithBool:", NO),
+             row);
+  send<void>(self, "reloadSpecifier:animated:", row, YES);
+}
+
+void setPreferenceValue(id self, SEL, id value, id row) {
+  sendSuper<void>(self, controllerClass, "setPreferenceValue:specifier:", value, row);
+  if (send<PSCellType>(row, "cellType") != PSSwitchCell) return;
+  bool on = readsOn(value);
+  id minimum = attribute(row, NSSTR("minimumVersion"));
+  id maximum = attribute(row, NSSTR("maximumVersion"));
+  if (on && (minimum != nil || maximum != nil)) {
+    if (id message = unsupportedMessage(minimum, maximum)) {
+      refuse(self, row, message);
+      return;
+    }
+  }
+  std::optional<int> owned = nestedEntryCount(row);
+  if (!owned) return;
+  id run = nestedRun(self, row, *owned);
+  send<void>(self, "removeDisabledGroups:", run);
+  if (on) {
+    send<void>(self, "insertContiguousSpecifiers:afterSpecifier:animated:", run, row, YES);
+  } else {
+    send<void>(self, "removeContiguousSpecifiers:animated:", run, YES);
+  }
+}
+
+void deallocController(id self, SEL) {
+  send<void>(allSpecifiers(self), "release");
+  allSpecifiers(self) = nil;
+  auto& slot = *reinterpret_cast<RunIndex**>(reinterpret_cast<char*>(self) + runIndexOffset);
+  delete slot;
+  slot = nullptr;
+  sendSuper<void>(self, controllerClass, "dealloc");
+}
+
+__attribute__((constructor)) void registerPreferenceController() {
+  Class base = objc_getClass("PSListController");
+  if (base == Nil) return;
+  ClassBuilder builder("ZELPreferenceController", base);
+  if (!builder) return;  // already registered
+  builder.ivar("_allSpecifiers", sizeof(id), 3, "@")
+      .ivar("_runIndex", sizeof(void*), 3, "^v")
+      .method("applyModificationsToSpecifiers:", applyModificationsToSpecifiers)
+      .method("removeDisabledGroups:", removeDisabledGroups)
+      .method("setPreferenceValue:specifier:", setPreferenceValue)
+      .method("dealloc", deallocController);
+  controllerClass = builder.register_();
+  allSpecifiersOffset =
+      ivar_getOffset(class_getInstanceVariable(controllerClass, "_allSpecifiers"));
+  runIndexOffset = ivar_getOffset(class_getInstanceVariable(controllerClass, "_runIndex"));
+}
+
+}  // namespace
+
+Class ZELPreferenceController::runtimeClass() {
+  return objc_getClass("ZELPreferenceController");
+}
