@@ -1,8 +1,354 @@
+// plinka-sim settings: the product's settings pane on a simulated Settings application.
+#include <Foundation/ObjectState.h>
+#include <Preferences/Preferences.h>
+#include <UIKit/UIAlertController.h>
+#include <device/device.h>
+#include <device/journal.h>
+#include <pkprefs3/ZELPreferenceController.h>
+
 #include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <sstream>
 
 #include "commands.h"
+#include "script.h"
 
-int settingsCommand(const Arguments&) {
-  std::fprintf(stderr, "plinka-sim settings: not available yet\n");
+namespace {
+
+using json = nlohmann::ordered_json;
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: plinka-sim settings [--device-root DIR] [--system-version V] [--json] --rows ROWS "
+    "SCRIPT";
+
+struct Options {
+  std::string deviceRoot = PLINKA_DEFAULT_EXAMPLE_DEVICE;
+  std::string systemVersion;
+  bool json = false;
+  std::string rows;
+  std::string script;
+};
+
+int argumentError(const std::string& message) {
+  std::fprintf(stderr, "plinka-sim settings: %s\n%s\n", message.c_str(), kUsage);
   return 2;
+}
+
+bool parseOptions(const Arguments& args, Options& options, std::string& problem) {
+  bool haveScript = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) {
+        problem = arg + " needs a value";
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    if (arg == "--device-root") {
+      if (!value(options.deviceRoot)) return false;
+    } else if (arg == "--system-version") {
+      if (!value(options.systemVersion)) return false;
+      if (options.systemVersion.empty()) {
+        problem = "--system-version needs a version";
+        return false;
+      }
+    } else if (arg == "--rows") {
+      if (!value(options.rows)) return false;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      problem = "unknown option " + arg;
+      return false;
+    } else if (haveScript) {
+      problem = "one script only (" + options.script + ", then " + arg + ")";
+      return false;
+    } else {
+      options.script = arg;
+      haveScript = true;
+    }
+  }
+  if (options.rows.empty()) {
+    problem = "--rows ROWS is required";
+    return false;
+  }
+  if (!haveScript) {
+    problem = "no script (a file, or - for standard input)";
+    return false;
+  }
+  return true;
+}
+
+bool readScript(const std::string& name, std::string& text) {
+  if (name == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::error_code error;
+  if (fs::is_directory(name, error)) return false;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return false;
+  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// --- what rows look like ------------------------------------------------------------------
+
+id attribute(id row, const char* key) {
+  return ns::valueFor(msgSend(row, sel("properties")), key);
+}
+json stringAttribute(id row, const char* key) {
+  id value = attribute(row, key);
+  return value != nil && ns::isKindOf(value, "NSString") ? json(ns::utf8(value)) : json();
+}
+bool readsOn(id value) {
+  return value != nil && msgSend<BOOL>(value, sel("respondsToSelector:"), sel("boolValue")) &&
+         msgSend<BOOL>(value, sel("boolValue")) != NO;
+}
+bool isSwitch(id row) {
+  return msgSend<PSCellType>(row, sel("cellType")) == PSSwitchCell;
+}
+
+// How deep each row of the full list is nested: the number of runs it lies in.
+std::map<id, int> nestingDepths(id fullList) {
+  std::vector<id> rows = ns::elements(fullList);
+  std::map<id, int> depth;
+  std::map<id, size_t> first;
+  for (size_t i = 0; i < rows.size(); ++i) first.try_emplace(rows[i], i);
+  std::vector<int> at(rows.size(), 0);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (first[rows[i]] != i) continue;
+    id count = attribute(rows[i], "nestedEntryCount");
+    if (count == nil || !msgSend<BOOL>(count, sel("respondsToSelector:"), sel("intValue")))
+      continue;
+    long owned = msgSend<int>(count, sel("intValue"));
+    for (size_t j = i + 1; j < rows.size() && static_cast<long>(j - i) <= owned; ++j) ++at[j];
+  }
+  for (size_t i = 0; i < rows.size(); ++i) depth.try_emplace(rows[i], at[i]);
+  return depth;
+}
+
+std::string text(const json& value) {
+  if (value.is_null()) return "nothing";
+  if (value.is_boolean()) return value.get<bool>() ? "on" : "off";
+  return value.dump();
+}
+std::string nameText(const json& name) {
+  return name.is_string() ? name.get<std::string>() : "(unnamed row)";
+}
+std::string namesText(const json& names) {
+  if (!names.is_array() || names.empty()) return "no rows";
+  std::string out;
+  for (const json& name : names) out += (out.empty() ? "" : ", ") + nameText(name);
+  return out;
+}
+
+const char* alertStyleName(const json& style) {
+  return style == UIAlertControllerStyleAlert ? "alert" : "action sheet";
+}
+const char* actionStyleName(const json& style) {
+  if (style == UIAlertActionStyleCancel) return "cancel";
+  if (style == UIAlertActionStyleDestructive) return "destructive";
+  return "default";
+}
+
+// --- the session --------------------------------------------------------------------------
+
+class Session {
+ public:
+  Session(const Options& options, id controller, id fullList, std::string title)
+      : options_(options),
+        controller_(controller),
+        fullList_(fullList),
+        title_(std::move(title)),
+        depths_(nestingDepths(fullList)) {}
+
+  int run(const settings_sim::Script& script) {
+    for (const settings_sim::Command& command : script.commands) {
+      ns::AutoreleasePool pool;
+      closeAlert();
+      if (std::holds_alternative<settings_sim::Show>(command.action)) {
+        show();
+      } else if (!set(std::get<settings_sim::Set>(command.action))) {
+        flush();
+        std::fprintf(stderr, "%s:%d: row '%s' is not shown\n", options_.script.c_str(),
+                     command.line, std::get<settings_sim::Set>(command.action).row.name.c_str());
+        return 1;
+      }
+      flush();
+    }
+    return 0;
+  }
+
+ private:
+  // The user closes an alert left on screen before doing anything else.
+  void closeAlert() {
+    id presented = msgSend(controller_, sel("presentedViewController"));
+    uikit::AlertInfo alert;
+    if (presented == nil || !uikit::describeAlert(presented, alert)) return;
+    size_t tap = 0;
+    for (size_t i = 0; i < alert.actions.size(); ++i) {
+      if (alert.actions[i].style == UIAlertActionStyleCancel) tap = i;
+    }
+    journal::Pause quiet;
+    uikit::tapAlertAction(presented, tap);
+  }
+
+  void show() {
+    json rows = json::array();
+    std::vector<int> depths;
+    for (id row : ns::elements(msgSend(controller_, sel("specifiers")))) {
+      id value = msgSend(row, sel("performGetter"));
+      rows.push_back({{"label", stringAttribute(row, "label")},
+                      {"key", stringAttribute(row, "key")},
+                      {"cell", stringAttribute(row, "cell")},
+                      {"value", isSwitch(row) ? json(readsOn(value)) : ns::toJson(value)}});
+      depths.push_back(depths_.count(row) != 0 ? depths_[row] : 0);
+    }
+    journal::record("rows", {{"rows", rows}});
+    shownDepths_.push_back(std::move(depths));
+  }
+
+  bool set(const settings_sim::Set& set) {
+    id value = std::visit(
+        [](const auto& v) -> id {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, bool>) {
+            return ns::boolNumber(v);
+          } else if constexpr (std::is_same_v<T, int64_t>) {
+            return ns::integerNumber(v);
+          } else {
+            return ns::string(v);
+          }
+        },
+        set.value);
+    return preferences::userChangesValue(controller_, set.row.row, value);
+  }
+
+  // Prints the journal entries made since the last flush.
+  void flush() {
+    const std::vector<journal::Entry>& entries = journal::entries();
+    for (; printed_ < entries.size(); ++printed_) {
+      const journal::Entry& entry = entries[printed_];
+      if (options_.json) {
+        std::printf("%s\n", entry.dump().c_str());
+      } else {
+        printText(entry);
+      }
+    }
+    std::fflush(stdout);
+  }
+
+  void printText(const journal::Entry& entry) {
+    const std::string kind = entry.value("kind", "");
+    if (kind == "rows") {
+      std::vector<int> depths = shownDepths_.empty() ? std::vector<int>() : shownDepths_.front();
+      if (!shownDepths_.empty()) shownDepths_.pop_front();
+      if (!title_.empty()) std::printf("%s\n", title_.c_str());
+      size_t i = 0;
+      for (const json& row : entry["rows"]) {
+        int depth = i < depths.size() ? depths[i] : 0;
+        ++i;
+        std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
+        std::string label = row["label"].is_string() ? row["label"].get<std::string>()
+                            : row["key"].is_string() ? row["key"].get<std::string>()
+                                                     : "";
+        if (row["cell"] == "PSGroupCell") {
+          std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
+        } else if (row["value"].is_null()) {
+          std::printf("%s%s\n", indent.c_str(), label.c_str());
+        } else {
+          std::printf("%s%s: %s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str());
+        }
+      }
+    } else if (kind == "store") {
+      std::string key = entry["key"].is_string() ? entry["key"].get<std::string>() : "no key";
+      std::printf("store %s (%s) = %s\n", nameText(entry["row"]).c_str(), key.c_str(),
+                  text(entry["value"]).c_str());
+    } else if (kind == "insert") {
+      std::printf("insert after %s: %s\n", nameText(entry["after"]).c_str(),
+                  namesText(entry["rows"]).c_str());
+    } else if (kind == "remove") {
+      std::printf("remove %s\n", namesText(entry["rows"]).c_str());
+    } else if (kind == "reload") {
+      std::printf("reload %s\n", nameText(entry["row"]).c_str());
+    } else if (kind == "present" && entry.contains("title")) {
+      std::printf("present %s \"%s\": %s\n", alertStyleName(entry["style"]),
+                  entry["title"].get<std::string>().c_str(),
+                  entry["message"].get<std::string>().c_str());
+      for (const json& action : entry["actions"]) {
+        std::printf("  [%s] (%s)\n", action["title"].get<std::string>().c_str(),
+                    actionStyleName(action["style"]));
+      }
+    } else if (kind == "notify") {
+      std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
+    } else {
+      journal::Entry fields = entry;
+      fields.erase("kind");
+      fields.erase("t");
+      std::printf("%s %s\n", kind.c_str(), fields.dump().c_str());
+    }
+  }
+
+  const Options& options_;
+  id controller_;
+  id fullList_;
+  std::string title_;
+  std::map<id, int> depths_;
+  std::deque<std::vector<int>> shownDepths_;
+  size_t printed_ = 0;
+};
+
+}  // namespace
+
+int settingsCommand(const Arguments& args) {
+  Options options;
+  std::string problem;
+  if (!parseOptions(args, options, problem)) return argumentError(problem);
+  std::error_code error;
+  if (!fs::is_directory(options.deviceRoot, error)) {
+    return argumentError("device root " + options.deviceRoot + " is not a folder");
+  }
+  std::string scriptText;
+  if (!readScript(options.script, scriptText)) {
+    return argumentError("cannot read script " + options.script);
+  }
+
+  device::setRoot(options.deviceRoot);
+  if (!options.systemVersion.empty()) device::setSystemVersion(options.systemVersion);
+  journal::clear();
+
+  ns::AutoreleasePool pool;
+  Class controllerClass = ZELPreferenceController::runtimeClass();
+  if (controllerClass == Nil) {
+    std::fprintf(stderr, "plinka-sim settings: ZELPreferenceController is not registered\n");
+    return 1;
+  }
+  ns::Ref controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+  std::string title;
+  id rows = preferences::loadRowList(options.rows, controller, &problem, &title);
+  if (rows == nil) return argumentError(problem);
+  ns::Ref fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+
+  settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);
+  if (!script.problems.empty()) {
+    for (const settings_sim::Problem& bad : script.problems) {
+      std::fprintf(stderr, "%s:%d: %s\n", options.script.c_str(), bad.line, bad.message.c_str());
+    }
+    return 2;
+  }
+
+  preferences::showRows(controller, rows);
+  Session session(options, controller, fullList, title);
+  int status = session.run(script);
+  // The controller and the rows go before the pool that holds the last of them.
+  msgSend<void>(controller, sel("setSpecifiers:"), id{nil});
+  return status;
 }

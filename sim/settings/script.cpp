@@ -1,0 +1,147 @@
+#include "script.h"
+
+#include <Preferences/PSSpecifier.h>
+
+#include <charconv>
+#include <optional>
+#include <sstream>
+
+namespace settings_sim {
+namespace {
+
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+
+// Splits one line into words and quoted strings; stops at a `#` that begins a word.
+std::optional<std::vector<Token>> tokenize(const std::string& line, std::string& problem) {
+  std::vector<Token> tokens;
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+    } else if (c == '#') {
+      break;
+    } else if (c == '"') {
+      Token token{"", true};
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char d = line[i++];
+        if (d == '"') {
+          closed = true;
+          break;
+        }
+        if (d == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) d = line[i++];
+        token.text += d;
+      }
+      if (!closed) {
+        problem = "unterminated quoted string";
+        return std::nullopt;
+      }
+      if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+        problem = "unexpected text after a quoted string";
+        return std::nullopt;
+      }
+      tokens.push_back(std::move(token));
+    } else {
+      Token token;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+        token.text += line[i++];
+      }
+      tokens.push_back(std::move(token));
+    }
+  }
+  return tokens;
+}
+
+std::string textOf(id value) {
+  return value != nil && ns::isKindOf(value, "NSString") ? ns::utf8(value) : "";
+}
+
+// The row a name stands for: by name (label, else key) first, then by key.
+id findRow(const std::string& name, id fullList, std::string& problem) {
+  std::vector<id> byName;
+  std::vector<id> byKey;
+  for (id row : ns::elements(fullList)) {
+    nlohmann::ordered_json shown = preferences::rowName(row);
+    if (shown.is_string() && shown.get<std::string>() == name) byName.push_back(row);
+    if (textOf(ns::valueFor(msgSend(row, sel("properties")), "key")) == name) byKey.push_back(row);
+  }
+  const std::vector<id>& found = byName.empty() ? byKey : byName;
+  if (found.size() == 1) return found.front();
+  problem = found.empty() ? "no row named '" + name + "'"
+                          : "'" + name + "' names " + std::to_string(found.size()) + " rows";
+  return nil;
+}
+
+std::optional<Set> parseSet(const std::vector<Token>& tokens, id fullList, std::string& problem) {
+  if (tokens.size() != 3) {
+    problem = "set takes a row and a value: set ROW VALUE";
+    return std::nullopt;
+  }
+  Set set;
+  set.row.name = tokens[1].text;
+  set.row.row = findRow(set.row.name, fullList, problem);
+  if (set.row.row == nil) return std::nullopt;
+  const Token& value = tokens[2];
+  if (value.quoted) {
+    set.value = value.text;
+  } else if (value.text == "on") {
+    set.value = true;
+  } else if (value.text == "off") {
+    set.value = false;
+  } else {
+    int64_t number = 0;
+    const char* first = value.text.data();
+    const char* last = first + value.text.size();
+    if (first != last && *first == '+') ++first;
+    auto [end, error] = std::from_chars(first, last, number);
+    if (first == last || error != std::errc() || end != last) {
+      problem =
+          "bad value '" + value.text + "': expected on, off, an integer or a double-quoted string";
+      return std::nullopt;
+    }
+    set.value = number;
+  }
+  return set;
+}
+
+}  // namespace
+
+Script parseScript(const std::string& text, id fullList) {
+  Script script;
+  std::istringstream in(text);
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    std::string problem;
+    std::optional<std::vector<Token>> tokens = tokenize(line, problem);
+    if (!tokens) {
+      script.problems.push_back({number, problem});
+      continue;
+    }
+    if (tokens->empty()) continue;
+    const Token& verb = tokens->front();
+    if (!verb.quoted && verb.text == "show") {
+      if (tokens->size() != 1) {
+        script.problems.push_back({number, "show takes no arguments"});
+      } else {
+        script.commands.push_back({number, Show{}});
+      }
+    } else if (!verb.quoted && verb.text == "set") {
+      if (std::optional<Set> set = parseSet(*tokens, fullList, problem)) {
+        script.commands.push_back({number, std::move(*set)});
+      } else {
+        script.problems.push_back({number, problem});
+      }
+    } else {
+      script.problems.push_back({number, "unknown command '" + verb.text + "'"});
+    }
+  }
+  return script;
+}
+
+}  // namespace settings_sim

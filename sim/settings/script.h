@@ -1,0 +1,51 @@
+// The script language of `plinka-sim settings`: what the user does on the settings screen.
+//
+//   show              print the rows shown, in order
+//   set ROW VALUE     the user changes ROW to VALUE
+//
+// ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
+// be named); a key also names its row when no row has that label. Quote it ("...") when it has
+// spaces. VALUE is `on`, `off`, an integer, or a double-quoted string (\" and \\ inside).
+// `#` starts a comment outside quotes; blank lines are ignored.
+#pragma once
+
+#include <Foundation/Foundation.h>
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace settings_sim {
+
+struct RowRef {
+  std::string name;  // as written
+  id row = nil;      // the row it names, from the full list (not retained: the list keeps it)
+};
+
+struct Show {};
+struct Set {
+  RowRef row;
+  std::variant<bool, int64_t, std::string> value;
+};
+using Action = std::variant<Show, Set>;
+
+struct Command {
+  int line = 0;
+  Action action;
+};
+
+struct Problem {
+  int line = 0;
+  std::string message;
+};
+
+struct Script {
+  std::vector<Command> commands;
+  std::vector<Problem> problems;  // every bad line; nothing runs when there is one
+};
+
+// Parses a script against the full row list (an NSArray of PSSpecifier) it will run on.
+Script parseScript(const std::string& text, id fullList);
+
+}  // namespace settings_sim

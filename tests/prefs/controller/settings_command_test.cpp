@@ -1,0 +1,224 @@
+// `plinka-sim settings` as its users see it: the script language, the exit statuses, the
+// journal printed, the example pane, and the round trip to the home screen.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+using Lines = std::vector<std::string>;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(int fd) {
+  std::string data;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<size_t>(n));
+  return data;
+}
+
+// Runs plinka-sim with `args`, feeding `input` on standard input.
+Result sim(std::vector<std::string> args, const std::string& input = "") {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    args.insert(args.begin(), PLINKA_SIM);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(PLINKA_SIM, argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (!input.empty()) (void)!write(in[1], input.data(), input.size());
+  close(in[1]);
+  Result r;
+  r.out = slurp(out[0]);
+  r.err = slurp(err[0]);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+std::vector<json> jsonLines(const std::string& text) {
+  std::vector<json> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    json entry = json::parse(line);
+    entry.erase("t");
+    lines.push_back(entry);
+  }
+  return lines;
+}
+
+const std::string kRows = std::string(PLINKA_SOURCE_DIR) + "/examples/settings/Root.plist";
+
+class SettingsCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "plinka-settings-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::copy(PLINKA_EXAMPLE_DEVICE, root_, fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  Result settings(const std::string& script, std::vector<std::string> options = {}) {
+    std::vector<std::string> args = {"settings", "--device-root", root_.string(), "--rows", kRows};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("-");
+    return sim(args, script);
+  }
+  std::string prefsFile() const {
+    return (root_ / "var/mobile/Library/Preferences/com.plinka.plinka3.plist").string();
+  }
+  std::string prefs() const {
+    std::ifstream file(prefsFile(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  fs::path root_;
+};
+
+TEST_F(SettingsCommandTest, JsonLinesCarryEveryEntryOfTheJournal) {
+  Result r = settings(
+      "set Volume on\n"
+      "set \"Play on authentication\" on   # outside 13.0 to 14.8\n"
+      "set \"Respring mode\" 2\n"
+      "set Enabled off\n",
+      {"--json", "--system-version", "15.1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_EQ(lines.size(), 9u) << r.out;
+  EXPECT_EQ(lines[0],
+            json::parse(R"({"kind":"store","row":"Volume","key":"kCustomVolume","value":true})"));
+  EXPECT_EQ(lines[1], json::parse(R"({"kind":"insert","after":"Volume","rows":["Volume sound"]})"));
+  EXPECT_EQ(lines[2]["value"], true);
+  EXPECT_EQ(lines[3]["kind"], "present");
+  EXPECT_EQ(lines[3]["title"], "Unsupported");
+  EXPECT_EQ(lines[3]["actions"], json::parse(R"([{"title":"Close","style":1}])"));
+  EXPECT_EQ(lines[4]["value"], false);
+  EXPECT_EQ(lines[5], json::parse(R"({"kind":"reload","row":"Play on authentication"})"));
+  EXPECT_EQ(
+      lines[6],
+      json::parse(R"({"kind":"store","row":"Respring mode","key":"kRespringMode","value":2})"));
+  EXPECT_EQ(lines[7]["value"], false);
+  EXPECT_EQ(lines[8]["kind"], "remove");
+  EXPECT_EQ(lines[8]["rows"].size(), 17u) << "every row under the master switch";
+}
+
+TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
+  Result r = settings("set Unlock off\nshow\n", {"--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  const json& rows = lines[2]["rows"];
+  Lines labels;
+  for (const json& row : rows) labels.push_back(row["label"]);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), "Unlock sound"), 0);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), "Volume sound"), 0) << "volume is off";
+  EXPECT_EQ(
+      rows[1],
+      json::parse(R"({"label":"Enabled","key":"kEnabledPK","cell":"PSSwitchCell","value":true})"));
+  EXPECT_EQ(
+      rows[4],
+      json::parse(
+          R"({"label":"Charge sound","key":"kChargeSound","cell":"PSLinkListCell","value":"Power Up.caf"})"));
+
+  r = settings("show\n");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("  Enabled: on\n    == Events ==\n    Charge: on\n      Charge sound: "
+                       "\"Power Up.caf\"\n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
+  std::string before = prefs();
+  Result r =
+      settings("set Volume on\nsett Volume off\nset Nowhere on\nset Volume maybe\nset Volume\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "-:2: unknown command 'sett'\n"
+            "-:3: no row named 'Nowhere'\n"
+            "-:4: bad value 'maybe': expected on, off, an integer or a double-quoted string\n"
+            "-:5: set takes a row and a value: set ROW VALUE\n");
+  EXPECT_EQ(prefs(), before) << "nothing ran";
+
+  EXPECT_EQ(sim({"settings", "--device-root", root_.string(), "-"}).status, 2) << "no --rows";
+  Result missing = sim({"settings", "--device-root", root_.string(), "--rows",
+                        (root_ / "missing.plist").string(), "-"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("no such file"), std::string::npos);
+}
+
+TEST_F(SettingsCommandTest, ChangingARowThatIsNotShownFailsThere) {
+  Result r = settings("set Enabled off\nset Charge off\nset Enabled on\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "-:2: row 'Charge' is not shown\n");
+  EXPECT_NE(r.out.find("store Enabled (kEnabledPK) = off"), std::string::npos);
+  EXPECT_EQ(r.out.find("store Enabled (kEnabledPK) = on"), std::string::npos) << "it stopped";
+}
+
+TEST_F(SettingsCommandTest, TheExamplePaneWritesTheKeysTheTweakReads) {
+  Result r = sim({"settings", "--device-root", root_.string(), "--rows", kRows, "--json",
+                  std::string(PLINKA_SOURCE_DIR) + "/examples/settings/demo.settings"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = settings("show\n", {"--json"});
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  std::set<std::string> keys;
+  for (const json& row : lines[0]["rows"]) {
+    if (row["key"].is_string()) keys.insert(row["key"]);
+  }
+  EXPECT_EQ(keys,
+            (std::set<std::string>{"kEnabledPK", "kCustomCharge", "kChargeSound", "kCustomKeyboard",
+                                   "kKeyboardSound", "kCustomLock", "kLockSound", "kCustomPasscode",
+                                   "kPasscodeSound", "kCustomRespring", "kRespringSound",
+                                   "kRespringMode", "kCustomUnlock", "kUnlockSound", "kAutoUnlockX",
+                                   "kCustomVolume", "kVolumeSound"}));
+}
+
+TEST_F(SettingsCommandTest, ASettingChangedHereIsHeardAtTheNextLaunch) {
+  auto volumeSounds = [&] {
+    Result r = sim({"springboard", "--device-root", root_.string(), "--json", "-"},
+                   "launch\nvolume up 1\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    int plays = 0;
+    for (const json& entry : jsonLines(r.out)) {
+      if (entry["kind"] == "sound-play" &&
+          entry.value("path", "").find("/Volume/") != std::string::npos) {
+        ++plays;
+      }
+    }
+    return plays;
+  };
+  EXPECT_EQ(volumeSounds(), 0);
+  ASSERT_EQ(settings("set Volume on\n").status, 0);
+  EXPECT_EQ(volumeSounds(), 1);
+}
+
+}  // namespace
