@@ -144,10 +144,14 @@ id stockSharedInstance(id self, SEL cmd) {
   static std::map<id, id> shared;  // one per class object
   id& instance = shared[self];
   if (instance == nil) instance = ns::makeImmortal(msgSend(self, sel("new")));
-  journal::Entry entry = stockEntry(Row, self, cmd, journal::Entry::array());
-  entry["receiver"] = class_getName(reinterpret_cast<Class>(self));
-  entry["result"] = ns::journalName(instance);
-  journal::record("stock", entry);
+  if (journal::recording()) {
+    const char* cls = class_getName(reinterpret_cast<Class>(self));
+    journal::record("stock", {{"class", cls},
+                              {"selector", sel_getName(cmd)},
+                              {"receiver", cls},
+                              {"args", journal::Entry::array()},
+                              {"result", ns::journalName(instance)}});
+  }
   return instance;
 }
 

@@ -109,8 +109,11 @@ CGPoint keyPoint(char c) {
           std::fflush(nullptr);
           _exit(1);
         }
-      } else {
-        home.run(*command);
+      } else if (std::string error; !home.run(*command, error)) {
+        channel.flushJournal();
+        channel.send('E', error);
+        std::fflush(nullptr);
+        _exit(1);
       }
       channel.flushJournal();
     }
@@ -313,10 +316,14 @@ SessionResult runSession(const Scenario& scenario, const SessionOptions& options
 HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
     : options_(options), device_(device) {
   device::setRoot(options.deviceRoot);
-  device::setNowMs(device.clockMs);
-  hostState() = {device.onAC, device.locked};
-  simulated_device::setBatteryState(device.battery);
   objc_setGetUnknownClassHandler(recordMissingClass);
+  loadDeviceState();
+}
+
+void HomeScreen::loadDeviceState() {
+  device::setNowMs(device_.clockMs);
+  hostState() = {device_.onAC, device_.locked};
+  simulated_device::setBatteryState(device_.battery);
 }
 
 void HomeScreen::saveDeviceState() {
@@ -450,62 +457,54 @@ void HomeScreen::callByName(const std::string& className, const char* selector,
   call(className, *findHostMethod(className, selector), args);
 }
 
-void HomeScreen::run(const Command& command) {
+bool HomeScreen::run(const Command& command, std::string& error) {
   switch (command.op) {
     case Op::Launch:
-      return;  // handled by launch()
+      return true;  // handled by launch()
     case Op::Pref:
     case Op::Without:
     case Op::Set:
     case Op::Wait:
     case Op::Note: {
-      std::string error;
-      device_.clockMs = device::nowMs();
-      if (command.op == Op::Set) {
-        // In a running process the host answers from its own state.
-        if (command.name == "ac") hostState().onAC = command.number != 0;
-        if (command.name == "locked") hostState().uiLocked = command.number != 0;
-        if (command.name == "battery") simulated_device::setBatteryState(command.number);
-        journal::record("set", {{"name", command.name}, {"value", command.number}});
-        return;
-      }
-      runDeviceLine(command, device_, error);
-      if (!error.empty()) journal::record("error", {{"message", error}});
-      return;
+      // The same lines as outside a process, on the device as this process has left it.
+      saveDeviceState();
+      bool done = runDeviceLine(command, device_, error);
+      loadDeviceState();
+      return done;
     }
     case Op::Register:
       registerHostClass(command.name);
       journal::record("register", {{"class", command.name}});
-      return;
+      return true;
     case Op::Post:
       msgSend<void>(send(cls("NSNotificationCenter"), "defaultCenter"),
                     sel("postNotificationName:object:"), UIDeviceBatteryStateDidChangeNotification,
                     send(cls("UIDevice"), "currentDevice"));
       step();
-      return;
+      return true;
     case Op::Call:
       call(command.name, *command.method, command.args);
       step();
-      return;
+      return true;
     case Op::Plug:
       userAction("plug");
       hostState().onAC = true;
       simulated_device::changeBatteryState(UIDeviceBatteryStateCharging);
       callByName("SBUIController", "playChargingChimeIfAppropriate");
       step();
-      return;
+      return true;
     case Op::Unplug:
       userAction("unplug");
       hostState().onAC = false;
       simulated_device::changeBatteryState(UIDeviceBatteryStateUnplugged);
       step();
-      return;
+      return true;
     case Op::Lock:
       userAction("lock");
       callByName("SBSleepWakeHardwareButtonInteraction", "_playLockSound");
       hostState().uiLocked = true;
       step();
-      return;
+      return true;
     case Op::Unlock: {
       userAction("unlock");
       CallArgument yes;
@@ -514,7 +513,7 @@ void HomeScreen::run(const Command& command) {
       callByName("SBCoverSheetPrimarySlidingViewController", "viewWillDisappear:", {yes});
       hostState().uiLocked = false;
       step();
-      return;
+      return true;
     }
     case Op::Type:
       userAction("type", {{"text", command.name}});
@@ -525,28 +524,28 @@ void HomeScreen::run(const Command& command) {
         callByName("UIKeyboardLayoutStar", "touchDownWithKey:atPoint:executionContext:", {point});
         step();
       }
-      return;
+      return true;
     case Op::Delete:
       userAction("delete", {{"count", command.number}});
       for (int64_t n = 0; n < command.number; ++n) {
         callByName("UIKeyboardImpl", "deleteBackward");
         step();
       }
-      return;
+      return true;
     case Op::Passcode:
       userAction("passcode", {{"digits", command.name}});
       for (size_t n = 0; n < command.name.size(); ++n) {
         callByName("SBUIPasscodeLockNumberPad", "_numberPadTouchDown:forEvent:");
         step();
       }
-      return;
+      return true;
     case Op::Volume:
       userAction("volume", {{"direction", command.up ? "up" : "down"}, {"count", command.number}});
       for (int64_t n = 0; n < command.number; ++n) {
         callByName("SBVolumeControl", command.up ? "increaseVolume" : "decreaseVolume");
         step();
       }
-      return;
+      return true;
   }
 }
 

@@ -54,13 +54,16 @@ class HomeScreen {
   HomeScreen(const SessionOptions& options, DeviceState& device);
   // Writes what the process changed on the device back into the device state.
   void saveDeviceState();
+  // Sets the process's view of the device from the device state.
+  void loadDeviceState();
 
   // Builds the host classes (but those left out), loads the tweak, creates the controller and
   // tells the application it has finished launching. False, with `error`, if the tweak could not
   // be loaded.
   bool launch(std::string& error);
-  // One scenario line, other than `launch`.
-  void run(const Command& command);
+  // One scenario line, other than `launch`; false, with `error`, when it could not be done
+  // (a settings file that cannot be written).
+  bool run(const Command& command, std::string& error);
   // The host sends `method` to its instance of `className` (to the class for a class method).
   void call(const std::string& className, const HostMethod& method,
             const std::vector<CallArgument>& args);
