@@ -196,6 +196,17 @@ TEST(SpringboardCommand, TheDemoRunsAndLeavesTheExampleDeviceAsItWas) {
   EXPECT_NE(text.str().find("<key>kCustomVolume</key>\n\t<false/>"), std::string::npos);
 }
 
+TEST(SpringboardCommand, EveryExampleScenarioRuns) {
+  int examples = 0;
+  for (const auto& entry : fs::directory_iterator(std::string(PLINKA_SOURCE_DIR) + "/examples")) {
+    if (entry.path().extension() != ".scenario") continue;
+    ++examples;
+    Result r = sim({"springboard", entry.path().string()});
+    EXPECT_EQ(r.status, 0) << entry.path() << ": " << r.err;
+  }
+  EXPECT_GE(examples, 3);
+}
+
 TEST(SpringboardCommand, LoadsTheTweakOnlyWhereItsFilterSays) {
   TemporaryFolder tweak;
   fs::copy_file(std::string(PLINKA_TEST_TWEAK_DIR) + "/Plinka3.so", tweak.path + "/Plinka3.so");
