@@ -88,9 +88,9 @@ std::optional<int> nestedEntryCount(id row) {
 // first position in `_allSpecifiers`, clipped to the list.
 id nestedRun(id self, id owner, int count) {
   const Selectors& s = selectors();
-  id run = msgSend(s.mutableArrayClass, s.array);
   id all = allSpecifiers(self);
-  if (count <= 0 || all == nil) return run;
+  auto none = [&] { return msgSend(s.mutableArrayClass, s.array); };
+  if (count <= 0 || all == nil) return none();
   RunIndex& index = runIndex(self);
   NSUInteger total = msgSend<NSUInteger>(all, s.count);
   if (index.list != all) {
@@ -101,10 +101,10 @@ id nestedRun(id self, id owner, int count) {
     index.list = all;
   }
   std::optional<NSUInteger> position = index.firstPosition(owner);
-  if (!position) return run;
+  if (!position) return none();
   NSUInteger start = *position + 1;
   NSUInteger length = std::min<NSUInteger>(static_cast<NSUInteger>(count), total - start);
-  if (length == 0) return run;
+  if (length == 0) return none();
   id part = msgSend(all, s.subarrayWithRange, NSRange{start, length});
   return msgSend(msgSend(part, s.mutableCopy), s.autorelease);
 }
