@@ -5,7 +5,8 @@
 //
 // ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
 // be named); a key also names its row when no row has that label. Quote it ("...") when it has
-// spaces. VALUE is `on`, `off`, an integer, or a double-quoted string (\" and \\ inside).
+// spaces. VALUE is `on`, `off`, an integer, or a double-quoted string (\" and \\ inside); a
+// switch row takes the position the value reads as (1 is on), as a switch only sends booleans.
 // `#` starts a comment outside quotes; blank lines are ignored.
 #pragma once
 

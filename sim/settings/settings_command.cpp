@@ -229,6 +229,8 @@ class Session {
           }
         },
         set.value);
+    // A switch cell only ever sends a boolean: the position the value reads as.
+    if (isSwitch(set.row.row)) value = ns::boolNumber(readsOn(value));
     return preferences::userChangesValue(controller_, set.row.row, value);
   }
 

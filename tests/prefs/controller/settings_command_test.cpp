@@ -175,6 +175,16 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
 }
 
+TEST_F(SettingsCommandTest, ASwitchTakesThePositionItsValueReadsAs) {
+  Result r = settings("set Volume 1\nset Volume 1\nset Charge \"no\"\n", {"--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_EQ(lines.size(), 4u) << "the second change leaves the switch as it is: no call";
+  EXPECT_EQ(lines[0]["value"], true);
+  EXPECT_EQ(lines[2],
+            json::parse(R"({"kind":"store","row":"Charge","key":"kCustomCharge","value":false})"));
+}
+
 TEST_F(SettingsCommandTest, ChangingARowThatIsNotShownFailsThere) {
   Result r = settings("set Enabled off\nset Charge off\nset Enabled on\n");
   EXPECT_EQ(r.status, 1);
