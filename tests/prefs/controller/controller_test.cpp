@@ -1,5 +1,5 @@
 // ZELPreferenceController through the Preferences stand-in: nested runs, the version gate, and
-// the row lists the Part leaves unsettled.
+// row lists the controller cannot trust.
 #include <gtest/gtest.h>
 #include <pkprefs3/ZELPreferenceController.h>
 
