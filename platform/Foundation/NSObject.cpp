@@ -5,6 +5,7 @@
 #include <climits>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "internal.h"
 
@@ -173,7 +174,12 @@ Class classNamed(const char* name) {
 }
 
 bool isKindOf(id object, const char* name) {
-  Class wanted = objc_getClass(name);
+  if (object == nil) return false;
+  // Classes are looked up by name once per thread; a class is never unregistered.
+  static thread_local std::unordered_map<std::string, Class> known;
+  auto found = known.find(name);
+  Class wanted = found != known.end() ? found->second : objc_lookUpClass(name);
+  if (found == known.end() && wanted != Nil) known.emplace(name, wanted);
   return object != nil && wanted != Nil && objIsKindOfClass(object, nullptr, wanted);
 }
 

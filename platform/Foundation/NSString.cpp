@@ -189,11 +189,14 @@ float floatValue(id self, SEL) {
   return static_cast<float>(stringDoubleValue(text(self)));
 }
 BOOL isEqualToString(id self, SEL, id other) {
-  return other != nil && text(self) == utf8(other) ? YES : NO;
+  if (other == nil) return NO;
+  const std::string* theirs = stringText(other);
+  return (theirs != nullptr ? text(self) == *theirs : text(self) == utf8(other)) ? YES : NO;
 }
 BOOL isEqual(id self, SEL, id other) {
   if (self == other) return YES;
-  return other != nil && isKindOf(other, "NSString") && text(self) == text(other) ? YES : NO;
+  const std::string* theirs = stringText(other);
+  return theirs != nullptr && text(self) == *theirs ? YES : NO;
 }
 NSUInteger hash(id self, SEL) {
   return std::hash<std::string>{}(text(self));
@@ -240,6 +243,11 @@ id byAppendingPathComponent(id self, SEL, id component) {
 }
 
 }  // namespace
+
+const std::string* stringText(id object) {
+  StringState* state = stateOf<StringState>(object);
+  return state != nullptr ? &state->utf8 : nullptr;
+}
 
 id newString(Class cls, std::string_view utf8Text) {
   return newObject(cls != Nil ? cls : stringClass(),

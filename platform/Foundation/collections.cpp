@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "internal.h"
 
@@ -182,19 +183,55 @@ void replaceObjectAtIndex(id self, SEL, NSUInteger index, id object) {
 
 // --- dictionaries ------------------------------------------------------------------------
 
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// Entries in insertion order; string keys are also found through an index by their text.
 struct DictionaryState : ObjectState {
-  std::vector<std::pair<id, id>> entries;  // keys and values retained, in insertion order
+  std::vector<std::pair<id, id>> entries;  // keys and values retained
+  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> byText;
+
   ~DictionaryState() override {
     for (auto& [key, value] : entries) {
       release(key);
       release(value);
     }
   }
+  size_t find(id key) const {
+    if (const std::string* text = stringText(key)) {
+      auto found = byText.find(*text);
+      return found != byText.end() ? found->second : entries.size();
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (equal(entries[i].first, key)) return i;
+    }
+    return entries.size();
+  }
+  void add(id key, id value) {
+    if (const std::string* text = stringText(key)) byText.emplace(*text, entries.size());
+    entries.emplace_back(key, value);
+  }
+  void erase(size_t at) {
+    auto [key, value] = entries[at];
+    entries.erase(entries.begin() + static_cast<long>(at));
+    byText.clear();
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (const std::string* text = stringText(entries[i].first)) byText.emplace(*text, i);
+    }
+    release(key);
+    release(value);
+  }
 };
+
+DictionaryState* dictionaryState(id self) {
+  return stateOf<DictionaryState>(self);
+}
 
 std::vector<std::pair<id, id>>& entries(id self) {
   static std::vector<std::pair<id, id>> none;
-  DictionaryState* state = stateOf<DictionaryState>(self);
+  DictionaryState* state = dictionaryState(self);
   return state != nullptr ? state->entries : none;
 }
 Class dictionaryClass() {
@@ -206,7 +243,7 @@ Class mutableDictionaryClass() {
 
 id makeDictionary(Class cls, const std::vector<std::pair<id, id>>& from) {
   auto state = std::make_unique<DictionaryState>();
-  for (auto& [key, value] : from) state->entries.emplace_back(retain(key), retain(value));
+  for (auto& [key, value] : from) state->add(retain(key), retain(value));
   return newObject(cls, std::move(state));
 }
 
@@ -224,10 +261,10 @@ NSUInteger dictionaryCount(id self, SEL) {
   return entries(self).size();
 }
 id objectForKey(id self, SEL, id key) {
-  for (auto& [k, v] : entries(self)) {
-    if (equal(k, key)) return v;
-  }
-  return nil;
+  DictionaryState* state = dictionaryState(self);
+  if (state == nullptr || key == nil) return nil;
+  size_t at = state->find(key);
+  return at < state->entries.size() ? state->entries[at].second : nil;
 }
 id allKeys(id self, SEL) {
   std::vector<id> keys;
@@ -247,32 +284,27 @@ id mutableCopyDictionary(id self, SEL) {
   return makeDictionary(mutableDictionaryClass(), entries(self));
 }
 void removeObjectForKey(id self, SEL, id key) {
-  auto& all = entries(self);
-  for (auto it = all.begin(); it != all.end(); ++it) {
-    if (equal(it->first, key)) {
-      auto [k, v] = *it;
-      all.erase(it);
-      release(k);
-      release(v);
-      return;
-    }
-  }
+  DictionaryState* state = dictionaryState(self);
+  if (state == nullptr || key == nil) return;
+  size_t at = state->find(key);
+  if (at < state->entries.size()) state->erase(at);
 }
 void setObjectForKey(id self, SEL, id value, id key) {
-  if (key == nil) return;
+  DictionaryState* state = dictionaryState(self);
+  if (state == nullptr || key == nil) return;
   if (value == nil) {
     removeObjectForKey(self, nullptr, key);
     return;
   }
-  for (auto& [k, v] : entries(self)) {
-    if (equal(k, key)) {
-      id old = v;
-      v = retain(value);
-      release(old);
-      return;
-    }
+  size_t at = state->find(key);
+  if (at < state->entries.size()) {
+    id old = state->entries[at].second;
+    state->entries[at].second = retain(value);
+    release(old);
+    return;
   }
-  entries(self).emplace_back(msgSend(key, sel("copy")), retain(value));
+  static const SEL copy = sel("copy");
+  state->add(msgSend(key, copy), retain(value));
 }
 id describeDictionary(id self, SEL) {
   std::string text = "{";
@@ -340,11 +372,11 @@ void setValue(id dict, std::string_view key, id value) {
   setObjectForKey(dict, nullptr, value, string(key));
 }
 id valueFor(id dict, std::string_view key) {
-  // Compared as text, without making a key object.
-  for (auto& [k, v] : entries(dict)) {
-    if (isKindOf(k, "NSString") && utf8(k) == key) return v;
-  }
-  return nil;
+  // Found by its text, without making a key object.
+  DictionaryState* state = dictionaryState(dict);
+  if (state == nullptr) return nil;
+  auto found = state->byText.find(key);
+  return found != state->byText.end() ? state->entries[found->second].second : nil;
 }
 std::vector<std::pair<id, id>> dictionaryEntries(id dict) {
   return entries(dict);

@@ -1,12 +1,6 @@
 // The attributes dictionary of a row (PSSpecifier's `properties`), shared between the files of
-// the Preferences stand-in.
-//
-// It is an NSMutableDictionary, and callers use it as one. It also keeps its string keys in a
-// hash table, as the platform's dictionaries are hashed, so that reading one attribute of a row
-// costs the same whatever the row's other attributes are; Foundation's stand-in dictionary
-// compares the wanted key with every key in turn. Every mutation drops the table, which is
-// rebuilt at the next read. If Foundation's NSMutableDictionary ever answers a mutator that this
-// class does not know, the table is never used: reads then go to Foundation unchanged.
+// the Preferences stand-in. It is a plain NSMutableDictionary; Foundation finds string keys by
+// their text, so reading one attribute costs the same whatever else the row holds.
 #pragma once
 
 #include <Foundation/Foundation.h>
@@ -19,11 +13,10 @@ namespace preferences::internal {
 // owned by the caller.
 id newProperties(id from);
 
-// The value under a string key, without sending a message for each entry; nil when absent.
-// Works on any NSDictionary (the fast path only on properties dictionaries).
+// The value under a string key; nil when absent or when `dictionary` is not a dictionary.
 id propertyNamed(id dictionary, std::string_view key);
 
-// Whether `object` is an NSString, without looking the class up by name.
+// Whether `object` is an NSString.
 bool isString(id object);
 
 }  // namespace preferences::internal

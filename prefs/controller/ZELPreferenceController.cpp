@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -14,14 +15,13 @@ namespace {
 // through the list; rebuilt whenever `_allSpecifiers` is replaced.
 struct RunIndex {
   id list = nil;  // the `_allSpecifiers` array the positions were taken from; not retained
-  std::vector<std::pair<id, NSUInteger>> positions;  // by row, then position
-  NSUInteger depth = 0;                              // removeDisabledGroups: calls in progress
+  std::unordered_map<id, NSUInteger> firstPositions;
+  NSUInteger depth = 0;  // removeDisabledGroups: calls in progress
 
   // Where `row` first stands in the list; nothing when it is not there.
   std::optional<NSUInteger> firstPosition(id row) const {
-    auto found =
-        std::lower_bound(positions.begin(), positions.end(), std::pair<id, NSUInteger>(row, 0));
-    if (found == positions.end() || found->first != row) return std::nullopt;
+    auto found = firstPositions.find(row);
+    if (found == firstPositions.end()) return std::nullopt;
     return found->second;
   }
 };
@@ -94,10 +94,11 @@ id nestedRun(id self, id owner, int count) {
   RunIndex& index = runIndex(self);
   NSUInteger total = msgSend<NSUInteger>(all, s.count);
   if (index.list != all) {
-    index.positions.resize(total);
+    index.firstPositions.clear();
+    index.firstPositions.reserve(total);
+    // emplace keeps the first position of a row that stands in the list twice.
     for (NSUInteger i = 0; i < total; ++i)
-      index.positions[i] = {msgSend(all, s.objectAtIndex, i), i};
-    std::sort(index.positions.begin(), index.positions.end());
+      index.firstPositions.emplace(msgSend(all, s.objectAtIndex, i), i);
     index.list = all;
   }
   std::optional<NSUInteger> position = index.firstPosition(owner);

@@ -9,7 +9,9 @@
 
 #include <Foundation/Foundation.h>
 
+#include <atomic>
 #include <memory>
+#include <typeinfo>
 
 namespace ns {
 
@@ -20,13 +22,25 @@ struct ObjectState {
 ObjectState* objectState(id object);
 void setObjectState(id object, std::unique_ptr<ObjectState> state);
 
+// The object's state as a T, or null when it has none of that kind. The last dynamic type
+// that turned out to be a T is remembered, so the common case costs one comparison.
 template <typename T>
 T* stateOf(id object) {
-  return object == nil ? nullptr : dynamic_cast<T*>(objectState(object));
+  ObjectState* state = objectState(object);
+  if (state == nullptr) return nullptr;
+  static std::atomic<const std::type_info*> lastMatch{nullptr};
+  const std::type_info& type = typeid(*state);
+  if (&type == lastMatch.load(std::memory_order_relaxed)) return static_cast<T*>(state);
+  T* match = dynamic_cast<T*>(state);
+  if (match != nullptr) lastMatch.store(&type, std::memory_order_relaxed);
+  return match;
 }
 
 // Allocates an instance of `cls` (retain count 1) holding `state`.
 id newObject(Class cls, std::unique_ptr<ObjectState> state);
+
+// The text of an NSString (or subclass) without a message; null for anything else.
+const std::string* stringText(id object);
 
 // Marks an object as never freed (constants, shared instances).
 id makeImmortal(id object);
