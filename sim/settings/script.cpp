@@ -1,5 +1,7 @@
 #include "script.h"
 
+#include "tokens.h"
+
 #include <Preferences/PSSpecifier.h>
 
 #include <charconv>
@@ -9,53 +11,8 @@
 namespace settings_sim {
 namespace {
 
-struct Token {
-  std::string text;
-  bool quoted = false;
-};
-
-// Splits one line into words and quoted strings; stops at a `#` that begins a word.
-std::optional<std::vector<Token>> tokenize(const std::string& line, std::string& problem) {
-  std::vector<Token> tokens;
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-    } else if (c == '#') {
-      break;
-    } else if (c == '"') {
-      Token token{"", true};
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) d = line[i++];
-        token.text += d;
-      }
-      if (!closed) {
-        problem = "unterminated quoted string";
-        return std::nullopt;
-      }
-      if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-        problem = "unexpected text after a quoted string";
-        return std::nullopt;
-      }
-      tokens.push_back(std::move(token));
-    } else {
-      Token token;
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-        token.text += line[i++];
-      }
-      tokens.push_back(std::move(token));
-    }
-  }
-  return tokens;
-}
+using script::Token;
+using script::tokenize;
 
 std::string textOf(id value) {
   return value != nil && ns::isKindOf(value, "NSString") ? ns::utf8(value) : "";

@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "tokens.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -9,57 +11,16 @@
 namespace springboard {
 namespace {
 
+using script::Token;
+
 constexpr int64_t kMostPresses = 100000;
 constexpr double kLongestWait = 600.0;
-
-struct Token {
-  std::string text;
-  bool quoted = false;
-};
 
 class ParseError {
  public:
   explicit ParseError(std::string message) : message(std::move(message)) {}
   std::string message;
 };
-
-// Splits a line into words and double-quoted strings (with \" and \\ escapes); `#` outside
-// quotes ends the line.
-std::vector<Token> tokenize(const std::string& line) {
-  std::vector<Token> tokens;
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-    } else if (c == '#') {
-      break;
-    } else if (c == '"') {
-      Token token{"", true};
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char q = line[i++];
-        if (q == '"') {
-          closed = true;
-          break;
-        }
-        if (q == '\\' && i < line.size()) q = line[i++];
-        token.text += q;
-      }
-      if (!closed) throw ParseError("unterminated string");
-      tokens.push_back(token);
-    } else {
-      Token token;
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-             line[i] != '#') {
-        token.text += line[i++];
-      }
-      tokens.push_back(token);
-    }
-  }
-  return tokens;
-}
 
 bool parseInteger(const std::string& text, int64_t& value) {
   if (text.empty()) return false;
@@ -342,7 +303,10 @@ std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
   while (std::getline(in, line)) {
     ++number;
     try {
-      std::vector<Token> tokens = tokenize(line);
+      std::string problem;
+      std::optional<std::vector<Token>> split = script::tokenize(line, problem);
+      if (!split) throw ParseError(problem);
+      const std::vector<Token>& tokens = *split;
       if (tokens.empty()) continue;
       if (tokens[0].quoted) throw ParseError("a line starts with a command, not a string");
       Command command = parseLine(tokens, state);

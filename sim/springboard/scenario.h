@@ -12,7 +12,7 @@
 //   wait SECONDS
 //   note TEXT               a line of the scenario's own in the timeline
 //
-// `#` outside double quotes starts a comment; blank lines are ignored. The whole scenario is
+// A `#` that begins a word starts a comment; blank lines are ignored. The whole scenario is
 // parsed, and checked, before anything runs.
 #pragma once
 

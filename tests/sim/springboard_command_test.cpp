@@ -1,12 +1,11 @@
 // `plinka-sim springboard` as its users see it: the scenario language, the exit statuses, the
 // journal printed, and the WAV written.
 #include <gtest/gtest.h>
-#include <sndfile.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cmath>
+#include <stdlib.h>
+#include "program.h"
+#include "wav.h"
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -18,52 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(int fd) {
-  std::string data;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<size_t>(n));
-  return data;
-}
+using Result = testing_support::ProgramRun;
 
 // Runs plinka-sim with `args`, feeding `input` on standard input.
-Result sim(std::vector<std::string> args, const std::string& input = "") {
-  int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
-  pid_t child = fork();
-  if (child == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    args.insert(args.begin(), PLINKA_SIM);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(PLINKA_SIM, argv.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  if (!input.empty()) (void)!write(in[1], input.data(), input.size());
-  close(in[1]);
-  Result r;
-  // Standard error is small; read standard output first, then it.
-  r.out = slurp(out[0]);
-  r.err = slurp(err[0]);
-  close(out[0]);
-  close(err[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
+Result sim(const std::vector<std::string>& args, const std::string& input = "") {
+  return testing_support::runProgram(PLINKA_SIM, args, input);
 }
 
 class TemporaryFolder {
@@ -164,22 +122,12 @@ TEST(SpringboardCommand, WritesTheSessionAsAWavWithEachSoundAtItsTime) {
   Result r =
       sim({"springboard", "--wav", wav, "-"}, "pref kCustomRespring false\nlaunch\nwait 2\nplug\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  SF_INFO info{};
-  SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
-  ASSERT_NE(file, nullptr);
-  std::vector<float> samples(static_cast<size_t>(info.frames));
-  sf_readf_float(file, samples.data(), info.frames);
-  sf_close(file);
-  auto peak = [&](double from, double to) {
-    float p = 0;
-    for (size_t i = static_cast<size_t>(from * 44100); i < samples.size() && i < to * 44100; ++i) {
-      p = std::max(p, std::fabs(samples[i]));
-    }
-    return p;
-  };
+  testing_support::Samples samples = testing_support::readSamples(wav);
+  ASSERT_EQ(samples.rate, 44100);
+  auto peak = [&](double from, double to) { return testing_support::peak(samples, from, to); };
   // Silence until the plug at 2.2 s, then the charge sound.
-  EXPECT_LT(peak(0.0, 2.19), 0.001f);
-  EXPECT_GT(peak(2.2, 2.6), 0.1f);
+  EXPECT_LT(peak(0.0, 2.19), 0.001);
+  EXPECT_GT(peak(2.2, 2.6), 0.1);
 }
 
 TEST(SpringboardCommand, TheDemoRunsAndLeavesTheExampleDeviceAsItWas) {

@@ -96,8 +96,10 @@ ChildRun inFreshProcess(const std::function<void()>& body) {
   }
   if (WIFEXITED(status)) {
     run.exitStatus = WEXITSTATUS(status);
-    if (run.exitStatus == kLeaked) run.failure = "the child process leaked memory";
-    else if (run.exitStatus != 0) run.failure = "the child exited with " + std::to_string(run.exitStatus);
+    if (run.exitStatus == kLeaked)
+      run.failure = "the child process leaked memory";
+    else if (run.exitStatus != 0)
+      run.failure = "the child exited with " + std::to_string(run.exitStatus);
   } else if (WIFSIGNALED(status)) {
     run.failure = std::string("the child died of ") + strsignal(WTERMSIG(status));
   }

@@ -8,11 +8,8 @@ namespace {
 
 using tweak_test::run;
 using tweak_test::TestDevice;
+using tweak_test::yesNo;
 using Sounds = std::vector<std::string>;
-
-const char* yesNo(bool b) {
-  return b ? "true" : "false";
-}
 
 std::string settings(bool lock, bool unlock, bool autoUnlock) {
   return std::string("pref kEnabledPK true\npref kLockSound \"lock.wav\"\n") +

@@ -33,6 +33,11 @@ constexpr const char* kSettingsFile = "/var/mobile/Library/Preferences/com.plink
 // Settings lines: the product on, every event's switch on, every sound named.
 std::string everythingOn();
 
+// A boolean as a settings line writes it.
+inline const char* yesNo(bool b) {
+  return b ? "true" : "false";
+}
+
 struct Run {
   std::vector<journal::Entry> journal;
   int status = 0;

@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "tones.h"
+#include "wav.h"
 
 namespace {
 
@@ -119,14 +120,6 @@ TEST_F(SystemSounds, PlaysCreatedAndBuiltInSoundsAndNothingElse) {
   EXPECT_EQ(plays, (std::vector<std::string>{"/a.wav", "built-in", "silent", "silent", "silent"}));
 }
 
-double loudness(const std::vector<float>& samples, double from, double to) {
-  double peak = 0;
-  for (size_t i = static_cast<size_t>(from * 44100); i < samples.size() && i < to * 44100; ++i) {
-    peak = std::max(peak, std::fabs(static_cast<double>(samples[i])));
-  }
-  return peak;
-}
-
 TEST_F(SystemSounds, TheMixdownPutsEachSoundAtItsTime) {
   ASSERT_TRUE(tone("/a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2, 22050));
   std::ofstream(root_ + "/broken.wav") << "not audio";
@@ -135,18 +128,14 @@ TEST_F(SystemSounds, TheMixdownPutsEachSoundAtItsTime) {
   ASSERT_TRUE(audio::writeMixdown(
       out, {{0.5, root_ + "/a.wav", 0}, {1.5, "", 1521}, {2.5, root_ + "/broken.wav", 0}}, error))
       << error;
-  SF_INFO info{};
-  SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
-  ASSERT_NE(file, nullptr);
-  std::vector<float> samples(static_cast<size_t>(info.frames));
-  sf_readf_float(file, samples.data(), info.frames);
-  sf_close(file);
-  EXPECT_EQ(info.samplerate, 44100);
-  EXPECT_LT(loudness(samples, 0.0, 0.49), 0.001);
-  EXPECT_GT(loudness(samples, 0.5, 0.7), 0.2);
-  EXPECT_LT(loudness(samples, 0.8, 1.49), 0.001);
-  EXPECT_GT(loudness(samples, 1.5, 1.8), 0.1);
-  EXPECT_LT(loudness(samples, 1.9, 10.0), 0.001);  // the broken file is left out
+  testing_support::Samples samples = testing_support::readSamples(out);
+  EXPECT_EQ(samples.rate, 44100);
+  auto loudness = [&](double from, double to) { return testing_support::peak(samples, from, to); };
+  EXPECT_LT(loudness(0.0, 0.49), 0.001);
+  EXPECT_GT(loudness(0.5, 0.7), 0.2);
+  EXPECT_LT(loudness(0.8, 1.49), 0.001);
+  EXPECT_GT(loudness(1.5, 1.8), 0.1);
+  EXPECT_LT(loudness(1.9, 10.0), 0.001);  // the broken file is left out
   EXPECT_FALSE(audio::writeMixdown(root_ + "/no/such/folder/mix.wav", {}, error));
 }
 

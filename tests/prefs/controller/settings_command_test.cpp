@@ -1,9 +1,9 @@
 // `plinka-sim settings` as its users see it: the script language, the exit statuses, the
 // journal printed, the example pane, and the round trip to the home screen.
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "program.h"
 
 #include <filesystem>
 #include <fstream>
@@ -17,51 +17,11 @@ namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 using Lines = std::vector<std::string>;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(int fd) {
-  std::string data;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<size_t>(n));
-  return data;
-}
+using Result = testing_support::ProgramRun;
 
 // Runs plinka-sim with `args`, feeding `input` on standard input.
-Result sim(std::vector<std::string> args, const std::string& input = "") {
-  int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
-  pid_t child = fork();
-  if (child == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    args.insert(args.begin(), PLINKA_SIM);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(PLINKA_SIM, argv.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  if (!input.empty()) (void)!write(in[1], input.data(), input.size());
-  close(in[1]);
-  Result r;
-  r.out = slurp(out[0]);
-  r.err = slurp(err[0]);
-  close(out[0]);
-  close(err[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
+Result sim(const std::vector<std::string>& args, const std::string& input = "") {
+  return testing_support::runProgram(PLINKA_SIM, args, input);
 }
 
 std::vector<json> jsonLines(const std::string& text) {

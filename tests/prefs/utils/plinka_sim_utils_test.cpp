@@ -1,9 +1,10 @@
 // plinka-sim device and plinka-sim color, run as a user runs them.
 #include <gtest/gtest.h>
+
 #include <stb_image_write.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
+#include "program.h"
 
 #include <filesystem>
 #include <fstream>
@@ -25,19 +26,6 @@ struct Outcome {
   }
 };
 
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class PlinkaSimUtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,14 +35,12 @@ class PlinkaSimUtilsTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   Outcome run(const std::vector<std::string>& args) {
-    std::string command = quoted(PLINKA_BUILD_DIR "/bin/plinka-sim");
-    for (const std::string& arg : args) command += " " + quoted(arg);
-    command += " >" + quoted((dir_ / "out").string()) + " 2>" + quoted((dir_ / "err").string());
+    testing_support::ProgramRun ran =
+        testing_support::runProgram(PLINKA_BUILD_DIR "/bin/plinka-sim", args);
     Outcome result;
-    int status = std::system(command.c_str());
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(dir_ / "out");
-    result.err = slurp(dir_ / "err");
+    result.status = ran.status;
+    result.out = ran.out;
+    result.err = ran.err;
     return result;
   }
   std::string file(const std::string& name, const std::string& content) {
