@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "example_device.h"
 #include "script.h"
 
 namespace {
@@ -28,7 +29,7 @@ constexpr const char* kUsage =
     "SCRIPT";
 
 struct Options {
-  std::string deviceRoot = PLINKA_DEFAULT_EXAMPLE_DEVICE;
+  std::string deviceRoot;  // empty: a temporary copy of the example device
   std::string systemVersion;
   bool json = false;
   std::string rows;
@@ -315,7 +316,15 @@ int settingsCommand(const Arguments& args) {
   std::string problem;
   if (!parseOptions(args, options, problem)) return argumentError(problem);
   std::error_code error;
-  if (!fs::is_directory(options.deviceRoot, error)) {
+  sim::TemporaryDevice temporary;
+  if (options.deviceRoot.empty()) {
+    std::string failure;
+    if (!temporary.make(failure)) {
+      std::fprintf(stderr, "plinka-sim settings: %s\n", failure.c_str());
+      return 1;
+    }
+    options.deviceRoot = temporary.path().string();
+  } else if (!fs::is_directory(options.deviceRoot, error)) {
     return argumentError("device root " + options.deviceRoot + " is not a folder");
   }
   std::string scriptText;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "example_device.h"
 #include "scenario.h"
 #include "session.h"
 #include "timeline.h"
@@ -27,49 +28,6 @@ int bad(const std::string& message) {
   std::fprintf(stderr, "plinka-sim springboard: %s\n%s", message.c_str(), kUsage);
   return 2;
 }
-
-// Where the build put things, found from this program's own place (bin/ beside them).
-fs::path besideProgram(const char* relative, const char* fallback) {
-  std::error_code error;
-  fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    fs::path candidate = self.parent_path().parent_path() / relative;
-    if (fs::exists(candidate, error)) return candidate;
-  }
-  return fallback;
-}
-
-// A fresh copy of the example device, removed when the command ends.
-class TemporaryDevice {
- public:
-  bool make(const fs::path& example, std::string& error) {
-    if (!fs::is_directory(example)) {
-      error = "the example device is missing at " + example.string() + " (build the project first)";
-      return false;
-    }
-    std::string pattern = (fs::temp_directory_path() / "plinka-device-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      error = "cannot make a temporary device root in " + fs::temp_directory_path().string();
-      return false;
-    }
-    path_ = pattern;
-    std::error_code failure;
-    fs::copy(example, path_, fs::copy_options::recursive, failure);
-    if (failure) {
-      error = "cannot copy the example device: " + failure.message();
-      return false;
-    }
-    return true;
-  }
-  ~TemporaryDevice() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 bool writeWav(const std::string& output, const std::vector<journal::Entry>& entries,
               std::string& error) {
@@ -141,9 +99,9 @@ int springboardCommand(const Arguments& args) {
     return 2;
   }
 
-  TemporaryDevice temporary;
+  sim::TemporaryDevice temporary;
   if (deviceRoot.empty()) {
-    if (!temporary.make(besideProgram("examples/device", PLINKA_DEFAULT_EXAMPLE_DEVICE), error)) {
+    if (!temporary.make(error)) {
       std::fprintf(stderr, "plinka-sim springboard: %s\n", error.c_str());
       return 1;
     }
@@ -151,7 +109,7 @@ int springboardCommand(const Arguments& args) {
   } else if (!fs::is_directory(deviceRoot)) {
     return bad("the device root " + deviceRoot + " is not a folder");
   }
-  if (tweakDir.empty()) tweakDir = besideProgram("DynamicLibraries", PLINKA_DEFAULT_TWEAK_DIR);
+  if (tweakDir.empty()) tweakDir = sim::tweakFolder().string();
 
   springboard::SessionResult result =
       springboard::runSession(*scenario, {fs::absolute(deviceRoot).string(), tweakDir});
