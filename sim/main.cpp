@@ -14,7 +14,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"springboard", springboardCommand,
-     "springboard [--device-root DIR] [--json] [--wav FILE] SCENARIO"},
+     "springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR] SCENARIO"},
     {"settings", settingsCommand,
      "settings [--device-root DIR] [--system-version V] [--json] --rows ROWS SCRIPT"},
     {"device", deviceCommand,
