@@ -45,8 +45,7 @@ std::string hostPath(const std::string& devicePath) {
   }
   std::string path = state().root;
   for (const std::string& part : parts) path += "/" + part;
-  if (path.empty()) path = "/";
-  return path;
+  return path.empty() ? std::string("/") : path;
 }
 
 int64_t nowMs() {

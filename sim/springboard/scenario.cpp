@@ -256,44 +256,6 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
 
 }  // namespace
 
-const char* opName(Op op) {
-  switch (op) {
-    case Op::Pref:
-      return "pref";
-    case Op::Without:
-      return "without";
-    case Op::Register:
-      return "register";
-    case Op::Launch:
-      return "launch";
-    case Op::Set:
-      return "set";
-    case Op::Post:
-      return "post";
-    case Op::Call:
-      return "call";
-    case Op::Plug:
-      return "plug";
-    case Op::Unplug:
-      return "unplug";
-    case Op::Lock:
-      return "lock";
-    case Op::Unlock:
-      return "unlock";
-    case Op::Type:
-      return "type";
-    case Op::Delete:
-      return "delete";
-    case Op::Passcode:
-      return "passcode";
-    case Op::Volume:
-      return "volume";
-    case Op::Wait:
-      return "wait";
-  }
-  return "?";
-}
-
 std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
                                       std::string& error) {
   Scenario scenario{name, {}};

@@ -84,7 +84,4 @@ struct Scenario {
 std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
                                       std::string& error);
 
-// "pref", "call", ... as written in a scenario.
-const char* opName(Op op);
-
 }  // namespace springboard

@@ -547,6 +547,7 @@ bool HomeScreen::run(const Command& command, std::string& error) {
       }
       return true;
   }
+  return true;
 }
 
 }  // namespace springboard
