@@ -59,12 +59,12 @@ std::string formatWithList(const std::string& format, va_list args) {
       break;
     }
     char conversion = format[i++];
-    std::string spec = format.substr(start, i - start);
+    std::string directive = format.substr(start, i - start);
     char buffer[512];
     auto put = [&](auto value) {
-      std::string cspec = spec;
-      if (length == "q") cspec.replace(cspec.size() - 2, 1, "ll");
-      std::snprintf(buffer, sizeof buffer, cspec.c_str(), value);
+      std::string cDirective = directive;
+      if (length == "q") cDirective.replace(cDirective.size() - 2, 1, "ll");
+      std::snprintf(buffer, sizeof buffer, cDirective.c_str(), value);
       out += buffer;
     };
     bool wide = length == "l" || length == "ll" || length == "q" || length == "z" ||
@@ -114,7 +114,7 @@ std::string formatWithList(const std::string& format, va_list args) {
         put(va_arg(args, void*));
         break;
       default:
-        out += spec;  // not a conversion this platform knows: kept as written
+        out += directive;  // not a conversion this platform knows: kept as written
         break;
     }
   }
