@@ -69,6 +69,18 @@ TEST(EventSoundPlayer, ANullOrEmptyNameMakesAPathThatPlaysNothing) {
   }
 }
 
+TEST(EventSoundPlayer, ANameStoredAsANumberIsUsedAsItsDescription) {
+  TestDevice device;
+  device.writeFile("/var/LIY/PreferenceBundles/Plinka3.bundle/Volume/7",
+                   device.readFile("/var/LIY/PreferenceBundles/Plinka3.bundle/Volume/volume.wav"));
+  auto r = run(everythingOn() + "pref kVolumeSound 7\nlaunch\nnote ready\nvolume up\n", device)
+               .after("note");
+  auto created = r.ofKind("sound-create");
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(created[0]["path"], "/var/LIY/PreferenceBundles/Plinka3.bundle/Volume////7");
+  EXPECT_EQ(r.heard(), std::vector<std::string>{"Volume"});
+}
+
 TEST(EventSoundPlayer, AMissingOrNonAudioChargeFileIsSilentButStillFollowedBy1521) {
   TestDevice device;
   device.writeFile("/var/LIY/PreferenceBundles/Plinka3.bundle/Charge/notes.txt",
