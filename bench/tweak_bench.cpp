@@ -47,6 +47,13 @@ const std::string& deviceRoot() {
     ns::writePlist(pattern + "/var/mobile/Library/Preferences/com.plinka.plinka3.plist", settings);
     return pattern;
   }();
+  // Removed when the program ends.
+  static const struct Cleanup {
+    ~Cleanup() {
+      std::error_code ignored;
+      fs::remove_all(root, ignored);
+    }
+  } cleanup;
   return root;
 }
 

@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 #include "program.h"
+#include "temporary_folder.h"
 #include "wav.h"
 
 #include <filesystem>
@@ -24,15 +25,7 @@ Result sim(const std::vector<std::string>& args, const std::string& input = "") 
   return testing_support::runProgram(PLINKA_SIM, args, input);
 }
 
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "plinka-sim-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-  }
-  ~TemporaryFolder() { fs::remove_all(path); }
-  std::string path;
-};
+using testing_support::TemporaryFolder;
 
 std::string parseError(const std::string& text) {
   std::istringstream in(text);
@@ -78,22 +71,22 @@ TEST(ScenarioLanguage, NamesTheLineAndTheFaultOfEveryBadLine) {
 
 TEST(SpringboardCommand, ABadLineRunsNothingAndExitsTwo) {
   TemporaryFolder root;
-  Result r = sim({"springboard", "--device-root", root.path, "-"},
+  Result r = sim({"springboard", "--device-root", root.path(), "-"},
                  "pref kEnabledPK true\nlaunch\ntype hello\nvolume up 0\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.rfind("<stdin>:4: expected a count", 0), 0u) << r.err;
   // Not even the settings line ran.
-  EXPECT_TRUE(fs::is_empty(root.path));
+  EXPECT_TRUE(fs::is_empty(root.path()));
 }
 
 TEST(SpringboardCommand, ASettingThatCannotBeWrittenEndsTheSessionWithStatusOne) {
   TemporaryFolder root;
-  fs::create_directories(root.path + "/var/mobile");
-  std::ofstream(root.path + "/var/mobile/Library") << "a file where a folder should be";
+  fs::create_directories(root.path() + "/var/mobile");
+  std::ofstream(root.path() + "/var/mobile/Library") << "a file where a folder should be";
   for (const char* scenario :
        {"pref kEnabledPK true\nlaunch\n", "launch\npref kEnabledPK true\n"}) {
-    Result r = sim({"springboard", "--device-root", root.path, "-"}, scenario);
+    Result r = sim({"springboard", "--device-root", root.path(), "-"}, scenario);
     EXPECT_EQ(r.status, 1) << scenario;
     EXPECT_NE(r.err.find("cannot write the settings file"), std::string::npos) << r.err;
   }
@@ -118,7 +111,7 @@ TEST(SpringboardCommand, PrintsTheJournalAsJsonLines) {
 
 TEST(SpringboardCommand, WritesTheSessionAsAWavWithEachSoundAtItsTime) {
   TemporaryFolder folder;
-  std::string wav = folder.path + "/session.wav";
+  std::string wav = folder.path() + "/session.wav";
   Result r =
       sim({"springboard", "--wav", wav, "-"}, "pref kCustomRespring false\nlaunch\nwait 2\nplug\n");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -157,21 +150,21 @@ TEST(SpringboardCommand, EveryExampleScenarioRuns) {
 
 TEST(SpringboardCommand, LoadsTheTweakOnlyWhereItsFilterSays) {
   TemporaryFolder tweak;
-  fs::copy_file(std::string(PLINKA_TEST_TWEAK_DIR) + "/Plinka3.so", tweak.path + "/Plinka3.so");
+  fs::copy_file(std::string(PLINKA_TEST_TWEAK_DIR) + "/Plinka3.so", tweak.path() + "/Plinka3.so");
   // No filter: a clear error that names the file.
-  Result missing = sim({"springboard", "--tweak-dir", tweak.path, "-"}, "launch\n");
+  Result missing = sim({"springboard", "--tweak-dir", tweak.path(), "-"}, "launch\n");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find(tweak.path + "/Plinka3.plist"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find(tweak.path() + "/Plinka3.plist"), std::string::npos) << missing.err;
   // A filter for another process: the home screen runs without the product.
-  std::ofstream(tweak.path + "/Plinka3.plist")
+  std::ofstream(tweak.path() + "/Plinka3.plist")
       << "{ Filter = { Bundles = ( \"com.apple.Preferences\" ); }; }";
-  Result other = sim({"springboard", "--json", "--tweak-dir", tweak.path, "-"}, "launch\nlock\n");
+  Result other = sim({"springboard", "--json", "--tweak-dir", tweak.path(), "-"}, "launch\nlock\n");
   EXPECT_EQ(other.status, 0) << other.err;
   EXPECT_EQ(other.out.find("\"kind\":\"hook\""), std::string::npos);
   EXPECT_NE(other.out.find("\"loaded\":false"), std::string::npos);
   // A filter that is not one.
-  std::ofstream(tweak.path + "/Plinka3.plist") << "<plist><dict><key>Filter</key>";
-  Result broken = sim({"springboard", "--tweak-dir", tweak.path, "-"}, "launch\n");
+  std::ofstream(tweak.path() + "/Plinka3.plist") << "<plist><dict><key>Filter</key>";
+  Result broken = sim({"springboard", "--tweak-dir", tweak.path(), "-"}, "launch\n");
   EXPECT_EQ(broken.status, 1);
   EXPECT_NE(broken.err.find("Plinka3.plist: not a readable filter"), std::string::npos)
       << broken.err;

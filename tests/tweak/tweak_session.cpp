@@ -26,9 +26,6 @@ std::string lower(std::string text) {
 }  // namespace
 
 TestDevice::TestDevice() {
-  std::string pattern = (fs::temp_directory_path() / "plinka-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
   tones::Sound beep{{{0.0, 880.0, 0.05, 0.5}}};
   for (const char* event : kEvents) {
     fs::path folder = fs::path(root_) / "var/LIY/PreferenceBundles/Plinka3.bundle" / event;
@@ -38,11 +35,6 @@ TestDevice::TestDevice() {
       throw std::runtime_error(error);
     }
   }
-}
-
-TestDevice::~TestDevice() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 void TestDevice::writeFile(const std::string& devicePath, const std::string& bytes) const {

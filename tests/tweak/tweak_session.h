@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session.h"
+#include "temporary_folder.h"
 
 namespace tweak_test {
 
@@ -15,7 +16,6 @@ namespace tweak_test {
 class TestDevice {
  public:
   TestDevice();
-  ~TestDevice();
   TestDevice(const TestDevice&) = delete;
   TestDevice& operator=(const TestDevice&) = delete;
 
@@ -25,7 +25,8 @@ class TestDevice {
   std::string readFile(const std::string& devicePath) const;
 
  private:
-  std::string root_;
+  testing_support::TemporaryFolder folder_;
+  const std::string& root_ = folder_.path();
 };
 
 constexpr const char* kSettingsFile = "/var/mobile/Library/Preferences/com.plinka.plinka3.plist";

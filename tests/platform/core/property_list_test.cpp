@@ -3,7 +3,9 @@
 #include <Foundation/Foundation.h>
 #include <device/device.h>
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
+#include "temporary_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,16 +17,6 @@ namespace fs = std::filesystem;
 
 class TemporaryRoot : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "plinka-plist-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    device::setRoot(root_);
-  }
-  void TearDown() override {
-    device::setRoot("");
-    fs::remove_all(root_);
-  }
   std::string write(const std::string& devicePath, const std::string& bytes) {
     std::string host = device::hostPath(devicePath);
     fs::create_directories(fs::path(host).parent_path());
@@ -37,7 +29,7 @@ class TemporaryRoot : public ::testing::Test {
     out << in.rdbuf();
     return out.str();
   }
-  std::string root_;
+  testing_support::TemporaryDeviceRoot root_;
 };
 
 constexpr const char* kXml =

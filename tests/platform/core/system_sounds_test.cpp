@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "temporary_folder.h"
 #include "tones.h"
 #include "wav.h"
 
@@ -22,17 +23,7 @@ namespace fs = std::filesystem;
 
 class SystemSounds : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "plinka-sounds-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    device::setRoot(root_);
-    journal::clear();
-  }
-  void TearDown() override {
-    device::setRoot("");
-    fs::remove_all(root_);
-  }
+  void SetUp() override { journal::clear(); }
   // Writes a tone at a device path; false when libsndfile cannot write that format here.
   bool tone(const std::string& devicePath, int format, double seconds = 0.1, int rate = 8000) {
     tones::Sound sound{{{0.0, 440.0, seconds, 0.5, 0}}, seconds, rate, 1, format};
@@ -44,7 +35,8 @@ class SystemSounds : public ::testing::Test {
     id url = send(cls("NSURL"), "fileURLWithPath:", ns::string(devicePath));
     return AudioServicesCreateSystemSoundID(reinterpret_cast<CFURLRef>(url), &soundID);
   }
-  std::string root_;
+  testing_support::TemporaryDeviceRoot device_;
+  const std::string& root_ = device_.path();
 };
 
 TEST_F(SystemSounds, AcceptsLinearPcmAndIma4InCafAiffAndWav) {

@@ -62,7 +62,7 @@ TEST(RowListTest, XmlAndBinaryListsGiveTheSameRows) {
 TEST(RowListTest, ListsThatCannotBeReadAreClearErrors) {
   ns::AutoreleasePool pool;
   DeviceRoot root;
-  std::string folder = root.path().string();
+  std::string folder = root.path();
   EXPECT_NE(loadError(folder + "/missing.plist").find("no such file"), std::string::npos);
   EXPECT_NE(loadError(folder).find("a folder"), std::string::npos);
   std::ofstream(folder + "/garbage.plist") << "\x01\x02 not a plist";

@@ -2,6 +2,8 @@
 // JSON, a scratch device root, and reading back what a controller shows.
 #pragma once
 
+#include "temporary_folder.h"
+
 #include <Foundation/ObjectState.h>
 #include <Preferences/Preferences.h>
 #include <device/device.h>
@@ -48,28 +50,16 @@ inline json plainRow(const std::string& label) {
 }
 
 // A scratch device root for one test, removed afterwards.
-class DeviceRoot {
+class DeviceRoot : public testing_support::TemporaryDeviceRoot {
  public:
-  DeviceRoot() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("plinka-settings-" + std::to_string(::getpid()) + "-" + std::to_string(++count()));
-    std::filesystem::create_directories(path_);
-    device::setRoot(path_.string());
-    device::setSystemVersion("14.4");
-  }
-  ~DeviceRoot() {
-    device::setRoot("");
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-  }
-  const std::filesystem::path& path() const { return path_; }
+  DeviceRoot() { device::setSystemVersion("14.4"); }
 
   // Writes a row list (XML unless `binary`) and answers its host path.
   std::string writeRows(const json& items, bool binary = false,
                         const std::string& name = "Root.plist") const {
     ns::AutoreleasePool pool;
     id root = fromJson({{"title", "Test"}, {"items", items}});
-    std::string file = (path_ / name).string();
+    std::string file = (std::filesystem::path(path()) / name).string();
     ns::writePlist(file, root, binary);
     return file;
   }
@@ -86,13 +76,6 @@ class DeviceRoot {
   std::string domainFile(const std::string& domain) const {
     return device::hostPath("/var/mobile/Library/Preferences/" + domain + ".plist");
   }
-
- private:
-  static int& count() {
-    static int n = 0;
-    return n;
-  }
-  std::filesystem::path path_;
 };
 
 // The names of the rows a controller shows, in order.

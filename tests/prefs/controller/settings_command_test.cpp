@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 #include "program.h"
+#include "temporary_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -39,13 +40,7 @@ const std::string kRows = std::string(PLINKA_SOURCE_DIR) + "/examples/settings/R
 
 class SettingsCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "plinka-settings-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    fs::copy(PLINKA_EXAMPLE_DEVICE, root_, fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { fs::copy(PLINKA_EXAMPLE_DEVICE, root_, fs::copy_options::recursive); }
   Result settings(const std::string& script, std::vector<std::string> options = {}) {
     std::vector<std::string> args = {"settings", "--device-root", root_.string(), "--rows", kRows};
     args.insert(args.end(), options.begin(), options.end());
@@ -59,7 +54,8 @@ class SettingsCommandTest : public ::testing::Test {
     std::ifstream file(prefsFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
-  fs::path root_;
+  testing_support::TemporaryFolder folder_;
+  fs::path root_ = folder_.path();
 };
 
 TEST_F(SettingsCommandTest, JsonLinesCarryEveryEntryOfTheJournal) {
