@@ -67,12 +67,20 @@ id fromNode(plist_t node) {
       return value;
     }
     case PLIST_ARRAY: {
+      // Walked with an iterator: libplist finds an item by index by walking from the head, so
+      // reading by index would cost the square of the length.
       std::vector<id> items;
-      uint32_t n = plist_array_get_size(node);
-      for (uint32_t i = 0; i < n; ++i) {
-        id item = fromNode(plist_array_get_item(node, i));
+      items.reserve(plist_array_get_size(node));
+      plist_array_iter it = nullptr;
+      plist_array_new_iter(node, &it);
+      for (;;) {
+        plist_t child = nullptr;
+        plist_array_next_item(node, it, &child);
+        if (child == nullptr) break;
+        id item = fromNode(child);
         if (item != nil) items.push_back(item);
       }
+      std::free(it);
       return array(items);
     }
     case PLIST_DICT: {

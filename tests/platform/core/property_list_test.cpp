@@ -120,6 +120,36 @@ TEST_F(TemporaryRoot, UpdatingKeepsAnXmlFileXmlAndRemovesKeysGivenNothing) {
             R"({"on":true,"mode":-3,"ratio":0.5,"list":["a"],"new":"v"})");
 }
 
+// A long row list, binary and XML, read back whole and in order, arrays nested in arrays
+// included (each level walked on its own), empty arrays too.
+TEST_F(TemporaryRoot, LongArraysAreReadWholeAndInOrder) {
+  ns::AutoreleasePool pool;
+  constexpr int kRows = 60000;
+  std::vector<id> rows;
+  for (int i = 0; i < kRows; ++i) {
+    id row = ns::dictionary();
+    ns::setValue(row, "label", ns::string("row " + std::to_string(i)));
+    if (i % 7 == 0) {
+      ns::setValue(row, "pair", ns::array({ns::integerNumber(i), ns::array({})}));
+    }
+    rows.push_back(row);
+  }
+  id root = ns::dictionary();
+  ns::setValue(root, "items", ns::array(rows));
+  for (bool binary : {true, false}) {
+    std::string host = device::hostPath(binary ? "/long.plist" : "/long-xml.plist");
+    ASSERT_TRUE(ns::writePlist(host, root, binary));
+    id back = ns::readPlist(host);
+    std::vector<id> read = ns::elements(ns::valueFor(back, "items"));
+    ASSERT_EQ(read.size(), static_cast<size_t>(kRows)) << binary;
+    for (int i : {0, 1, 7, 29999, kRows - 2, kRows - 1}) {
+      nlohmann::ordered_json expected = {{"label", "row " + std::to_string(i)}};
+      if (i % 7 == 0) expected["pair"] = {i, nlohmann::ordered_json::array()};
+      EXPECT_EQ(ns::toJson(read[static_cast<size_t>(i)]), expected) << i << " binary " << binary;
+    }
+  }
+}
+
 TEST(DevicePaths, StayUnderTheRootWhateverTheyClimb) {
   device::setRoot("/tmp/root/");
   EXPECT_EQ(device::hostPath("/var/a////b"), "/tmp/root/var/a/b");
