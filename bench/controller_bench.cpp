@@ -1,15 +1,21 @@
-// ZELPreferenceController hiding the runs of off switches in a long row list.
+// ZELPreferenceController hiding the runs of off switches in a long row list, and the whole
+// settings pane opened on such a list.
 //
 // The list comes in blocks of ten rows: an outer switch owning the nine rows after it, a middle
 // switch inside it owning five, an inner switch inside that owning two, and a fourth switch
 // owning the last two rows of the block; so owners nest three deep and four rows in ten are
-// owners. Every other owner is stored off. Each iteration hands a fresh copy of the full list
-// to applyModificationsToSpecifiers:, as the Settings application does when it opens the pane.
-// The owners share at most 1,000 keys, so that writing and first reading the domain stays quick
-// (a read costs the same whatever the domain holds).
+// owners. Every other owner is stored off. The owners share at most 1,000 keys, so that writing
+// and first reading the domain stays quick (a read costs the same whatever the domain holds).
 //
-//   BM_ApplyModifications/10000    the list of 10,000 rows
-//   BM_ApplyModifications/...      other lengths, to show the cost grows linearly
+//   BM_ApplyModifications/N  applyModificationsToSpecifiers: on a fresh copy of the full list of
+//                            N rows, as the Settings application calls it when it opens the pane
+//   BM_OpenPane/N            the whole pane opened with nothing else to do: the row list read
+//                            from its binary Root.plist into rows, then shown (the list passes
+//                            through applyModificationsToSpecifiers:, the domain is read again);
+//                            no cells are made
+//
+// Each reports `per_row`, the time divided by the rows, so that a cost growing faster than the
+// list shows at a glance.
 #include <Foundation/ObjectState.h>
 #include <Preferences/Preferences.h>
 #include <benchmark/benchmark.h>
@@ -19,67 +25,90 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* kDomain = "com.plinka.bench";
 constexpr int kKeys = 1000;
 
+// A scratch device root for the whole run, with the domain's values stored; removed at exit.
+struct Device {
+  fs::path root;
+  Device() {
+    root = fs::temp_directory_path() / ("plinka-controller-bench-" + std::to_string(getpid()));
+    fs::create_directories(root);
+    device::setRoot(root.string());
+    std::string stored = "<plist version=\"1.0\"><dict>";
+    for (int k = 0; k < kKeys; ++k) {
+      stored += "<key>k" + std::to_string(k) + "</key>" + (k % 2 == 0 ? "<true/>" : "<false/>");
+    }
+    fs::path domain =
+        device::hostPath(std::string("/var/mobile/Library/Preferences/") + kDomain + ".plist");
+    fs::create_directories(domain.parent_path());
+    std::ofstream(domain) << stored << "</dict></plist>";
+  }
+  ~Device() {
+    std::error_code error;
+    fs::remove_all(root, error);
+  }
+};
+const Device& benchDevice() {
+  static Device device;
+  return device;
+}
+
+// The attributes of row `i` of the list; `owner` counts the owners met so far.
+id rowAttributes(int i, int& owner) {
+  int inBlock = i % 10;
+  int count = inBlock == 0 ? 9 : inBlock == 1 ? 5 : inBlock == 2 ? 2 : inBlock == 7 ? 2 : -1;
+  id properties = ns::dictionary();
+  ns::setValue(properties, "label", ns::string("row " + std::to_string(i)));
+  if (count >= 0) {
+    // Keys alternate between the on and the off ones.
+    ns::setValue(properties, "cell", ns::string("PSSwitchCell"));
+    ns::setValue(properties, "key", ns::string("k" + std::to_string(owner++ % kKeys)));
+    ns::setValue(properties, "defaults", ns::string(kDomain));
+    ns::setValue(properties, "nestedEntryCount", ns::integerNumber(count));
+  } else {
+    ns::setValue(properties, "cell", ns::string("PSStaticTextCell"));
+  }
+  return properties;
+}
+
+void reportPerRow(benchmark::State& state) {
+  state.SetComplexityN(state.range(0));
+  state.counters["per_row"] = benchmark::Counter(
+      static_cast<double>(state.range(0)),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 struct Fixture {
-  std::filesystem::path root;
   ns::Ref controller;
   ns::Ref fullList;
   size_t shownAfter = 0;
 
   explicit Fixture(int rowCount) {
-    root = std::filesystem::temp_directory_path() /
-           ("plinka-controller-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(root);
-    device::setRoot(root.string());
+    benchDevice();
     ns::AutoreleasePool pool;
     controller = ns::Ref::adopt(msgSend(ZELPreferenceController::runtimeClass(), sel("new")));
-    std::string stored = "<plist version=\"1.0\"><dict>";
-    for (int k = 0; k < kKeys; ++k) {
-      stored += "<key>k" + std::to_string(k) + "</key>" + (k % 2 == 0 ? "<true/>" : "<false/>");
-    }
-    std::filesystem::path domain =
-        device::hostPath(std::string("/var/mobile/Library/Preferences/") + kDomain + ".plist");
-    std::filesystem::create_directories(domain.parent_path());
-    std::ofstream(domain) << stored << "</dict></plist>";
-
     std::vector<id> rows;
     int owner = 0;
     for (int i = 0; i < rowCount; ++i) {
-      int inBlock = i % 10;
-      int count = inBlock == 0 ? 9 : inBlock == 1 ? 5 : inBlock == 2 ? 2 : inBlock == 7 ? 2 : -1;
-      std::string label = "row " + std::to_string(i);
-      PSCellType cell = count >= 0 ? PSSwitchCell : PSStaticTextCell;
+      id properties = rowAttributes(i, owner);
+      id label = ns::valueFor(properties, "label");
+      PSCellType cell =
+          ns::valueFor(properties, "nestedEntryCount") != nil ? PSSwitchCell : PSStaticTextCell;
       id row = msgSend(objc_getClass("PSSpecifier"),
-                       sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:"),
-                       ns::string(label), controller.get(), sel("setPreferenceValue:specifier:"),
+                       sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:"), label,
+                       controller.get(), sel("setPreferenceValue:specifier:"),
                        sel("readPreferenceValue:"), Class{Nil}, cell, Class{Nil});
-      id properties = ns::dictionary();
-      ns::setValue(properties, "label", ns::string(label));
-      if (count >= 0) {
-        // Keys alternate between the on and the off ones.
-        std::string key = "k" + std::to_string(owner++ % kKeys);
-        ns::setValue(properties, "cell", ns::string("PSSwitchCell"));
-        ns::setValue(properties, "key", ns::string(key));
-        ns::setValue(properties, "defaults", ns::string(kDomain));
-        ns::setValue(properties, "nestedEntryCount", ns::integerNumber(count));
-      } else {
-        ns::setValue(properties, "cell", ns::string("PSStaticTextCell"));
-      }
       msgSend<void>(row, sel("setProperties:"), properties);
       rows.push_back(row);
     }
     fullList = ns::Ref(ns::array(rows));
-  }
-  ~Fixture() {
-    controller = ns::Ref();
-    fullList = ns::Ref();
-    std::error_code error;
-    std::filesystem::remove_all(root, error);
   }
 };
 
@@ -104,7 +133,7 @@ void BM_ApplyModifications(benchmark::State& state) {
     ns::release(rows);
     state.ResumeTiming();
   }
-  state.SetComplexityN(state.range(0));
+  reportPerRow(state);
   state.counters["shown"] = static_cast<double>(fixture.shownAfter);
 }
 BENCHMARK(BM_ApplyModifications)
@@ -113,6 +142,52 @@ BENCHMARK(BM_ApplyModifications)
     ->Arg(5000)
     ->Arg(20000)
     ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// The binary Root.plist of `rowCount` rows, written once per run.
+const std::string& rowListFile(int rowCount) {
+  static std::map<int, std::string> written;
+  auto found = written.find(rowCount);
+  if (found != written.end()) return found->second;
+  ns::AutoreleasePool pool;
+  std::vector<id> items;
+  int owner = 0;
+  for (int i = 0; i < rowCount; ++i) items.push_back(rowAttributes(i, owner));
+  id root = ns::dictionary();
+  ns::setValue(root, "title", ns::string("Bench"));
+  ns::setValue(root, "items", ns::array(items));
+  std::string path =
+      (benchDevice().root / ("Root-" + std::to_string(rowCount) + ".plist")).string();
+  if (!ns::writePlist(path, root, true)) path.clear();
+  return written.emplace(rowCount, path).first->second;
+}
+
+void BM_OpenPane(benchmark::State& state) {
+  const std::string& rowList = rowListFile(static_cast<int>(state.range(0)));
+  if (rowList.empty()) {
+    state.SkipWithError("cannot write the row list");
+    return;
+  }
+  ns::Ref controller = ns::Ref::adopt(msgSend(ZELPreferenceController::runtimeClass(), sel("new")));
+  size_t shown = 0;
+  for (auto _ : state) {
+    ns::AutoreleasePool pool;
+    std::string problem;
+    if (!preferences::showRowList(controller, rowList, &problem)) {
+      state.SkipWithError(problem.c_str());
+      return;
+    }
+    shown = msgSend<NSUInteger>(msgSend(controller.get(), sel("specifiers")), sel("count"));
+  }
+  msgSend<void>(controller.get(), sel("setSpecifiers:"), id{nil});
+  reportPerRow(state);
+  state.counters["shown"] = static_cast<double>(shown);
+}
+BENCHMARK(BM_OpenPane)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Arg(80000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
