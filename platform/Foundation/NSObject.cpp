@@ -36,7 +36,8 @@ id classAlloc(id self, SEL) {
   return object;
 }
 id classNew(id self, SEL) {
-  return msgSend(classAlloc(self, nullptr), sel("init"));
+  static const SEL init = sel("init");
+  return msgSend(classAlloc(self, nullptr), init);
 }
 id classSelf(id self, SEL) {
   return self;
@@ -154,6 +155,9 @@ __attribute__((constructor)) void loadFoundation() {
 struct JournalNames {
   std::mutex lock;
   std::map<id, std::string> names;
+  // How many objects have a name: while none has, an object going away has nothing to forget,
+  // and the lock is not taken for it.
+  std::atomic<size_t> named{0};
   std::map<std::string, int> counters;
 };
 JournalNames& journalNames() {
@@ -190,7 +194,9 @@ std::string className(id object) {
 id retain(id object) {
   if (object == nil) return nil;
   std::atomic_ref<intptr_t> count(header(object)->retainCount);
-  if (count.load(std::memory_order_relaxed) != kImmortal) count.fetch_add(1);
+  if (count.load(std::memory_order_relaxed) != kImmortal) {
+    count.fetch_add(1, std::memory_order_relaxed);
+  }
   return object;
 }
 
@@ -198,7 +204,9 @@ void release(id object) {
   if (object == nil) return;
   std::atomic_ref<intptr_t> count(header(object)->retainCount);
   if (count.load(std::memory_order_relaxed) == kImmortal) return;
-  if (count.fetch_sub(1) == 1) msgSend<void>(object, sel("dealloc"));
+  // The last release sees every write made through the other references before it frees.
+  static const SEL dealloc = sel("dealloc");
+  if (count.fetch_sub(1, std::memory_order_acq_rel) == 1) msgSend<void>(object, dealloc);
 }
 
 id autorelease(id object) {
@@ -255,13 +263,16 @@ std::string journalName(id object) {
   std::string cls = className(object);
   std::string name = cls + "#" + std::to_string(++all.counters[cls]);
   all.names.emplace(object, name);
+  all.named.store(all.names.size(), std::memory_order_release);
   return name;
 }
 
 void internal::forgetJournalName(id object) {
   JournalNames& all = journalNames();
+  if (all.named.load(std::memory_order_acquire) == 0) return;
   std::lock_guard guard(all.lock);
   all.names.erase(object);
+  all.named.store(all.names.size(), std::memory_order_release);
 }
 
 }  // namespace ns

@@ -1,6 +1,7 @@
 // NSString: an immutable string of Unicode text, kept here as UTF-8.
 #include <Foundation/ObjectState.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -19,6 +20,9 @@ namespace {
 struct StringState : ObjectState {
   explicit StringState(std::string text) : utf8(std::move(text)) {}
   std::string utf8;
+  // internal::textHash of the text, worked out the first time the string is a dictionary key;
+  // 0 until then.
+  mutable std::atomic<size_t> keyHash{0};
 };
 
 const std::string& text(id self) {
@@ -247,6 +251,21 @@ id byAppendingPathComponent(id self, SEL, id component) {
 const std::string* stringText(id object) {
   StringState* state = stateOf<StringState>(object);
   return state != nullptr ? &state->utf8 : nullptr;
+}
+
+size_t internal::textHash(std::string_view text) {
+  return std::hash<std::string_view>{}(text);
+}
+
+const std::string* internal::keyText(id object, size_t& hash) {
+  StringState* state = stateOf<StringState>(object);
+  if (state == nullptr) return nullptr;
+  hash = state->keyHash.load(std::memory_order_relaxed);
+  if (hash == 0) {
+    hash = textHash(state->utf8);
+    state->keyHash.store(hash, std::memory_order_relaxed);
+  }
+  return &state->utf8;
 }
 
 id newString(Class cls, std::string_view utf8Text) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "internal.h"
 
@@ -20,7 +19,8 @@ namespace {
 }
 
 bool equal(id a, id b) {
-  return a == b || (a != nil && msgSend<BOOL>(a, sel("isEqual:"), b));
+  static const SEL isEqual = sel("isEqual:");
+  return a == b || (a != nil && msgSend<BOOL>(a, isEqual, b));
 }
 
 // --- arrays ------------------------------------------------------------------------------
@@ -38,18 +38,25 @@ std::vector<id>& items(id self) {
   return state != nullptr ? state->items : none;
 }
 
-id makeArray(Class cls, const std::vector<id>& objects) {
+template <typename Iterator>
+id makeArray(Class cls, Iterator first, Iterator last) {
   auto state = std::make_unique<ArrayState>();
-  for (id object : objects) {
-    if (object != nil) state->items.push_back(retain(object));
+  state->items.reserve(static_cast<size_t>(last - first));
+  for (; first != last; ++first) {
+    if (*first != nil) state->items.push_back(retain(*first));
   }
   return newObject(cls, std::move(state));
 }
+id makeArray(Class cls, const std::vector<id>& objects) {
+  return makeArray(cls, objects.begin(), objects.end());
+}
 Class arrayClass() {
-  return objc_getClass("NSArray");
+  static const Class cls = objc_getClass("NSArray");
+  return cls;
 }
 Class mutableArrayClass() {
-  return objc_getClass("NSMutableArray");
+  static const Class cls = objc_getClass("NSMutableArray");
+  return cls;
 }
 
 id classArray(id self, SEL) {
@@ -112,8 +119,8 @@ id subarrayWithRange(id self, SEL, NSRange range) {
   if (range.location > all.size() || range.length > all.size() - range.location) {
     rangeError("subarrayWithRange:", range.location + range.length, all.size());
   }
-  std::vector<id> part(all.begin() + range.location, all.begin() + range.location + range.length);
-  return autorelease(makeArray(arrayClass(), part));
+  auto first = all.begin() + static_cast<long>(range.location);
+  return autorelease(makeArray(arrayClass(), first, first + static_cast<long>(range.length)));
 }
 id describeArray(id self, SEL) {
   std::string text = "(";
@@ -127,7 +134,8 @@ void addObject(id self, SEL, id object) {
   if (object != nil) items(self).push_back(retain(object));
 }
 void addObjectsFromArray(id self, SEL, id other) {
-  std::vector<id> copy = items(other);
+  std::vector<id> copy = items(other);  // `other` may be `self`
+  items(self).reserve(items(self).size() + copy.size());
   for (id object : copy) addObject(self, nullptr, object);
 }
 void insertObjectAtIndex(id self, SEL, id object, NSUInteger index) {
@@ -183,15 +191,16 @@ void replaceObjectAtIndex(id self, SEL, NSUInteger index, id object) {
 
 // --- dictionaries ------------------------------------------------------------------------
 
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
-// Entries in insertion order; string keys are also found through an index by their text.
+// Entries in insertion order. String keys are found by their text: a few entries are looked
+// through in order, comparing hashes first; past kIndexedFrom entries an open-addressing index
+// of positions, kept at most half full, finds them directly.
 struct DictionaryState : ObjectState {
+  static constexpr size_t kIndexedFrom = 9;
+  static constexpr size_t kNotText = 0;  // the hash kept for a key that is not a string
+
   std::vector<std::pair<id, id>> entries;  // keys and values retained
-  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> byText;
+  std::vector<size_t> hashes;              // of each entry's key text; kNotText for others
+  std::vector<uint32_t> index;             // position + 1 of an entry, 0 for a free slot
 
   ~DictionaryState() override {
     for (auto& [key, value] : entries) {
@@ -199,29 +208,75 @@ struct DictionaryState : ObjectState {
       release(value);
     }
   }
-  size_t find(id key) const {
-    if (const std::string* text = stringText(key)) {
-      auto found = byText.find(*text);
-      return found != byText.end() ? found->second : entries.size();
+
+  // The position of the string key with this text and hash; entries.size() when none.
+  size_t findText(std::string_view text, size_t hash) const {
+    if (hash == kNotText) hash = 1;
+    if (index.empty()) {
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (hashes[i] == hash && matches(i, text)) return i;
+      }
+      return entries.size();
     }
+    size_t mask = index.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      uint32_t at = index[slot];
+      if (at == 0) return entries.size();
+      if (hashes[at - 1] == hash && matches(at - 1, text)) return at - 1;
+    }
+  }
+  size_t find(id key) const {
+    size_t hash = 0;
+    if (const std::string* text = internal::keyText(key, hash)) return findText(*text, hash);
     for (size_t i = 0; i < entries.size(); ++i) {
       if (equal(entries[i].first, key)) return i;
     }
     return entries.size();
   }
   void add(id key, id value) {
-    if (const std::string* text = stringText(key)) byText.emplace(*text, entries.size());
+    size_t hash = 0;
+    if (internal::keyText(key, hash) == nullptr) {
+      hash = kNotText;
+    } else if (hash == kNotText) {
+      hash = 1;
+    }
     entries.emplace_back(key, value);
+    hashes.push_back(hash);
+    if (entries.size() >= kIndexedFrom) {
+      if (index.size() < 2 * entries.size()) {
+        reindex();
+      } else {
+        place(entries.size() - 1);
+      }
+    }
   }
   void erase(size_t at) {
     auto [key, value] = entries[at];
     entries.erase(entries.begin() + static_cast<long>(at));
-    byText.clear();
-    for (size_t i = 0; i < entries.size(); ++i) {
-      if (const std::string* text = stringText(entries[i].first)) byText.emplace(*text, i);
-    }
+    hashes.erase(hashes.begin() + static_cast<long>(at));
+    index.clear();
+    if (entries.size() >= kIndexedFrom) reindex();
     release(key);
     release(value);
+  }
+
+ private:
+  bool matches(size_t at, std::string_view text) const {
+    const std::string* own = stringText(entries[at].first);
+    return own != nullptr && *own == text;
+  }
+  void place(size_t at) {
+    if (hashes[at] == kNotText) return;
+    size_t mask = index.size() - 1;
+    size_t slot = hashes[at] & mask;
+    while (index[slot] != 0) slot = (slot + 1) & mask;
+    index[slot] = static_cast<uint32_t>(at + 1);
+  }
+  void reindex() {
+    size_t size = 16;
+    while (size < 4 * entries.size()) size *= 2;
+    index.assign(size, 0);
+    for (size_t i = 0; i < entries.size(); ++i) place(i);
   }
 };
 
@@ -235,14 +290,18 @@ std::vector<std::pair<id, id>>& entries(id self) {
   return state != nullptr ? state->entries : none;
 }
 Class dictionaryClass() {
-  return objc_getClass("NSDictionary");
+  static const Class cls = objc_getClass("NSDictionary");
+  return cls;
 }
 Class mutableDictionaryClass() {
-  return objc_getClass("NSMutableDictionary");
+  static const Class cls = objc_getClass("NSMutableDictionary");
+  return cls;
 }
 
 id makeDictionary(Class cls, const std::vector<std::pair<id, id>>& from) {
   auto state = std::make_unique<DictionaryState>();
+  state->entries.reserve(from.size());
+  state->hashes.reserve(from.size());
   for (auto& [key, value] : from) state->add(retain(key), retain(value));
   return newObject(cls, std::move(state));
 }
@@ -375,8 +434,8 @@ id valueFor(id dict, std::string_view key) {
   // Found by its text, without making a key object.
   DictionaryState* state = dictionaryState(dict);
   if (state == nullptr) return nil;
-  auto found = state->byText.find(key);
-  return found != state->byText.end() ? state->entries[found->second].second : nil;
+  size_t at = state->findText(key, internal::textHash(key));
+  return at < state->entries.size() ? state->entries[at].second : nil;
 }
 std::vector<std::pair<id, id>> dictionaryEntries(id dict) {
   return entries(dict);

@@ -15,6 +15,13 @@ void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
 
+// The hash dictionaries find string keys by.
+size_t textHash(std::string_view text);
+
+// The text of an NSString and its textHash (kept with the string once worked out); null for
+// anything else.
+const std::string* keyText(id object, size_t& hash);
+
 // Forgets the journal name of an object that is going away.
 void forgetJournalName(id object);
 

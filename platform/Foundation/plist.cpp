@@ -95,7 +95,8 @@ id fromNode(plist_t node) {
         id object = fromNode(value);
         if (object != nil) {
           // Filled in place: the dictionary is still private to this reader.
-          msgSend<void>(dict, sel("setObject:forKey:"), object, string(key));
+          static const SEL setObjectForKey = sel("setObject:forKey:");
+          msgSend<void>(dict, setObjectForKey, object, string(key));
         }
         std::free(key);
       }

@@ -16,7 +16,8 @@ id constantString(std::string_view utf8Text) {
 
 std::string utf8(id object) {
   if (object == nil) return "";
-  const char* text = msgSend<const char*>(object, sel("UTF8String"));
+  static const SEL utf8String = sel("UTF8String");
+  const char* text = msgSend<const char*>(object, utf8String);
   return text != nullptr ? text : "";
 }
 

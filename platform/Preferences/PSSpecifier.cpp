@@ -10,7 +10,9 @@ namespace preferences {
 namespace {
 
 struct SpecifierState : ns::ObjectState {
-  ns::Ref properties;  // an NSMutableDictionary, always present
+  // An NSMutableDictionary, made when first asked for: a row read from a list gets its own at
+  // once, and an empty one made before would only be thrown away.
+  ns::Ref properties;
   ns::Ref name;
   id target = nil;  // not retained
   SEL setter = nullptr;
@@ -39,11 +41,16 @@ SpecifierState& stateFor(id self) {
                               : nullptr;
   if (state == nullptr) {
     auto fresh = std::make_unique<SpecifierState>();
-    fresh->properties = newDictionary();
     state = fresh.get();
     ns::setObjectState(self, std::move(fresh));
   }
   return *state;
+}
+
+id propertiesOf(id self) {
+  SpecifierState& state = stateFor(self);
+  if (!state.properties) state.properties = newDictionary();
+  return state.properties;
 }
 
 id initSpecifier(id self, SEL) {
@@ -53,9 +60,11 @@ id initSpecifier(id self, SEL) {
 
 id specifierNamed(id self, SEL, id name, id target, SEL setter, SEL getter, Class detail,
                   PSCellType cell, Class edit) {
-  id specifier = ns::autorelease(msgSend(self, sel("new")));
+  static const SEL make = sel("new");
+  static const SEL copy = sel("copy");
+  id specifier = ns::autorelease(msgSend(self, make));
   SpecifierState& state = stateFor(specifier);
-  state.name = name == nil ? ns::Ref() : ns::Ref::adopt(msgSend(name, sel("copy")));
+  state.name = name == nil ? ns::Ref() : ns::Ref::adopt(msgSend(name, copy));
   state.target = target;
   state.setter = setter;
   state.getter = getter;
@@ -70,7 +79,7 @@ id emptyGroupSpecifier(id self, SEL) {
 }
 
 id properties(id self, SEL) {
-  return stateFor(self).properties;
+  return propertiesOf(self);
 }
 // The framework keeps its own mutable copy, so later changes to the caller's dictionary do not
 // reach the row.
@@ -78,13 +87,13 @@ void setProperties(id self, SEL, id dictionary) {
   stateFor(self).properties = ns::Ref::adopt(internal::newProperties(dictionary));
 }
 id propertyForKey(id self, SEL, id key) {
-  return msgSend(stateFor(self).properties.get(), sel("objectForKey:"), key);
+  return msgSend(propertiesOf(self), sel("objectForKey:"), key);
 }
 void setPropertyForKey(id self, SEL, id value, id key) {
-  msgSend<void>(stateFor(self).properties.get(), sel("setObject:forKey:"), value, key);
+  msgSend<void>(propertiesOf(self), sel("setObject:forKey:"), value, key);
 }
 void removePropertyForKey(id self, SEL, id key) {
-  msgSend<void>(stateFor(self).properties.get(), sel("removeObjectForKey:"), key);
+  msgSend<void>(propertiesOf(self), sel("removeObjectForKey:"), key);
 }
 
 id name(id self, SEL) {
@@ -94,7 +103,7 @@ void setName(id self, SEL, id value) {
   stateFor(self).name = value == nil ? ns::Ref() : ns::Ref::adopt(msgSend(value, sel("copy")));
 }
 id identifier(id self, SEL) {
-  id given = internal::propertyNamed(stateFor(self).properties, "id");
+  id given = internal::propertyNamed(propertiesOf(self), "id");
   return given != nil ? given : stateFor(self).name.get();
 }
 id target(id self, SEL) {

@@ -9,10 +9,11 @@ bool isString(id object) {
 }
 
 id newProperties(id from) {
+  static const SEL setObjectForKey = sel("setObject:forKey:");
   id properties = ns::retain(ns::dictionary());
   if (from != nil && ns::isKindOf(from, "NSDictionary")) {
     for (auto& [key, value] : ns::dictionaryEntries(from)) {
-      msgSend<void>(properties, sel("setObject:forKey:"), value, key);
+      msgSend<void>(properties, setObjectForKey, value, key);
     }
   }
   return properties;

@@ -47,6 +47,12 @@ id loadRowList(const std::string& hostPath, id target, std::string* error, std::
     id given = ns::valueFor(root, "title");
     *title = given != nil && ns::isKindOf(given, "NSString") ? ns::utf8(given) : "";
   }
+  static const Class specifierClass = objc_getClass("PSSpecifier");
+  static const SEL makeRow = sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:");
+  static const SEL setter = sel("setPreferenceValue:specifier:");
+  static const SEL getter = sel("readPreferenceValue:");
+  static const SEL setProperties = sel("setProperties:");
+  static const SEL addObject = sel("addObject:");
   id rows = ns::mutableArray({});
   size_t position = 0;
   for (id item : ns::elements(items)) {
@@ -60,13 +66,11 @@ id loadRowList(const std::string& hostPath, id target, std::string* error, std::
     id label = ns::valueFor(item, "label");
     PSCellType type = cell != nil && ns::isKindOf(cell, "NSString") ? cellTypeNamed(ns::utf8(cell))
                                                                     : PSUnknownCell;
-    id row = msgSend(objc_getClass("PSSpecifier"),
-                     sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:"),
+    id row = msgSend(specifierClass, makeRow,
                      label != nil && ns::isKindOf(label, "NSString") ? label : id{nil}, target,
-                     sel("setPreferenceValue:specifier:"), sel("readPreferenceValue:"), Class{Nil},
-                     type, Class{Nil});
-    msgSend<void>(row, sel("setProperties:"), item);
-    msgSend<void>(rows, sel("addObject:"), row);
+                     setter, getter, Class{Nil}, type, Class{Nil});
+    msgSend<void>(row, setProperties, item);
+    msgSend<void>(rows, addObject, row);
   }
   return rows;
 }

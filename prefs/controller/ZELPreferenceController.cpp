@@ -5,25 +5,72 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace {
+
+// Rows (object pointers) mapped to positions in a flat open-addressing table: the walk looks
+// rows up once or twice each, and a table of nodes would cost an allocation per row and a
+// cache miss per look-up on a long list.
+class RowTable {
+ public:
+  // Empties the table, made ready for about `expected` rows.
+  void reset(size_t expected) {
+    size_t size = 16;
+    while (size < 2 * expected) size *= 2;
+    slots_.assign(size, Slot{});
+    used_ = 0;
+  }
+  bool empty() const { return used_ == 0; }
+
+  // Adds `row` at `position`; a row already present keeps its first position.
+  void insert(id row, NSUInteger position) {
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    Slot& slot = slotFor(row);
+    if (slot.row != nil) return;
+    slot = Slot{row, position};
+    ++used_;
+  }
+  // Where `row` was added; nothing when it was not.
+  std::optional<NSUInteger> find(id row) const {
+    if (used_ == 0) return std::nullopt;
+    const Slot& slot = const_cast<RowTable*>(this)->slotFor(row);
+    if (slot.row == nil) return std::nullopt;
+    return slot.position;
+  }
+  bool contains(id row) const { return find(row).has_value(); }
+
+ private:
+  struct Slot {
+    id row = nil;
+    NSUInteger position = 0;
+  };
+  Slot& slotFor(id row) {
+    size_t mask = slots_.size() - 1;
+    auto bits = reinterpret_cast<uintptr_t>(row);
+    size_t at = static_cast<size_t>((bits >> 4) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    while (slots_[at].row != nil && slots_[at].row != row) at = (at + 1) & mask;
+    return slots_[at];
+  }
+  void grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    reset(old.empty() ? 8 : old.size());
+    for (const Slot& slot : old) {
+      if (slot.row != nil) insert(slot.row, slot.position);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+};
 
 // Where each row first stands in `_allSpecifiers`, so that a run is found without a search
 // through the list; rebuilt whenever `_allSpecifiers` is replaced.
 struct RunIndex {
   id list = nil;  // the `_allSpecifiers` array the positions were taken from; not retained
-  std::unordered_map<id, NSUInteger> firstPositions;
+  RowTable firstPositions;
   NSUInteger depth = 0;  // removeDisabledGroups: calls in progress
-
-  // Where `row` first stands in the list; nothing when it is not there.
-  std::optional<NSUInteger> firstPosition(id row) const {
-    auto found = firstPositions.find(row);
-    if (found == firstPositions.end()) return std::nullopt;
-    return found->second;
-  }
 };
 
 Class controllerClass = Nil;
@@ -94,14 +141,13 @@ id nestedRun(id self, id owner, int count) {
   RunIndex& index = runIndex(self);
   NSUInteger total = msgSend<NSUInteger>(all, s.count);
   if (index.list != all) {
-    index.firstPositions.clear();
-    index.firstPositions.reserve(total);
-    // emplace keeps the first position of a row that stands in the list twice.
+    index.firstPositions.reset(total);
+    // insert keeps the first position of a row that stands in the list twice.
     for (NSUInteger i = 0; i < total; ++i)
-      index.firstPositions.emplace(msgSend(all, s.objectAtIndex, i), i);
+      index.firstPositions.insert(msgSend(all, s.objectAtIndex, i), i);
     index.list = all;
   }
-  std::optional<NSUInteger> position = index.firstPosition(owner);
+  std::optional<NSUInteger> position = index.firstPositions.find(owner);
   if (!position) return none();
   NSUInteger start = *position + 1;
   NSUInteger length = std::min<NSUInteger>(static_cast<NSUInteger>(count), total - start);
@@ -135,10 +181,10 @@ void removeDisabledGroups(id self, SEL, id rows) {
 
   // Removals are collected and made once the walk is over: they only concern rows already
   // walked, and a single pass keeps a long list from being searched once per owner.
-  std::unordered_set<id> removed;
+  RowTable removed;
   for (NSUInteger i = count; i-- > 0;) {
     id row = walked[i];
-    if (!removed.empty() && removed.count(row) != 0) continue;
+    if (removed.contains(row)) continue;
     std::optional<int> owned = nestedEntryCount(row);
     if (!owned) continue;
     if (readsOn(msgSend(self, s.readPreferenceValue, row))) continue;
@@ -151,7 +197,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
         break;
       }
     }
-    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j));
+    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j), 0);
   }
   --index.depth;
 
@@ -160,7 +206,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
   }
   id kept = send(cls("NSMutableArray"), "arrayWithCapacity:", count);
   for (id row : walked) {
-    if (removed.count(row) == 0) msgSend<void>(kept, s.addObject, row);
+    if (!removed.contains(row)) msgSend<void>(kept, s.addObject, row);
   }
   send<void>(rows, "removeAllObjects");
   send<void>(rows, "addObjectsFromArray:", kept);
