@@ -42,11 +42,12 @@ Class numberClass() {
 }
 
 id make(NumberState::Kind kind, int64_t integer, double real) {
-  auto state = std::make_unique<NumberState>();
+  id number = newObjectWith<NumberState>(numberClass());
+  auto* state = static_cast<NumberState*>(objectState(number));
   state->kind = kind;
   state->integer = integer;
   state->real = real;
-  return newObject(numberClass(), std::move(state));
+  return number;
 }
 
 id classWithBool(id, SEL, BOOL value) {

@@ -22,8 +22,31 @@ struct ObjectHeader {
 
 constexpr intptr_t kImmortal = INTPTR_MAX;
 
+// Set in the state pointer when the state lives in the object's own block (newObjectWith), so
+// that it is destroyed there rather than deleted.
+constexpr uintptr_t kInlineState = 1;
+
 ObjectHeader* header(id object) {
   return reinterpret_cast<ObjectHeader*>(object);
+}
+
+ObjectState* stateIn(const ObjectHeader* object) {
+  return reinterpret_cast<ObjectState*>(reinterpret_cast<uintptr_t>(object->state) & ~kInlineState);
+}
+
+void dropState(ObjectHeader* object) {
+  bool inlined = (reinterpret_cast<uintptr_t>(object->state) & kInlineState) != 0;
+  ObjectState* state = stateIn(object);
+  object->state = nullptr;
+  if (inlined) {
+    state->~ObjectState();
+  } else {
+    delete state;
+  }
+}
+
+size_t roundedInstanceSize(Class cls) {
+  return (class_getInstanceSize(cls) + 15) & ~size_t{15};
 }
 
 thread_local std::vector<std::vector<id>> poolStack;
@@ -72,8 +95,7 @@ NSUInteger objRetainCount(id self, SEL) {
 }
 void objDealloc(id self, SEL) {
   internal::forgetJournalName(self);
-  delete header(self)->state;
-  header(self)->state = nullptr;
+  dropState(header(self));
   object_dispose(self);
 }
 Class objClass(id self, SEL) {
@@ -235,12 +257,25 @@ AutoreleasePool::~AutoreleasePool() {
 }
 
 ObjectState* objectState(id object) {
-  return object == nil ? nullptr : header(object)->state;
+  return object == nil ? nullptr : stateIn(header(object));
 }
 
 void setObjectState(id object, std::unique_ptr<ObjectState> state) {
-  delete header(object)->state;
+  dropState(header(object));
   header(object)->state = state.release();
+}
+
+id detail::allocateWithRoom(Class cls, size_t size, void** room) {
+  size_t own = roundedInstanceSize(cls);
+  id object = class_createInstance(cls, own - class_getInstanceSize(cls) + size);
+  header(object)->retainCount = 1;
+  *room = reinterpret_cast<char*>(object) + own;
+  return object;
+}
+
+void detail::adoptInlineState(id object, ObjectState* state) {
+  header(object)->state =
+      reinterpret_cast<ObjectState*>(reinterpret_cast<uintptr_t>(state) | kInlineState);
 }
 
 id newObject(Class cls, std::unique_ptr<ObjectState> state) {

@@ -269,8 +269,7 @@ const std::string* internal::keyText(id object, size_t& hash) {
 }
 
 id newString(Class cls, std::string_view utf8Text) {
-  return newObject(cls != Nil ? cls : stringClass(),
-                   std::make_unique<StringState>(std::string(utf8Text)));
+  return newObjectWith<StringState>(cls != Nil ? cls : stringClass(), std::string(utf8Text));
 }
 
 std::string formatString(const std::string& format, va_list args) {

@@ -40,12 +40,13 @@ std::vector<id>& items(id self) {
 
 template <typename Iterator>
 id makeArray(Class cls, Iterator first, Iterator last) {
-  auto state = std::make_unique<ArrayState>();
-  state->items.reserve(static_cast<size_t>(last - first));
+  id array = newObjectWith<ArrayState>(cls);
+  std::vector<id>& into = static_cast<ArrayState*>(objectState(array))->items;
+  into.reserve(static_cast<size_t>(last - first));
   for (; first != last; ++first) {
-    if (*first != nil) state->items.push_back(retain(*first));
+    if (*first != nil) into.push_back(retain(*first));
   }
-  return newObject(cls, std::move(state));
+  return array;
 }
 id makeArray(Class cls, const std::vector<id>& objects) {
   return makeArray(cls, objects.begin(), objects.end());
@@ -299,11 +300,12 @@ Class mutableDictionaryClass() {
 }
 
 id makeDictionary(Class cls, const std::vector<std::pair<id, id>>& from) {
-  auto state = std::make_unique<DictionaryState>();
+  id dictionary = newObjectWith<DictionaryState>(cls);
+  auto* state = static_cast<DictionaryState*>(objectState(dictionary));
   state->entries.reserve(from.size());
   state->hashes.reserve(from.size());
   for (auto& [key, value] : from) state->add(retain(key), retain(value));
-  return newObject(cls, std::move(state));
+  return dictionary;
 }
 
 id classDictionary(id self, SEL) {
@@ -445,6 +447,14 @@ id data(const void* bytes, size_t length) {
 }
 std::vector<uint8_t> bytes(id dataObject) {
   return dataBytes(dataObject);
+}
+
+id internal::newMutableDictionary(size_t capacity) {
+  id dictionary = newObjectWith<DictionaryState>(mutableDictionaryClass());
+  auto* state = static_cast<DictionaryState*>(objectState(dictionary));
+  state->entries.reserve(capacity);
+  state->hashes.reserve(capacity);
+  return dictionary;
 }
 
 void internal::registerCollectionClasses() {

@@ -22,6 +22,9 @@ size_t textHash(std::string_view text);
 // anything else.
 const std::string* keyText(id object, size_t& hash);
 
+// A new NSMutableDictionary (retain count 1) with room for `capacity` entries.
+id newMutableDictionary(size_t capacity);
+
 // Forgets the journal name of an object that is going away.
 void forgetJournalName(id object);
 

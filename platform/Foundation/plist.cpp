@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "internal.h"
 #include "strings.h"
 
 namespace ns {
@@ -84,7 +85,7 @@ id fromNode(plist_t node) {
       return array(items);
     }
     case PLIST_DICT: {
-      id dict = dictionary();
+      id dict = autorelease(internal::newMutableDictionary(plist_dict_get_size(node)));
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       for (;;) {

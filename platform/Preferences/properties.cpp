@@ -9,14 +9,10 @@ bool isString(id object) {
 }
 
 id newProperties(id from) {
-  static const SEL setObjectForKey = sel("setObject:forKey:");
-  id properties = ns::retain(ns::dictionary());
-  if (from != nil && ns::isKindOf(from, "NSDictionary")) {
-    for (auto& [key, value] : ns::dictionaryEntries(from)) {
-      msgSend<void>(properties, setObjectForKey, value, key);
-    }
-  }
-  return properties;
+  static const Class mutableDictionary = ns::classNamed("NSMutableDictionary");
+  static const SEL withDictionary = sel("dictionaryWithDictionary:");
+  if (from == nil || !ns::isKindOf(from, "NSDictionary")) return ns::retain(ns::dictionary());
+  return ns::retain(msgSend(mutableDictionary, withDictionary, from));
 }
 
 id propertyNamed(id dictionary, std::string_view key) {

@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <typeinfo>
+#include <utility>
 
 namespace ns {
 
@@ -38,6 +40,25 @@ T* stateOf(id object) {
 
 // Allocates an instance of `cls` (retain count 1) holding `state`.
 id newObject(Class cls, std::unique_ptr<ObjectState> state);
+
+namespace detail {
+// An instance of `cls` (retain count 1) with `size` bytes of room after its instance variables,
+// 16-byte aligned; the state made there is handed to adoptInlineState.
+id allocateWithRoom(Class cls, size_t size, void** room);
+void adoptInlineState(id object, ObjectState* state);
+}  // namespace detail
+
+// Allocates an instance of `cls` (retain count 1) holding a T made from `args`, in the same
+// block as the object: one allocation instead of two, and the state beside the object it
+// belongs to. setObjectState may still replace it later.
+template <typename T, typename... Args>
+id newObjectWith(Class cls, Args&&... args) {
+  static_assert(alignof(T) <= 16);
+  void* room = nullptr;
+  id object = detail::allocateWithRoom(cls, sizeof(T), &room);
+  detail::adoptInlineState(object, ::new (room) T(std::forward<Args>(args)...));
+  return object;
+}
 
 // The text of an NSString (or subclass) without a message; null for anything else.
 const std::string* stringText(id object);
