@@ -47,14 +47,14 @@ id fromNode(plist_t node) {
       plist_get_date_val(node, &seconds, &micros);
       return doubleNumber(seconds + micros / 1e6);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+      // Read in place: the node outlives the string made from it.
+      const char* text = plist_get_string_ptr(node, nullptr);
+      return string(text != nullptr ? text : "");
+    }
     case PLIST_KEY: {
       char* text = nullptr;
-      if (plist_get_node_type(node) == PLIST_KEY) {
-        plist_get_key_val(node, &text);
-      } else {
-        plist_get_string_val(node, &text);
-      }
+      plist_get_key_val(node, &text);
       id value = string(text != nullptr ? text : "");
       std::free(text);
       return value;

@@ -53,6 +53,15 @@ id propertiesOf(id self) {
   return state.properties;
 }
 
+// A row is made with its state in the same block: a long row list makes many.
+id allocSpecifier(id self, SEL) {
+  return ns::newObjectWith<SpecifierState>(reinterpret_cast<Class>(self));
+}
+id newSpecifier(id self, SEL) {
+  static const SEL init = sel("init");
+  return msgSend(allocSpecifier(self, nullptr), init);
+}
+
 id initSpecifier(id self, SEL) {
   stateFor(self);
   return self;
@@ -178,6 +187,8 @@ void registerSpecifierClass() {
     ClassBuilder("PSSpecifier", ns::classNamed("NSObject"))
         .classMethod("preferenceSpecifierNamed:target:set:get:detail:cell:edit:", specifierNamed)
         .classMethod("emptyGroupSpecifier", emptyGroupSpecifier)
+        .classMethod("alloc", allocSpecifier)
+        .classMethod("new", newSpecifier)
         .method("init", initSpecifier)
         .method("properties", properties)
         .method("setProperties:", setProperties)
