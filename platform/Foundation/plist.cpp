@@ -19,43 +19,45 @@ namespace fs = std::filesystem;
 // No settings file comes near this; anything larger is not read into memory.
 constexpr uintmax_t kLargestPlist = 64u << 20;
 
-id fromNode(plist_t node) {
+// The object for `node`, owned by the caller (retain count 1 or more): a long list is read
+// without sending every row through the autorelease pool.
+id ownedFromNode(plist_t node) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
       plist_get_bool_val(node, &value);
-      return boolNumber(value != 0);
+      return retain(boolNumber(value != 0));
     }
     case PLIST_UINT: {
       uint64_t value = 0;
       plist_get_uint_val(node, &value);
-      return integerNumber(static_cast<int64_t>(value));  // signed, as written by the device
+      return retain(integerNumber(static_cast<int64_t>(value)));  // signed, as the device writes
     }
     case PLIST_UID: {
       uint64_t value = 0;
       plist_get_uid_val(node, &value);
-      return integerNumber(static_cast<int64_t>(value));
+      return retain(integerNumber(static_cast<int64_t>(value)));
     }
     case PLIST_REAL: {
       double value = 0;
       plist_get_real_val(node, &value);
-      return doubleNumber(value);
+      return retain(doubleNumber(value));
     }
     case PLIST_DATE: {
       int32_t seconds = 0;
       int32_t micros = 0;
       plist_get_date_val(node, &seconds, &micros);
-      return doubleNumber(seconds + micros / 1e6);
+      return retain(doubleNumber(seconds + micros / 1e6));
     }
     case PLIST_STRING: {
       // Read in place: the node outlives the string made from it.
       const char* text = plist_get_string_ptr(node, nullptr);
-      return string(text != nullptr ? text : "");
+      return newString(Nil, text != nullptr ? text : "");
     }
     case PLIST_KEY: {
       char* text = nullptr;
       plist_get_key_val(node, &text);
-      id value = string(text != nullptr ? text : "");
+      id value = newString(Nil, text != nullptr ? text : "");
       std::free(text);
       return value;
     }
@@ -63,7 +65,7 @@ id fromNode(plist_t node) {
       char* bytes = nullptr;
       uint64_t length = 0;
       plist_get_data_val(node, &bytes, &length);
-      id value = data(bytes, length);
+      id value = retain(data(bytes, length));
       std::free(bytes);
       return value;
     }
@@ -78,14 +80,16 @@ id fromNode(plist_t node) {
         plist_t child = nullptr;
         plist_array_next_item(node, it, &child);
         if (child == nullptr) break;
-        id item = fromNode(child);
+        id item = ownedFromNode(child);
         if (item != nil) items.push_back(item);
       }
       std::free(it);
-      return array(items);
+      id list = retain(array(items));
+      for (id item : items) release(item);
+      return list;
     }
     case PLIST_DICT: {
-      id dict = autorelease(internal::newMutableDictionary(plist_dict_get_size(node)));
+      id dict = internal::newMutableDictionary(plist_dict_get_size(node));
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       for (;;) {
@@ -93,11 +97,14 @@ id fromNode(plist_t node) {
         plist_t value = nullptr;
         plist_dict_next_item(node, it, &key, &value);
         if (key == nullptr) break;
-        id object = fromNode(value);
+        id object = ownedFromNode(value);
         if (object != nil) {
           // Filled in place: the dictionary is still private to this reader.
           static const SEL setObjectForKey = sel("setObject:forKey:");
-          msgSend<void>(dict, setObjectForKey, object, string(key));
+          id name = newString(Nil, key);
+          msgSend<void>(dict, setObjectForKey, object, name);
+          release(name);
+          release(object);
         }
         std::free(key);
       }
@@ -173,7 +180,7 @@ id plistFromBytes(const std::string& content) {
   plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
   // Not XML or binary: perhaps the old text form, which the platform reads as well.
   if (root == nullptr) return openStepPlistFromText(content);
-  id object = fromNode(root);
+  id object = autorelease(ownedFromNode(root));
   plist_free(root);
   return object;
 }
