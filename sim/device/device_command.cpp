@@ -112,8 +112,8 @@ std::string colorHelp() {
          "       plinka-sim color random [--json]\n"
          "\n"
          "dominant: ZELColor's dominant colour of a PNG, JPEG or GIF. The image's size in points\n"
-         "is its pixel size divided by the scale (--scale S, else @2x/@3x in its name, else 1)\n"
-         "and must be 1 to 16384 points a side.\n"
+         "is its pixel size divided by the scale (--scale S, default 1) and must be 1 to 16384\n"
+         "points a side.\n"
          "text-for: black or white, the readable text colour on a background of 2 to 5\n"
          "components (grey and alpha, or red, green, blue and alpha), each from 0 to 1.\n"
          "random: a random opaque colour.\n"
@@ -291,8 +291,7 @@ int dominant(const Arguments& args) {
       points.height < 1) {
     char message[200];
     std::snprintf(message, sizeof message,
-                  "--scale %g makes the image %.0f x %.0f points; it must be 1 to %.0f points a "
-                  "side",
+                  "--scale %g makes the image %g x %g points; it must be 1 to %.0f points a side",
                   scale, points.width, points.height, kLargestSide);
     return bad("color", message);
   }

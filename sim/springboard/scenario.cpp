@@ -153,8 +153,11 @@ const std::vector<sim::LineHelp>& scenarioLines() {
        "Starts a home-screen process: loads Plinka3.so (its initialiser runs), makes the "
        "SBUIController and sends applicationDidFinishLaunching: to SpringBoard. A later launch is "
        "a respring: a new process; files, charger, battery and lock state stay."},
-      {"set ac on|off | set battery 0|1|2|3 | set locked on|off",
-       "What isOnAC, batteryState (while monitored) and isUILocked answer from now on."},
+      {"set ac on|off", "What isOnAC answers from now on."},
+      {"set battery 0|1|2|3",
+       "What batteryState answers (while monitored) from now on: unknown, unplugged, charging, "
+       "full."},
+      {"set locked on|off", "What isUILocked answers from now on."},
       {"post battery", "Posts UIDeviceBatteryStateDidChangeNotification."},
       {"call CLASS SELECTOR [ARG...]",
        "The host sends SELECTOR to its instance of CLASS: yes or no for a BOOL, two numbers X Y "
