@@ -1,5 +1,6 @@
 // The subcommands of plinka-sim. Each takes the arguments after its own name and returns the
-// process's exit status: 0 done, 1 failed while running, 2 bad arguments or input.
+// process's exit status: 0 done, 1 failed while running, 2 bad arguments or input. Each has a
+// help text: what `plinka-sim help COMMAND` and `plinka-sim COMMAND --help` print.
 #pragma once
 
 #include <string>
@@ -11,3 +12,8 @@ int springboardCommand(const Arguments& args);  // sim/springboard
 int deviceCommand(const Arguments& args);       // sim/device
 int colorCommand(const Arguments& args);        // sim/device
 int settingsCommand(const Arguments& args);     // sim/settings
+
+std::string springboardHelp();
+std::string deviceHelp();
+std::string colorHelp();
+std::string settingsHelp();

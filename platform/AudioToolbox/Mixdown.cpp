@@ -78,39 +78,109 @@ std::vector<float> builtinSound(uint32_t id) {
   return out;
 }
 
-bool writeMixdown(const std::string& outputPath, const std::vector<PlayedSound>& sounds,
-                  std::string& error) {
-  std::vector<float> mix;
-  for (const PlayedSound& sound : sounds) {
-    std::vector<float> samples =
-        sound.hostPath.empty() ? builtinSound(sound.builtin) : decode(sound.hostPath);
-    if (samples.empty()) continue;
-    size_t first = static_cast<size_t>(std::max(0.0, sound.seconds) * kRate);
-    if (mix.size() < first + samples.size()) mix.resize(first + samples.size(), 0.0f);
-    for (size_t i = 0; i < samples.size(); ++i) mix[first + i] += samples[i];
-  }
-  mix.resize(mix.size() + kRate / 2, 0.0f);
-  float peak = 0;
-  for (float s : mix) peak = std::max(peak, std::fabs(s));
-  if (peak > 0.99f) {
-    for (float& s : mix) s *= 0.99f / peak;
-  }
+namespace {
+
+constexpr size_t kBlock = 4096;      // frames mixed and written at a time
+constexpr size_t kKeptDecoded = 16;  // decoded files kept for the next play of the same file
+
+// Full scale is never crossed: above 0.9 the level bends smoothly towards 0.99.
+float limited(float s) {
+  constexpr float knee = 0.9f;
+  constexpr float room = 0.09f;
+  float magnitude = std::fabs(s);
+  if (magnitude <= knee) return s;
+  return std::copysign(knee + room * std::tanh((magnitude - knee) / room), s);
+}
+
+}  // namespace
+
+Mixdown::~Mixdown() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+bool Mixdown::open(const std::string& outputPath, std::string& error) {
   SF_INFO info{};
   info.samplerate = kRate;
   info.channels = 1;
   info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* file = sf_open(outputPath.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) {
+  file_ = sf_open(outputPath.c_str(), SFM_WRITE, &info);
+  if (file_ == nullptr) {
     error = "cannot write " + outputPath + ": " + sf_strerror(nullptr);
     return false;
   }
-  sf_count_t written = sf_writef_float(file, mix.data(), static_cast<sf_count_t>(mix.size()));
-  sf_close(file);
-  if (written != static_cast<sf_count_t>(mix.size())) {
-    error = "cannot write " + outputPath;
+  path_ = outputPath;
+  return true;
+}
+
+std::shared_ptr<const std::vector<float>> Mixdown::samplesOf(const PlayedSound& sound) {
+  std::string key = sound.hostPath.empty() ? "#" + std::to_string(sound.builtin) : sound.hostPath;
+  auto found = decoded_.find(key);
+  if (found != decoded_.end()) return found->second;
+  if (decoded_.size() >= kKeptDecoded) decoded_.clear();
+  auto samples = std::make_shared<const std::vector<float>>(
+      sound.hostPath.empty() ? builtinSound(sound.builtin) : decode(sound.hostPath));
+  decoded_[key] = samples;
+  return samples;
+}
+
+void Mixdown::writeUntil(uint64_t frame) {
+  std::vector<float> block;
+  while (written_ < frame) {
+    size_t count = static_cast<size_t>(std::min<uint64_t>(kBlock, frame - written_));
+    block.assign(count, 0.0f);
+    for (Ringing& sound : ringing_) {
+      size_t n = std::min(count, sound.samples->size() - sound.next);
+      for (size_t i = 0; i < n; ++i) block[i] += (*sound.samples)[sound.next + i];
+      sound.next += n;
+    }
+    std::erase_if(ringing_, [](const Ringing& r) { return r.next >= r.samples->size(); });
+    for (float& s : block) s = limited(s);
+    if (!failed_ && sf_writef_float(file_, block.data(), static_cast<sf_count_t>(count)) !=
+                        static_cast<sf_count_t>(count)) {
+      failed_ = true;
+    }
+    written_ += count;
+  }
+}
+
+void Mixdown::play(const PlayedSound& sound) {
+  if (file_ == nullptr) return;
+  uint64_t start = static_cast<uint64_t>(std::max(0.0, sound.seconds) * kRate);
+  writeUntil(start);
+  std::shared_ptr<const std::vector<float>> samples = samplesOf(sound);
+  if (samples->empty()) return;
+  ringing_.push_back({std::move(samples), 0});
+  ++played_;
+}
+
+bool Mixdown::finish(std::string& error) {
+  if (file_ == nullptr) {
+    error = "no mix-down file is open";
+    return false;
+  }
+  size_t longest = 0;
+  for (const Ringing& sound : ringing_)
+    longest = std::max(longest, sound.samples->size() - sound.next);
+  writeUntil(written_ + longest + kRate / 2);
+  int closed = sf_close(file_);
+  file_ = nullptr;
+  if (failed_ || closed != 0) {
+    error = "cannot write " + path_ + " completely (is the disk full?)";
     return false;
   }
   return true;
+}
+
+bool writeMixdown(const std::string& outputPath, const std::vector<PlayedSound>& sounds,
+                  std::string& error) {
+  std::vector<PlayedSound> inOrder = sounds;
+  std::stable_sort(inOrder.begin(), inOrder.end(), [](const PlayedSound& a, const PlayedSound& b) {
+    return a.seconds < b.seconds;
+  });
+  Mixdown mix;
+  if (!mix.open(outputPath, error)) return false;
+  for (const PlayedSound& sound : inOrder) mix.play(sound);
+  return mix.finish(error);
 }
 
 }  // namespace audio

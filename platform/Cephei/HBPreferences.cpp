@@ -3,11 +3,14 @@
 #include <device/device.h>
 #include <device/journal.h>
 
+#include <filesystem>
+
 namespace {
 
 struct PreferencesState : ns::ObjectState {
   ns::Ref identifier;
   ns::Ref values;                  // an NSDictionary, or nil when nothing is readable
+  const char* file = "missing";    // what was found: "read", "missing" or "unreadable"
   std::vector<std::string> asked;  // the keys read, in order
 };
 
@@ -19,9 +22,15 @@ id initWithIdentifier(id self, SEL, id identifier) {
   auto state = std::make_unique<PreferencesState>();
   state->identifier = ns::Ref(identifier);
   ns::AutoreleasePool pool;
-  id stored = ns::readPlist(
-      device::hostPath("/var/mobile/Library/Preferences/" + ns::utf8(identifier) + ".plist"));
-  if (stored != nil && ns::isKindOf(stored, "NSDictionary")) state->values = ns::Ref(stored);
+  std::string path =
+      device::hostPath("/var/mobile/Library/Preferences/" + ns::utf8(identifier) + ".plist");
+  id stored = ns::readPlist(path);
+  if (stored != nil && ns::isKindOf(stored, "NSDictionary")) {
+    state->values = ns::Ref(stored);
+    state->file = "read";
+  } else if (std::error_code error; std::filesystem::exists(path, error)) {
+    state->file = "unreadable";
+  }
   ns::setObjectState(self, std::move(state));
   return self;
 }
@@ -34,11 +43,12 @@ id objectForKey(id self, SEL, id key) {
   return msgSend(state->values.get(), sel("objectForKey:"), key);
 }
 
-// A store records, when it goes, which keys it was asked for.
+// A store records, when it goes, which keys it was asked for and whether its file was there.
 void dealloc(id self, SEL) {
   if (auto* state = ns::stateOf<PreferencesState>(self)) {
-    journal::record("settings-read",
-                    {{"identifier", ns::utf8(state->identifier.get())}, {"keys", state->asked}});
+    journal::record("settings-read", {{"identifier", ns::utf8(state->identifier.get())},
+                                      {"keys", state->asked},
+                                      {"file", state->file}});
   }
   sendSuper<void>(self, objc_getClass("HBPreferences"), "dealloc");
 }

@@ -24,12 +24,16 @@ id objectForKeyInDomain(id, SEL, id key, id domain) {
   return msgSend(root, sel("objectForKey:"), key);
 }
 
-// Storing nil removes the key.
+// Storing nil removes the key. As on the device the caller hears nothing of a failure; the
+// journal does.
 void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
   if (key == nil || domain == nil || utf8(domain).empty()) return;
-  updatePlistDictionary(domainFile(domain), [&](id dictionary) {
-    msgSend<void>(dictionary, sel("setObject:forKey:"), value, key);
-  });
+  PlistUpdate outcome;
+  updatePlistDictionary(
+      domainFile(domain),
+      [&](id dictionary) { msgSend<void>(dictionary, sel("setObject:forKey:"), value, key); },
+      &outcome);
+  recordPlistUpdate(domainFile(domain), utf8(key), outcome);
 }
 
 }  // namespace

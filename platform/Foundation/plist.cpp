@@ -1,5 +1,7 @@
 // Property lists (XML and binary) read and written with libplist.
 #include <Foundation/ObjectState.h>
+#include <device/device.h>
+#include <device/journal.h>
 #include <plist/plist.h>
 
 #include <unistd.h>
@@ -224,8 +226,42 @@ bool writePlist(const std::string& hostPath, id root, bool binary) {
   return true;
 }
 
-bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change) {
+namespace {
+
+// A host path under the device root as the device names it.
+std::string onDevice(std::string text) {
+  const std::string& root = device::root();
+  if (root.empty() || root == "/") return text;
+  for (size_t at = 0; (at = text.find(root + "/", at)) != std::string::npos; ++at) {
+    text.erase(at, root.size());
+  }
+  return text;
+}
+
+// What keeps a file from being written: the nearest folder on its way that is not one, or is
+// not writable.
+std::string whyUnwritable(const fs::path& file) {
+  std::error_code error;
+  for (fs::path at = file.parent_path(); !at.empty(); at = at.parent_path()) {
+    if (!fs::exists(at, error)) {
+      if (at == at.parent_path()) break;
+      continue;
+    }
+    if (!fs::is_directory(at, error)) return at.string() + " is not a folder";
+    if (access(at.c_str(), W_OK) != 0) return at.string() + " is not writable";
+    break;
+  }
+  return file.string() + " cannot be written";
+}
+
+}  // namespace
+
+bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change,
+                           PlistUpdate* outcome) {
   AutoreleasePool pool;
+  PlistUpdate ignored;
+  PlistUpdate& result = outcome != nullptr ? *outcome : ignored;
+  result = {};
   std::error_code error;
   bool exists = fs::exists(hostPath, error);
   id stored = exists ? readPlist(hostPath) : nil;
@@ -241,13 +277,31 @@ bool updatePlistDictionary(const std::string& hostPath, const std::function<void
         aside = hostPath + ".unreadable-" + std::to_string(n);
       }
       fs::rename(hostPath, aside, error);
-      if (error) return false;
+      if (error) {
+        result.failure =
+            onDevice(hostPath) + " is unreadable and cannot be kept aside: " + error.message();
+        return false;
+      }
+      result.keptAside = onDevice(aside.string());
       binary = true;
     }
     dictionary = ns::dictionary();
   }
   change(dictionary);
-  return writePlist(hostPath, dictionary, binary);
+  if (writePlist(hostPath, dictionary, binary)) return true;
+  result.failure = onDevice(whyUnwritable(hostPath));
+  return false;
+}
+
+void recordPlistUpdate(const std::string& hostPath, const std::string& key,
+                       const PlistUpdate& outcome) {
+  if (!outcome.keptAside.empty()) {
+    journal::record("kept-aside", {{"file", onDevice(hostPath)}, {"aside", outcome.keptAside}});
+  }
+  if (!outcome.failure.empty()) {
+    journal::record("store-failed",
+                    {{"file", onDevice(hostPath)}, {"key", key}, {"reason", outcome.failure}});
+  }
 }
 
 }  // namespace ns

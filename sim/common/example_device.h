@@ -12,7 +12,11 @@ std::filesystem::path exampleDevice();
 std::filesystem::path tweakFolder();
 
 // A fresh copy of the example device in a temporary folder, removed when this goes, so that a
-// command run without --device-root never changes the example itself.
+// command run without --device-root never changes the example itself. It is removed on every
+// way out: a normal end, and the signals that end the process (an interrupt, a termination, a
+// closed pipe, a hang-up, an abort or a crash), after which the signal takes its course. Its name
+// holds the process ID ("plinka-device-PID-XXXXXX"); one left by a process that was killed
+// outright is swept by the next make().
 class TemporaryDevice {
  public:
   TemporaryDevice() = default;

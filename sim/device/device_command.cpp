@@ -7,6 +7,7 @@
 #include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/Foundation.h>
 #include <device/device.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -15,29 +16,26 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "help.h"
 
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr const char* kDeviceUsage =
-    "usage: plinka-sim device [--device-root DIR] [--machine ID] [--system-version V]\n"
-    "                         [--mounts FILE] [--json] [compare VERSION]\n";
-constexpr const char* kColorUsage =
-    "usage: plinka-sim color dominant IMAGE [--scale S] [--json]\n"
-    "       plinka-sim color text-for C... [--json]   (2 to 5 components, each 0 to 1)\n"
-    "       plinka-sim color random [--json]\n";
+// The largest image, in points a side, that `color dominant` lets the settings library draw.
+constexpr double kLargestSide = 16384;
 
-int bad(const char* command, const std::string& message, const char* usage) {
-  std::fprintf(stderr, "plinka-sim %s: %s\n%s", command, message.c_str(), usage);
-  return 2;
+int bad(const char* command, const std::string& message) {
+  return sim::argumentError(command, message);
 }
 
 void printLine(const std::string& line) {
@@ -61,7 +59,69 @@ const char* yesNo(bool value) {
   return value ? "yes" : "no";
 }
 
+// Runs `work` with the process's standard output going to a scratch file; answers what it
+// wrote there, or nothing when the output could not be redirected.
+std::optional<std::string> capturingStandardOutput(const std::function<void()>& work) {
+  std::fflush(stdout);
+  FILE* scratch = std::tmpfile();
+  int saved = dup(STDOUT_FILENO);
+  if (scratch == nullptr || saved < 0 || dup2(fileno(scratch), STDOUT_FILENO) < 0) {
+    if (scratch != nullptr) std::fclose(scratch);
+    if (saved >= 0) close(saved);
+    return std::nullopt;
+  }
+  work();
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string text;
+  std::rewind(scratch);
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, scratch)) > 0;) text.append(buffer, n);
+  std::fclose(scratch);
+  return text;
+}
+
 }  // namespace
+
+std::string deviceHelp() {
+  return "usage: plinka-sim device [--device-root DIR] [--machine ID] [--system-version V]\n"
+         "                         [--mounts FILE] [--json] [compare VERSION]\n"
+         "\n"
+         "Asks ZELDeviceUtils about the simulated device: its hardware identifier, marketing\n"
+         "name, jailbreak and whether a union mount is present; with compare, the four\n"
+         "comparisons of the running iOS version against VERSION (free text: the comparison is\n"
+         "what is under test).\n"
+         "\n"
+         "options:\n"
+         "  --device-root DIR     where the jailbreak's marker files are looked for (default /)\n"
+         "  --machine ID          the hardware identifier (default iPhone13,4)\n"
+         "  --system-version V    the running iOS version: dot-separated numbers, optionally a\n"
+         "                        suffix (13.0b2); default 14.4\n"
+         "  --mounts FILE         the mount table, in /proc/mounts format (default: this\n"
+         "                        machine's); an empty file is an empty table\n"
+         "  --json                JSON lines only: what the library prints becomes an entry\n"
+         "                        {\"kind\":\"stdout\",\"text\":...}; the answer is the last line\n"
+         "\n"
+         "exit status: 0 done; 1 failed while running; 2 bad arguments.\n";
+}
+
+std::string colorHelp() {
+  return "usage: plinka-sim color dominant IMAGE [--scale S] [--json]\n"
+         "       plinka-sim color text-for C... [--json]\n"
+         "       plinka-sim color random [--json]\n"
+         "\n"
+         "dominant: ZELColor's dominant colour of a PNG, JPEG or GIF. The image's size in points\n"
+         "is its pixel size divided by the scale (--scale S, default 1) and must be 1 to 16384\n"
+         "points a side.\n"
+         "text-for: black or white, the readable text colour on a background of 2 to 5\n"
+         "components (grey and alpha, or red, green, blue and alpha), each from 0 to 1.\n"
+         "random: a random opaque colour.\n"
+         "\n"
+         "--json prints {\"r\":...,\"g\":...,\"b\":...,\"a\":...} or {\"color\":...}.\n"
+         "\n"
+         "exit status: 0 done; 1 failed while running; 2 bad arguments or an unreadable image.\n";
+}
 
 int deviceCommand(const Arguments& args) {
   constexpr const char* kName = "device";
@@ -78,36 +138,39 @@ int deviceCommand(const Arguments& args) {
     if (arg == "--json") {
       json = true;
     } else if (arg == "--device-root") {
-      if (!value(text)) return bad(kName, "--device-root needs a folder", kDeviceUsage);
+      if (!value(text)) return bad(kName, "--device-root needs a folder");
       if (!fs::is_directory(text)) {
-        return bad(kName, "the device root '" + text + "' is not a folder", kDeviceUsage);
+        return sim::runtimeError(kName, "the device root '" + text + "' is not a folder", 2);
       }
       device::setRoot(text);
     } else if (arg == "--machine") {
-      if (!value(text)) return bad(kName, "--machine needs an identifier", kDeviceUsage);
+      if (!value(text)) return bad(kName, "--machine needs an identifier");
       device::setMachine(text);
     } else if (arg == "--system-version") {
-      if (!value(text)) return bad(kName, "--system-version needs a version", kDeviceUsage);
+      if (!value(text)) return bad(kName, "--system-version needs a version");
+      if (!sim::isSystemVersion(text)) {
+        return bad(kName,
+                   "--system-version takes a version such as 14.4 or 13.0b2, not '" + text + "'");
+      }
       device::setSystemVersion(text);
     } else if (arg == "--mounts") {
-      if (!value(text)) return bad(kName, "--mounts needs a file", kDeviceUsage);
+      if (!value(text)) return bad(kName, "--mounts needs a file");
       if (!std::ifstream(text) || fs::is_directory(text)) {
-        return bad(kName, "cannot read the mount table '" + text + "'", kDeviceUsage);
+        return sim::runtimeError(kName, "cannot read the mount table '" + text + "'", 2);
       }
       device::setMountTable(text);
     } else if (arg == "compare" && !compareWith) {
-      if (!value(text)) return bad(kName, "compare needs a version", kDeviceUsage);
+      if (!value(text)) return bad(kName, "compare needs a version");
       compareWith = text;
     } else {
-      return bad(kName, "unexpected argument '" + arg + "'", kDeviceUsage);
+      return bad(kName, "unexpected argument '" + arg + "'");
     }
   }
 
   ns::AutoreleasePool pool;
   id utils = cls("ZELDeviceUtils");
   if (utils == nil) {
-    std::fprintf(stderr, "plinka-sim device: ZELDeviceUtils is not registered\n");
-    return 1;
+    return sim::runtimeError(kName, "ZELDeviceUtils is not registered");
   }
   if (compareWith) {
     id version = ns::string(*compareWith);
@@ -126,15 +189,29 @@ int deviceCommand(const Arguments& args) {
     }
     return 0;
   }
-  std::string code = ns::utf8(send(utils, "getDeviceCode"));
-  std::string model = ns::utf8(send(utils, "getDeviceModel"));
-  std::string jailbreak = ns::utf8(send(utils, "getJailbreakName"));
-  bool checkra1n = send<BOOL>(utils, "detectCheckra1n");
+  std::string code;
+  std::string model;
+  std::string jailbreak;
+  bool checkra1n = false;
+  auto ask = [&] {
+    code = ns::utf8(send(utils, "getDeviceCode"));
+    model = ns::utf8(send(utils, "getDeviceModel"));
+    jailbreak = ns::utf8(send(utils, "getJailbreakName"));
+    checkra1n = send<BOOL>(utils, "detectCheckra1n");
+  };
   if (json) {
+    // Standard output holds JSON only: what the library prints there becomes journal entries.
+    std::optional<std::string> printed = capturingStandardOutput(ask);
+    if (!printed) return sim::runtimeError(kName, "cannot capture standard output");
+    std::istringstream lines(*printed);
+    for (std::string line; std::getline(lines, line);) {
+      printLine(Json{{"kind", "stdout"}, {"text", line}}.dump());
+    }
     printLine(
         Json{{"code", code}, {"model", model}, {"jailbreak", jailbreak}, {"checkra1n", checkra1n}}
             .dump());
   } else {
+    ask();
     printLine("device code: " + code);
     printLine("model: " + model);
     printLine("jailbreak: " + jailbreak);
@@ -164,8 +241,7 @@ bool components(id color, double out[4]) {
 int printColor(id color, bool json) {
   double c[4];
   if (!components(color, c)) {
-    std::fprintf(stderr, "plinka-sim color: the answer is not an RGB or grey colour\n");
-    return 1;
+    return sim::runtimeError("color", "the answer is not an RGB or grey colour");
   }
   if (json) {
     printLine(Json{{"r", c[0]}, {"g", c[1]}, {"b", c[2]}, {"a", c[3]}}.dump());
@@ -188,19 +264,18 @@ int dominant(const Arguments& args) {
       json = true;
     } else if (args[i] == "--scale") {
       std::optional<double> value = i + 1 < args.size() ? number(args[++i]) : std::nullopt;
-      if (!value || *value <= 0)
-        return bad("color", "--scale needs a positive number", kColorUsage);
+      if (!value || *value <= 0) return bad("color", "--scale needs a positive number");
       scale = *value;
     } else if (!image && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
       image = args[i];
     } else {
-      return bad("color", "unexpected argument '" + args[i] + "'", kColorUsage);
+      return bad("color", "unexpected argument '" + args[i] + "'");
     }
   }
-  if (!image) return bad("color", "dominant needs an image file", kColorUsage);
+  if (!image) return bad("color", "dominant needs an image file");
   std::ifstream file(*image, std::ios::binary);
   if (!file || fs::is_directory(*image)) {
-    return bad("color", "cannot read the image '" + *image + "'", kColorUsage);
+    return sim::runtimeError("color", "cannot read the image '" + *image + "'", 2);
   }
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 
@@ -208,7 +283,17 @@ int dominant(const Arguments& args) {
   id icon =
       send(cls("UIImage"), "imageWithData:scale:", ns::data(bytes.data(), bytes.size()), scale);
   if (icon == nil) {
-    return bad("color", "'" + *image + "' is not a PNG, JPEG or GIF image", kColorUsage);
+    return sim::runtimeError("color", "'" + *image + "' is not a PNG, JPEG or GIF image", 2);
+  }
+  // The library draws the image at its size in points: keep that a bitmap it can hold.
+  CGSize points = send<CGSize>(icon, "size");
+  if (points.width > kLargestSide || points.height > kLargestSide || points.width < 1 ||
+      points.height < 1) {
+    char message[200];
+    std::snprintf(message, sizeof message,
+                  "--scale %g makes the image %g x %g points; it must be 1 to %.0f points a side",
+                  scale, points.width, points.height, kLargestSide);
+    return bad("color", message);
   }
   return printColor(send(cls("ZELColor"), "dominantColorFromIcon:", icon), json);
 }
@@ -222,14 +307,14 @@ int textFor(const Arguments& args) {
       continue;
     }
     std::optional<double> value = number(args[i]);
-    if (!value) return bad("color", "'" + args[i] + "' is not a number", kColorUsage);
+    if (!value) return bad("color", "'" + args[i] + "' is not a number");
     if (*value < 0 || *value > 1) {
-      return bad("color", "component " + args[i] + " is not between 0 and 1", kColorUsage);
+      return bad("color", "component " + args[i] + " is not between 0 and 1");
     }
     values.push_back(*value);
   }
   if (values.size() < 2 || values.size() > 5) {
-    return bad("color", "text-for needs 2 to 5 components", kColorUsage);
+    return bad("color", "text-for needs 2 to 5 components");
   }
   ns::AutoreleasePool pool;
   CGColorRef cg = cg_host::createColorWithComponents(values.data(), values.size());
@@ -245,18 +330,17 @@ int textFor(const Arguments& args) {
 }  // namespace
 
 int colorCommand(const Arguments& args) {
-  if (args.empty()) return bad("color", "which colour? dominant, text-for or random", kColorUsage);
+  if (args.empty()) return bad("color", "which colour? dominant, text-for or random");
   if (args[0] == "dominant") return dominant(args);
   if (args[0] == "text-for") return textFor(args);
   if (args[0] == "random") {
     bool json = false;
     for (size_t i = 1; i < args.size(); ++i) {
-      if (args[i] != "--json")
-        return bad("color", "unexpected argument '" + args[i] + "'", kColorUsage);
+      if (args[i] != "--json") return bad("color", "unexpected argument '" + args[i] + "'");
       json = true;
     }
     ns::AutoreleasePool pool;
     return printColor(send(cls("ZELColor"), "randomColor"), json);
   }
-  return bad("color", "unknown colour command '" + args[0] + "'", kColorUsage);
+  return bad("color", "unknown colour command '" + args[0] + "'");
 }

@@ -34,7 +34,35 @@ id findRow(const std::string& name, id fullList, std::string& problem) {
   return nil;
 }
 
-std::optional<Set> parseSet(const std::vector<Token>& tokens, id fullList, std::string& problem) {
+// Why a row cannot take `value` from the user, or nothing when it can: a row that shows no
+// control (a group header, static text, a title with its value, a button) takes nothing, and a
+// row with validValues takes only one of them.
+std::optional<std::string> refusal(id row, const std::string& name,
+                                   const std::variant<bool, int64_t, std::string>& value) {
+  PSCellType cell = msgSend<PSCellType>(row, sel("cellType"));
+  if (cell == PSGroupCell || cell == PSStaticTextCell || cell == PSTitleValueCell ||
+      cell == PSButtonCell) {
+    return "row '" + name + "' is a " + preferences::cellTypeName(cell) + " row: it takes no value";
+  }
+  id valid = ns::valueFor(msgSend(row, sel("properties")), "validValues");
+  if (valid == nil || !ns::isKindOf(valid, "NSArray")) return std::nullopt;
+  nlohmann::ordered_json given =
+      std::visit([](const auto& v) { return nlohmann::ordered_json(v); }, value);
+  std::string offered;
+  for (id element : ns::elements(valid)) {
+    nlohmann::ordered_json allowed = ns::toJson(element);
+    if (allowed == given ||
+        (given.is_boolean() && allowed.is_number() && allowed == (given.get<bool>() ? 1 : 0))) {
+      return std::nullopt;
+    }
+    offered += (offered.empty() ? "" : ", ") + allowed.dump();
+  }
+  return "row '" + name + "' takes one of " + (offered.empty() ? "nothing" : offered) + ", not " +
+         given.dump();
+}
+
+std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList,
+                               std::string& problem) {
   if (tokens.size() != 3) {
     problem = "set takes a row and a value: set ROW VALUE";
     return std::nullopt;
@@ -63,10 +91,58 @@ std::optional<Set> parseSet(const std::vector<Token>& tokens, id fullList, std::
     }
     set.value = number;
   }
+  if (std::optional<std::string> why = refusal(set.row.row, set.row.name, set.value)) {
+    problem = *why;
+    return std::nullopt;
+  }
   return set;
 }
 
+std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::string& problem) {
+  if (tokens.size() != 1) {
+    problem = "show takes no arguments";
+    return std::nullopt;
+  }
+  return Show{};
+}
+
+// The script's lines: each with its documentation and its parser, in the order `help settings`
+// lists them.
+struct LineKind {
+  const char* verb;
+  sim::LineHelp help;
+  std::optional<Action> (*parse)(const std::vector<Token>& tokens, id fullList,
+                                 std::string& problem);
+};
+
+const LineKind kLines[] = {
+    {"show",
+     {"show",
+      "Prints the rows shown, in order: switches as on/off, other rows with their value, group "
+      "headers as == TITLE ==, nested rows indented under their owner."},
+     parseShow},
+    {"set",
+     {"set ROW VALUE",
+      "The user changes ROW (its label, or its key where it has none; quote it when it has "
+      "spaces) to VALUE: on, off, an integer, or a \"double-quoted string\". The framework calls "
+      "setPreferenceValue:specifier: on the controller; a switch takes the position the value "
+      "reads as. Refused when checked: a group, static-text, title-value or button row, or a "
+      "value outside the row's validValues (FILE:LINE: message, exit status 2). When run: a row "
+      "that is not shown stops the script, as does a value that could not be stored (exit "
+      "status 1)."},
+     parseSet},
+};
+
 }  // namespace
+
+const std::vector<sim::LineHelp>& scriptLines() {
+  static const std::vector<sim::LineHelp> lines = [] {
+    std::vector<sim::LineHelp> out;
+    for (const LineKind& kind : kLines) out.push_back(kind.help);
+    return out;
+  }();
+  return lines;
+}
 
 Script parseScript(const std::string& text, id fullList) {
   Script script;
@@ -82,20 +158,16 @@ Script parseScript(const std::string& text, id fullList) {
     }
     if (tokens->empty()) continue;
     const Token& verb = tokens->front();
-    if (!verb.quoted && verb.text == "show") {
-      if (tokens->size() != 1) {
-        script.problems.push_back({number, "show takes no arguments"});
-      } else {
-        script.commands.push_back({number, Show{}});
-      }
-    } else if (!verb.quoted && verb.text == "set") {
-      if (std::optional<Set> set = parseSet(*tokens, fullList, problem)) {
-        script.commands.push_back({number, std::move(*set)});
-      } else {
-        script.problems.push_back({number, problem});
-      }
-    } else {
+    const LineKind* kind = nullptr;
+    for (const LineKind& candidate : kLines) {
+      if (!verb.quoted && verb.text == candidate.verb) kind = &candidate;
+    }
+    if (kind == nullptr) {
       script.problems.push_back({number, "unknown command '" + verb.text + "'"});
+    } else if (std::optional<Action> action = kind->parse(*tokens, fullList, problem)) {
+      script.commands.push_back({number, std::move(*action)});
+    } else {
+      script.problems.push_back({number, problem});
     }
   }
   return script;

@@ -1,7 +1,6 @@
 // The script language of `plinka-sim settings`: what the user does on the settings screen.
-//
-//   show              print the rows shown, in order
-//   set ROW VALUE     the user changes ROW to VALUE
+// Its lines, each documented beside its parser, are in one table in script.cpp; scriptLines()
+// answers their documentation.
 //
 // ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
 // be named); a key also names its row when no row has that label. Quote it ("...") when it has
@@ -11,6 +10,8 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+
+#include "help.h"
 
 #include <cstdint>
 #include <string>
@@ -45,6 +46,9 @@ struct Script {
   std::vector<Command> commands;
   std::vector<Problem> problems;  // every bad line; nothing runs when there is one
 };
+
+// Every script line, documented.
+const std::vector<sim::LineHelp>& scriptLines();
 
 // Parses a script against the full row list (an NSArray of PSSpecifier) it will run on.
 Script parseScript(const std::string& text, id fullList);

@@ -17,6 +17,7 @@
 
 #include "commands.h"
 #include "example_device.h"
+#include "help.h"
 #include "script.h"
 
 namespace {
@@ -24,9 +25,7 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage =
-    "usage: plinka-sim settings [--device-root DIR] [--system-version V] [--json] --rows ROWS "
-    "SCRIPT";
+constexpr const char* kName = "settings";
 
 struct Options {
   std::string deviceRoot;  // empty: a temporary copy of the example device
@@ -37,8 +36,7 @@ struct Options {
 };
 
 int argumentError(const std::string& message) {
-  std::fprintf(stderr, "plinka-sim settings: %s\n%s\n", message.c_str(), kUsage);
-  return 2;
+  return sim::argumentError(kName, message);
 }
 
 bool parseOptions(const Arguments& args, Options& options, std::string& problem) {
@@ -57,8 +55,9 @@ bool parseOptions(const Arguments& args, Options& options, std::string& problem)
       if (!value(options.deviceRoot)) return false;
     } else if (arg == "--system-version") {
       if (!value(options.systemVersion)) return false;
-      if (options.systemVersion.empty()) {
-        problem = "--system-version needs a version";
+      if (!sim::isSystemVersion(options.systemVersion)) {
+        problem = "--system-version takes a version such as 14.4 or 13.0b2, not '" +
+                  options.systemVersion + "'";
         return false;
       }
     } else if (arg == "--rows") {
@@ -172,20 +171,31 @@ class Session {
         depths_(nestingDepths(fullList)) {}
 
   int run(const settings_sim::Script& script) {
+    // Each journal entry is printed as it is made; none is kept.
+    journal::Sink before =
+        journal::exchangeSink([this](const journal::Entry& entry) { print(entry); });
+    int status = 0;
     for (const settings_sim::Command& command : script.commands) {
       ns::AutoreleasePool pool;
       closeAlert();
+      std::string where = options_.script + ":" + std::to_string(command.line) + ": ";
       if (std::holds_alternative<settings_sim::Show>(command.action)) {
         show();
       } else if (!set(std::get<settings_sim::Set>(command.action))) {
-        flush();
-        std::fprintf(stderr, "%s:%d: row '%s' is not shown\n", options_.script.c_str(),
-                     command.line, std::get<settings_sim::Set>(command.action).row.name.c_str());
-        return 1;
+        std::fflush(stdout);
+        std::fprintf(stderr, "%srow '%s' is not shown\n", where.c_str(),
+                     std::get<settings_sim::Set>(command.action).row.name.c_str());
+        status = 1;
       }
-      flush();
+      std::fflush(stdout);
+      if (status == 0 && !storeFailure_.empty()) {
+        std::fprintf(stderr, "%s%s\n", where.c_str(), storeFailure_.c_str());
+        status = 1;
+      }
+      if (status != 0) break;
     }
-    return 0;
+    journal::exchangeSink(std::move(before));
+    return status;
   }
 
  private:
@@ -213,8 +223,8 @@ class Session {
                       {"value", isSwitch(row) ? json(readsOn(value)) : ns::toJson(value)}});
       depths.push_back(depths_.count(row) != 0 ? depths_[row] : 0);
     }
+    shownDepths_.push_back(std::move(depths));  // before the entry: it is printed as it is made
     journal::record("rows", {{"rows", rows}});
-    shownDepths_.push_back(std::move(depths));
   }
 
   bool set(const settings_sim::Set& set) {
@@ -235,18 +245,21 @@ class Session {
     return preferences::userChangesValue(controller_, set.row.row, value);
   }
 
-  // Prints the journal entries made since the last flush.
-  void flush() {
-    const std::vector<journal::Entry>& entries = journal::entries();
-    for (; printed_ < entries.size(); ++printed_) {
-      const journal::Entry& entry = entries[printed_];
-      if (options_.json) {
-        std::printf("%s\n", entry.dump().c_str());
-      } else {
-        printText(entry);
-      }
+  void print(const journal::Entry& entry) {
+    const std::string kind = entry.value("kind", "");
+    if (kind == "store-failed") {
+      storeFailure_ =
+          "could not store " + entry.value("key", "") + ": " + entry.value("reason", "");
+    } else if (kind == "kept-aside") {
+      std::fflush(stdout);
+      std::fprintf(stderr, "plinka-sim settings: %s was unreadable; kept aside as %s\n",
+                   entry.value("file", "").c_str(), entry.value("aside", "").c_str());
     }
-    std::fflush(stdout);
+    if (options_.json) {
+      std::printf("%s\n", entry.dump().c_str());
+    } else {
+      printText(entry);
+    }
   }
 
   void printText(const journal::Entry& entry) {
@@ -290,6 +303,12 @@ class Session {
         std::printf("  [%s] (%s)\n", action["title"].get<std::string>().c_str(),
                     actionStyleName(action["style"]));
       }
+    } else if (kind == "store-failed") {
+      std::printf("store failed: %s in %s: %s\n", entry.value("key", "").c_str(),
+                  entry.value("file", "").c_str(), entry.value("reason", "").c_str());
+    } else if (kind == "kept-aside") {
+      std::printf("kept aside: %s as %s\n", entry.value("file", "").c_str(),
+                  entry.value("aside", "").c_str());
     } else if (kind == "notify") {
       std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
     } else {
@@ -306,10 +325,40 @@ class Session {
   std::string title_;
   std::map<id, int> depths_;
   std::deque<std::vector<int>> shownDepths_;
-  size_t printed_ = 0;
+  std::string storeFailure_;  // set when a value could not be stored
 };
 
 }  // namespace
+
+std::string settingsHelp() {
+  return "usage: plinka-sim settings [--device-root DIR] [--system-version V] [--json] --rows ROWS"
+         " SCRIPT\n"
+         "\n"
+         "Builds the settings pane's list controller (ZELPreferenceController) on the row list\n"
+         "ROWS (a Root.plist: XML, binary or old-style text) and runs SCRIPT (a file, or - for\n"
+         "standard input): what the user does on the screen, and what the pane does in answer.\n"
+         "Values are stored under the device root in\n"
+         "/var/mobile/Library/Preferences/<defaults>.plist.\n"
+         "\n"
+         "options:\n"
+         "  --device-root DIR     the folder that stands for the device's /; default: a fresh\n"
+         "                        temporary copy of the example device, removed afterwards\n"
+         "  --system-version V    the iOS version version-gated rows are checked against:\n"
+         "                        dot-separated numbers, optionally a suffix (13.0b2); default "
+         "14.4\n"
+         "  --json                the journal as JSON lines, one object per entry\n"
+         "  --rows ROWS           the row list (required)\n"
+         "\n"
+         "Script lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
+         "the whole script is checked before anything runs):\n" +
+         sim::describeLines(settings_sim::scriptLines()) +
+         "\n"
+         "An unreadable settings file is kept aside, never overwritten, and named on standard\n"
+         "error.\n"
+         "\n"
+         "exit status: 0 done; 1 a row was not shown or a value could not be stored; 2 bad\n"
+         "arguments or a bad script line.\n";
+}
 
 int settingsCommand(const Arguments& args) {
   Options options;
@@ -319,17 +368,15 @@ int settingsCommand(const Arguments& args) {
   sim::TemporaryDevice temporary;
   if (options.deviceRoot.empty()) {
     std::string failure;
-    if (!temporary.make(failure)) {
-      std::fprintf(stderr, "plinka-sim settings: %s\n", failure.c_str());
-      return 1;
-    }
+    if (!temporary.make(failure)) return sim::runtimeError(kName, failure);
     options.deviceRoot = temporary.path().string();
   } else if (!fs::is_directory(options.deviceRoot, error)) {
-    return argumentError("device root " + options.deviceRoot + " is not a folder");
+    return sim::runtimeError(kName, "the device root " + options.deviceRoot + " is not a folder",
+                             2);
   }
   std::string scriptText;
   if (!readScript(options.script, scriptText)) {
-    return argumentError("cannot read script " + options.script);
+    return sim::runtimeError(kName, "cannot read the script " + options.script, 2);
   }
 
   device::setRoot(options.deviceRoot);
@@ -339,13 +386,12 @@ int settingsCommand(const Arguments& args) {
   ns::AutoreleasePool pool;
   Class controllerClass = ZELPreferenceController::runtimeClass();
   if (controllerClass == Nil) {
-    std::fprintf(stderr, "plinka-sim settings: ZELPreferenceController is not registered\n");
-    return 1;
+    return sim::runtimeError(kName, "ZELPreferenceController is not registered");
   }
   ns::Ref controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
   std::string title;
   id rows = preferences::loadRowList(options.rows, controller, &problem, &title);
-  if (rows == nil) return argumentError(problem);
+  if (rows == nil) return sim::runtimeError(kName, problem, 2);
   ns::Ref fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
 
   settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);

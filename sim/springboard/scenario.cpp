@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include "keyboard.h"
 #include "tokens.h"
 
 #include <cerrno>
@@ -133,6 +134,55 @@ std::string optionalClassList() {
   return list;
 }
 
+}  // namespace
+
+// Every line parseLine() takes, as `plinka-sim help springboard` documents it. A line added to
+// the parser is added here.
+const std::vector<sim::LineHelp>& scenarioLines() {
+  static const std::vector<sim::LineHelp> lines = {
+      {"pref KEY VALUE",
+       "Writes KEY into the product's settings file under the device root: true, false, a 64-bit "
+       "integer, a \"double-quoted string\", or none to remove it. Takes effect at the next "
+       "launch. A file that cannot be written ends the session (exit status 1); an unreadable "
+       "one is kept aside and named on standard error."},
+      {"without CLASS",
+       "Leaves CLASS out of the host's classes at the next launch (only classes the product looks "
+       "up)."},
+      {"register CLASS", "Registers a left-out class in the running process."},
+      {"launch",
+       "Starts a home-screen process: loads Plinka3.so (its initialiser runs), makes the "
+       "SBUIController and sends applicationDidFinishLaunching: to SpringBoard. A later launch is "
+       "a respring: a new process; files, charger, battery and lock state stay."},
+      {"set ac on|off", "What isOnAC answers from now on."},
+      {"set battery 0|1|2|3",
+       "What batteryState answers (while monitored) from now on: unknown, unplugged, charging, "
+       "full."},
+      {"set locked on|off", "What isUILocked answers from now on."},
+      {"post battery", "Posts UIDeviceBatteryStateDidChangeNotification."},
+      {"call CLASS SELECTOR [ARG...]",
+       "The host sends SELECTOR to its instance of CLASS: yes or no for a BOOL, two numbers X Y "
+       "for a CGPoint; object arguments are the host's own."},
+      {"plug", "On external power: isOnAC yes, battery charging, then the chime request."},
+      {"unplug", "Off external power: battery unplugged."},
+      {"lock", "The sleep/wake button: the lock-sound request; locked afterwards."},
+      {"unlock",
+       "setAuthenticated: YES, then the cover sheet's viewWillDisappear:; unlocked afterwards."},
+      {"type TEXT",
+       "One key touch-down per character (UTF-8), at its place on a QWERTY keyboard: letters at "
+       "their key, an accented letter at its base letter's key (é at e), the space bar for a "
+       "space, the \"123\" key for digits and ASCII punctuation. Any other character is a parse "
+       "error. Quote TEXT that holds '#' or '\"'."},
+      {"delete N", "N backward deletes (1 to 100000)."},
+      {"passcode DIGITS", "One number-pad touch-down per digit (1 to 64 digits)."},
+      {"volume up|down [N]", "N volume steps (default 1, at most 100000)."},
+      {"wait SECONDS", "Advances the simulated clock (0 to 600 seconds a line)."},
+      {"note TEXT", "A line of your own in the timeline."},
+  };
+  return lines;
+}
+
+namespace {
+
 Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
   Command command{};
   const std::string& verb = tokens[0].text;
@@ -214,6 +264,11 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
       for (const Token& word : rest) command.name += (command.name.empty() ? "" : " ") + word.text;
     }
     if (command.name.empty()) throw ParseError("nothing to type");
+    std::string problem;
+    CGPoint point{};
+    for (size_t at = 0; at < command.name.size();) {
+      if (!nextKey(command.name, at, point, problem)) throw ParseError(problem);
+    }
   } else if (verb == "delete") {
     expectCount(tokens, 2, "delete N");
     requireProcess(state, verb);

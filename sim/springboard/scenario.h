@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "help.h"
 #include "host_classes.h"
 
 namespace springboard {
@@ -78,6 +79,9 @@ struct Scenario {
   std::string name;  // the file name as given, for messages
   std::vector<Command> commands;
 };
+
+// Every scenario line, documented.
+const std::vector<sim::LineHelp>& scenarioLines();
 
 // Parses a whole scenario. On a bad line answers nothing and sets `error` to
 // "NAME:LINE: message".

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 
+#include "keyboard.h"
 #include "tweak_loader.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -36,21 +37,32 @@ void writeAll(int fd, const std::string& data) {
 }
 
 // Lines: "J" + a journal entry, "C" + the scenario line about to run, "S" + the device state
-// at the end, "E" + an error that ends the process.
+// at the end, "E" + an error that ends the process. Journal entries are sent as they are made,
+// in batches, so the process keeps none of them.
 class Channel {
  public:
   explicit Channel(int fd) : fd_(fd) {}
-  void flushJournal() {
-    const auto& entries = journal::entries();
-    std::string out;
-    for (; sent_ < entries.size(); ++sent_) out += "J" + entries[sent_].dump() + "\n";
-    writeAll(fd_, out);
+  void entry(const journal::Entry& e) {
+    pending_ += 'J';
+    pending_ += e.dump();
+    pending_ += '\n';
+    if (pending_.size() >= kBatch) flush();
   }
-  void send(char tag, const std::string& text) { writeAll(fd_, std::string(1, tag) + text + "\n"); }
+  void flush() {
+    writeAll(fd_, pending_);
+    pending_.clear();
+  }
+  void send(char tag, const std::string& text) {
+    pending_ += tag;
+    pending_ += text;
+    pending_ += '\n';
+    flush();
+  }
 
  private:
+  static constexpr size_t kBatch = 64 * 1024;
   int fd_;
-  size_t sent_ = 0;
+  std::string pending_;
 };
 
 nlohmann::json toJson(const DeviceState& d) {
@@ -74,27 +86,13 @@ Class recordMissingClass(const char* name) {
   return Nil;
 }
 
-// A QWERTY keyboard in portrait, in points, for the touch point of a typed character.
-CGPoint keyPoint(char c) {
-  static const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
-  char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  for (int row = 0; row < 3; ++row) {
-    const char* at = std::strchr(rows[row], lower);
-    if (lower != '\0' && at != nullptr) {
-      double inset = row * 18.75;
-      return {inset + 18.75 + 37.5 * static_cast<double>(at - rows[row]), 478.0 + 54.0 * row};
-    }
-  }
-  if (c == ' ') return {187.5, 640.0};
-  return {46.0, 640.0};  // the "123" key's neighbourhood: punctuation and digits
-}
-
 // The body of a home-screen process: runs `commands` (the first is the launch), reports back on
 // `fd`, never returns.
 [[noreturn]] void runProcess(const std::vector<const Command*>& commands,
                              const SessionOptions& options, DeviceState device, int fd) {
   Channel channel(fd);
   journal::clear();
+  journal::exchangeSink([&channel](const journal::Entry& e) { channel.entry(e); });
   int status = 0;
   {
     HomeScreen home(options, device);
@@ -104,18 +102,16 @@ CGPoint keyPoint(char c) {
       if (command->op == Op::Launch) {
         std::string error;
         if (!home.launch(error)) {
-          channel.flushJournal();
           channel.send('E', error);
           std::fflush(nullptr);
           _exit(1);
         }
       } else if (std::string error; !home.run(*command, error)) {
-        channel.flushJournal();
         channel.send('E', error);
         std::fflush(nullptr);
         _exit(1);
       }
-      channel.flushJournal();
+      channel.flush();
     }
     home.saveDeviceState();
   }
@@ -130,7 +126,8 @@ CGPoint keyPoint(char c) {
 
 // Runs one process in a child and gathers what it reports.
 bool runChild(const std::vector<const Command*>& commands, const Scenario& scenario,
-              const SessionOptions& options, DeviceState& device, SessionResult& result) {
+              const SessionOptions& options, DeviceState& device, const journal::Sink& sink,
+              SessionResult& result) {
   int channel[2];
   if (pipe(channel) != 0) {
     result.error = std::string("cannot start a home-screen process: ") + std::strerror(errno);
@@ -158,7 +155,7 @@ bool runChild(const std::vector<const Command*>& commands, const Scenario& scena
     std::string body = line.substr(1);
     switch (line[0]) {
       case 'J':
-        result.journal.push_back(journal::Entry::parse(body));
+        sink(journal::Entry::parse(body));
         break;
       case 'C':
         lastLine = body;
@@ -178,11 +175,12 @@ bool runChild(const std::vector<const Command*>& commands, const Scenario& scena
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     pending.append(buffer, static_cast<size_t>(n));
-    size_t newline;
-    while ((newline = pending.find('\n')) != std::string::npos) {
-      handle(pending.substr(0, newline));
-      pending.erase(0, newline + 1);
+    size_t start = 0;
+    for (size_t newline; (newline = pending.find('\n', start)) != std::string::npos;) {
+      handle(pending.substr(start, newline - start));
+      start = newline + 1;
     }
+    pending.erase(0, start);
   }
   close(channel[0]);
   int status = 0;
@@ -204,25 +202,37 @@ bool runChild(const std::vector<const Command*>& commands, const Scenario& scena
 
 }  // namespace
 
-bool writePreference(const std::string& key, const PrefValue& value) {
+bool writePreference(const std::string& key, const PrefValue& value, std::string* failure) {
   ns::AutoreleasePool pool;
-  return ns::updatePlistDictionary(device::hostPath(kPreferencesFile), [&](id settings) {
-    id object = nil;
-    switch (value.kind) {
-      case PrefValue::Kind::Boolean:
-        object = ns::boolNumber(value.boolean);
-        break;
-      case PrefValue::Kind::Integer:
-        object = ns::integerNumber(value.integer);
-        break;
-      case PrefValue::Kind::String:
-        object = ns::string(value.string);
-        break;
-      case PrefValue::Kind::Remove:
-        break;
-    }
-    ns::setValue(settings, key, object);
-  });
+  ns::PlistUpdate outcome;
+  std::string file = device::hostPath(kPreferencesFile);
+  bool written = ns::updatePlistDictionary(
+      file,
+      [&](id settings) {
+        id object = nil;
+        switch (value.kind) {
+          case PrefValue::Kind::Boolean:
+            object = ns::boolNumber(value.boolean);
+            break;
+          case PrefValue::Kind::Integer:
+            object = ns::integerNumber(value.integer);
+            break;
+          case PrefValue::Kind::String:
+            object = ns::string(value.string);
+            break;
+          case PrefValue::Kind::Remove:
+            break;
+        }
+        ns::setValue(settings, key, object);
+      },
+      &outcome);
+  ns::recordPlistUpdate(file, key, outcome);
+  if (!outcome.keptAside.empty()) {
+    std::fprintf(stderr, "plinka-sim: %s was unreadable; kept aside as %s\n", kPreferencesFile,
+                 outcome.keptAside.c_str());
+  }
+  if (!written && failure != nullptr) *failure = outcome.failure;
+  return written;
 }
 
 // --- the device outside any process -------------------------------------------------------
@@ -248,8 +258,8 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
   switch (command.op) {
     case Op::Pref:
       journal::record("pref", {{"key", command.name}, {"value", prefJson(command.value)}});
-      if (!writePreference(command.name, command.value)) {
-        error = "cannot write the settings file under the device root";
+      if (std::string why; !writePreference(command.name, command.value, &why)) {
+        error = std::string("cannot write ") + kPreferencesFile + ": " + why;
         return false;
       }
       return true;
@@ -277,24 +287,22 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
 
 }  // namespace
 
-SessionResult runSession(const Scenario& scenario, const SessionOptions& options) {
+SessionResult runSession(const Scenario& scenario, const SessionOptions& options,
+                         const journal::Sink& sink) {
   SessionResult result;
   DeviceState device;
   device::setRoot(options.deviceRoot);
+  journal::clear();
+  journal::Sink before = journal::exchangeSink(sink);
   const auto& commands = scenario.commands;
   size_t i = 0;
-  while (i < commands.size()) {
+  while (i < commands.size() && result.exitStatus == 0) {
     if (commands[i].op != Op::Launch) {
-      journal::clear();
       device::setNowMs(device.clockMs);
       std::string error;
-      bool ok = runDeviceLine(commands[i], device, error);
-      for (const journal::Entry& entry : journal::entries()) result.journal.push_back(entry);
-      journal::clear();
-      if (!ok) {
+      if (!runDeviceLine(commands[i], device, error)) {
         result.exitStatus = 1;
         result.error = scenario.name + ":" + std::to_string(commands[i].line) + ": " + error;
-        return result;
       }
       ++i;
       continue;
@@ -303,11 +311,17 @@ SessionResult runSession(const Scenario& scenario, const SessionOptions& options
     do {
       process.push_back(&commands[i++]);
     } while (i < commands.size() && commands[i].op != Op::Launch);
-    if (!runChild(process, scenario, options, device, result)) {
-      result.exitStatus = 1;
-      return result;
-    }
+    if (!runChild(process, scenario, options, device, sink, result)) result.exitStatus = 1;
   }
+  journal::exchangeSink(std::move(before));
+  return result;
+}
+
+SessionResult runSession(const Scenario& scenario, const SessionOptions& options) {
+  std::vector<journal::Entry> entries;
+  SessionResult result =
+      runSession(scenario, options, [&](const journal::Entry& e) { entries.push_back(e); });
+  result.journal = std::move(entries);
   return result;
 }
 
@@ -517,10 +531,11 @@ bool HomeScreen::run(const Command& command, std::string& error) {
     }
     case Op::Type:
       userAction("type", {{"text", command.name}});
-      for (char c : command.name) {
+      for (size_t at = 0; at < command.name.size();) {
         CallArgument point;
         point.kind = CallArgument::Kind::Point;
-        point.point = keyPoint(c);
+        std::string problem;  // the parser has let only keyboard characters through
+        if (!nextKey(command.name, at, point.point, problem)) continue;
         callByName("UIKeyboardLayoutStar", "touchDownWithKey:atPoint:executionContext:", {point});
         step();
       }

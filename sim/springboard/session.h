@@ -30,11 +30,16 @@ struct SessionOptions {
 };
 
 struct SessionResult {
-  std::vector<journal::Entry> journal;
-  int exitStatus = 0;  // 0 done; 1 a process could not start or ended abnormally
-  std::string error;   // why, when exitStatus is 1
+  std::vector<journal::Entry> journal;  // empty when the journal went to a sink
+  int exitStatus = 0;                   // 0 done; 1 a process could not start or ended abnormally
+  std::string error;                    // why, when exitStatus is 1
 };
 
+// Runs the scenario; the journal goes to `sink` entry by entry as the session makes it, in
+// order, and the session keeps none of it.
+SessionResult runSession(const Scenario& scenario, const SessionOptions& options,
+                         const journal::Sink& sink);
+// The same, with the journal gathered in the result.
 SessionResult runSession(const Scenario& scenario, const SessionOptions& options);
 
 // The state of the device between processes.
@@ -81,8 +86,10 @@ class HomeScreen {
   DeviceState& device_;
 };
 
-// Writes a setting into the product's plist under the device root; false when it cannot be
-// written (an unreadable file is kept aside, never overwritten).
-bool writePreference(const std::string& key, const PrefValue& value);
+// Writes a setting into the product's plist under the device root; false, with `failure` when
+// given, when it cannot be written. An unreadable file is kept aside, never overwritten, and
+// named on standard error; the journal records both ("kept-aside", "store-failed").
+bool writePreference(const std::string& key, const PrefValue& value,
+                     std::string* failure = nullptr);
 
 }  // namespace springboard

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "commands.h"
 #include "example_device.h"
+#include "help.h"
 #include "scenario.h"
 #include "session.h"
 #include "timeline.h"
@@ -19,36 +21,55 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: plinka-sim springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR] "
-    "SCENARIO\n"
-    "  SCENARIO is a file, or - for standard input.\n";
+constexpr const char* kName = "springboard";
 
 int bad(const std::string& message) {
-  std::fprintf(stderr, "plinka-sim springboard: %s\n%s", message.c_str(), kUsage);
-  return 2;
+  return sim::argumentError(kName, message);
+}
+int failed(const std::string& message, int status = 1) {
+  return sim::runtimeError(kName, message, status);
 }
 
-bool writeWav(const std::string& output, const std::vector<journal::Entry>& entries,
-              std::string& error) {
-  std::vector<audio::PlayedSound> sounds;
-  for (const journal::Entry& e : entries) {
-    if (e.value("kind", "") != "sound-play" || e.value("silent", false)) continue;
-    audio::PlayedSound sound{e.value("t", 0.0), "", 0};
-    if (e.contains("path")) {
-      sound.hostPath = device::hostPath(e["path"].get<std::string>());
-    } else {
-      sound.builtin = e["id"].get<uint32_t>();
-    }
-    sounds.push_back(sound);
+// The sound a journal entry makes heard, if it is a play that is heard.
+std::optional<audio::PlayedSound> heard(const journal::Entry& e) {
+  if (e.value("kind", "") != "sound-play" || e.value("silent", false)) return std::nullopt;
+  audio::PlayedSound sound{e.value("t", 0.0), "", 0};
+  if (e.contains("path")) {
+    sound.hostPath = device::hostPath(e["path"].get<std::string>());
+  } else {
+    sound.builtin = e["id"].get<uint32_t>();
   }
-  if (!audio::writeMixdown(output, sounds, error)) return false;
-  std::fprintf(stderr, "plinka-sim springboard: wrote %s (%zu sounds)\n", output.c_str(),
-               sounds.size());
-  return true;
+  return sound;
 }
 
 }  // namespace
+
+std::string springboardHelp() {
+  return "usage: plinka-sim springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR]"
+         " SCENARIO\n"
+         "\n"
+         "Runs SCENARIO (a file, or - for standard input) on a simulated home screen with\n"
+         "Plinka3.so installed, and prints the journal of what happened as a timeline.\n"
+         "\n"
+         "options:\n"
+         "  --device-root DIR  the folder that stands for the device's /; default: a fresh\n"
+         "                     temporary copy of the example device, removed afterwards\n"
+         "  --json             the journal as JSON lines, one object per entry, and nothing else\n"
+         "  --wav FILE         also write every sound heard, mixed at its time, as a 44.1 kHz WAV\n"
+         "                     (the file is created before anything runs)\n"
+         "  --tweak-dir DIR    where Plinka3.so and its filter Plinka3.plist are\n"
+         "\n"
+         "Scenario lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
+         "the whole scenario is checked before anything runs, a bad line reported as\n"
+         "FILE:LINE: message with exit status 2):\n" +
+         sim::describeLines(springboard::scenarioLines()) +
+         "\n"
+         "Each press or host call takes 0.2 s of simulated time; wait takes what it says;\n"
+         "pref, set, without, register and note take none.\n"
+         "\n"
+         "exit status: 0 done; 1 a process could not load the tweak or crashed, or a file could\n"
+         "not be written; 2 bad arguments or a bad scenario line.\n";
+}
 
 int springboardCommand(const Arguments& args) {
   std::string deviceRoot;
@@ -71,9 +92,6 @@ int springboardCommand(const Arguments& args) {
       if (!value(wav)) return bad("--wav needs a file");
     } else if (a == "--tweak-dir") {
       if (!value(tweakDir)) return bad("--tweak-dir needs a folder");
-    } else if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       return bad("unknown option " + a);
     } else if (scenarioPath.empty()) {
@@ -89,7 +107,9 @@ int springboardCommand(const Arguments& args) {
   std::string name = scenarioPath == "-" ? "<stdin>" : scenarioPath;
   if (scenarioPath != "-") {
     file.open(scenarioPath);
-    if (!file) return bad("cannot read " + scenarioPath);
+    if (!file || fs::is_directory(scenarioPath)) {
+      return failed("cannot read the scenario " + scenarioPath, 2);
+    }
     in = &file;
   }
   std::string error;
@@ -101,29 +121,31 @@ int springboardCommand(const Arguments& args) {
 
   sim::TemporaryDevice temporary;
   if (deviceRoot.empty()) {
-    if (!temporary.make(error)) {
-      std::fprintf(stderr, "plinka-sim springboard: %s\n", error.c_str());
-      return 1;
-    }
+    if (!temporary.make(error)) return failed(error);
     deviceRoot = temporary.path().string();
   } else if (!fs::is_directory(deviceRoot)) {
-    return bad("the device root " + deviceRoot + " is not a folder");
+    return failed("the device root " + deviceRoot + " is not a folder", 2);
   }
   if (tweakDir.empty()) tweakDir = sim::tweakFolder().string();
 
-  springboard::SessionResult result =
-      springboard::runSession(*scenario, {fs::absolute(deviceRoot).string(), tweakDir});
-  for (const journal::Entry& entry : result.journal) {
+  audio::Mixdown mix;
+  if (!wav.empty() && !mix.open(wav, error)) return failed(error);
+
+  // Each entry is printed, and heard, as the session makes it.
+  auto show = [&](const journal::Entry& entry) {
     std::cout << (json ? entry.dump() : springboard::timelineLine(entry)) << "\n";
-  }
+    if (!wav.empty()) {
+      if (std::optional<audio::PlayedSound> sound = heard(entry)) mix.play(*sound);
+    }
+  };
+  springboard::SessionResult result =
+      springboard::runSession(*scenario, {fs::absolute(deviceRoot).string(), tweakDir}, show);
   std::cout.flush();
-  if (result.exitStatus != 0) {
-    std::fprintf(stderr, "plinka-sim springboard: %s\n", result.error.c_str());
-    return result.exitStatus;
-  }
-  if (!wav.empty() && !writeWav(wav, result.journal, error)) {
-    std::fprintf(stderr, "plinka-sim springboard: %s\n", error.c_str());
-    return 1;
+  if (result.exitStatus != 0) return failed(result.error, result.exitStatus);
+  if (!wav.empty()) {
+    if (!mix.finish(error)) return failed(error);
+    std::fprintf(stderr, "plinka-sim springboard: wrote %s (%zu sounds)\n", wav.c_str(),
+                 mix.played());
   }
   return 0;
 }

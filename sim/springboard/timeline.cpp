@@ -73,7 +73,18 @@ std::string details(const journal::Entry& e) {
   if (kind == "set") return text(e["name"]) + " " + e["value"].dump();
   if (kind == "without" || kind == "register") return text(e["class"]);
   if (kind == "settings-read") {
-    return text(e["identifier"]) + ": " + std::to_string(e["keys"].size()) + " keys read";
+    std::string keys = std::to_string(e["keys"].size()) + " keys";
+    std::string file = e.value("file", "read");
+    if (file == "missing") return text(e["identifier"]) + ": no settings file; " + keys + " asked";
+    if (file == "unreadable") {
+      return text(e["identifier"]) + ": settings file unreadable; " + keys + " asked";
+    }
+    return text(e["identifier"]) + ": " + keys + " read";
+  }
+  if (kind == "kept-aside")
+    return text(e["file"]) + " unreadable, kept aside as " + text(e["aside"]);
+  if (kind == "store-failed") {
+    return text(e["key"]) + " not stored in " + text(e["file"]) + ": " + text(e["reason"]);
   }
   journal::Entry rest = e;
   rest.erase("kind");

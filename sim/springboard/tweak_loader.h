@@ -14,7 +14,8 @@ enum class LoadOutcome { Loaded, FilteredOut, Failed };
 // Reads `<tweakDir>/Plinka3.plist` and, when its Filter names the home screen (in Bundles, or
 // its executable in Executables), loads `<tweakDir>/Plinka3.so` with dlopen; the library's
 // initialiser runs inside that call, within an autorelease pool. On failure `message` says what
-// and names the file. The journal records "load" {library, loaded, reason when not loaded}.
+// and names the file. The journal records "load" {library, loaded, reason when not loaded}:
+// loaded only once dlopen has succeeded, and otherwise the loader's own message.
 LoadOutcome loadTweak(const std::string& tweakDir, std::string& message);
 
 }  // namespace springboard

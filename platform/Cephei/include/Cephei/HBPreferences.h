@@ -12,8 +12,9 @@
 // - A file that is missing, empty, truncated, malformed, or whose root is not a dictionary
 //   reads as a store with no keys. The store never writes the file.
 //
-// When a store is released, the journal records "settings-read" {identifier, keys}: the keys it
-// was asked for, in order.
+// When a store is released, the journal records "settings-read" {identifier, keys, file}: the
+// keys it was asked for, in order, and what it found: "read", "missing" (no file at all) or
+// "unreadable" (a file that read as no keys).
 //
 // Simplified: no registered defaults and no change observers (the product uses neither).
 #pragma once

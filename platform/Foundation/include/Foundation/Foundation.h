@@ -141,8 +141,20 @@ bool writePlist(const std::string& hostPath, id root, bool binary = true);
 // (a new file is binary, as on the device). A missing file starts empty. A file that is there but
 // is not a readable dictionary is never overwritten: it is kept beside as "<file>.unreadable"
 // (or "<file>.unreadable-N") and the change starts from an empty dictionary. False when the
-// result cannot be written.
-bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change);
+// result cannot be written; `outcome`, when given, tells the caller what happened to the file.
+struct PlistUpdate {
+  // Paths in both are as the device names them (under the device root).
+  std::string keptAside;  // where an unreadable file was kept; empty when none
+  std::string failure;    // why the file could not be written, naming what stood in the way
+};
+bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change,
+                           PlistUpdate* outcome = nullptr);
+// Journals what an update of `key` in `hostPath` did beyond the change, with device paths:
+// "kept-aside" {file, aside} when an unreadable file was set aside, and "store-failed" {file,
+// key, reason} when nothing could be written. On the device such a failure is silent to the
+// caller; the journal is where the user hears of it.
+void recordPlistUpdate(const std::string& hostPath, const std::string& key,
+                       const PlistUpdate& outcome);
 
 // --- Journal ------------------------------------------------------------------------------
 

@@ -6,10 +6,15 @@
 //
 // An entry is a JSON object: "kind" first, then the entry's fields in the order given, then
 // "t", the simulated time in seconds.
+//
+// Entries are kept in memory (entries()) until a sink is set: from then on each entry goes to
+// the sink as it is made and nothing is kept, so a long session costs no memory for its
+// journal. The simulator streams; tests read entries().
 #pragma once
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +29,11 @@ void append(const Entry& entry);
 
 const std::vector<Entry>& entries();
 void clear();
+
+// Where entries go from now on; an empty sink keeps them in memory again. Answers the sink it
+// replaces, so that a caller can hold entries back for a while and then pass them on.
+using Sink = std::function<void(const Entry&)>;
+Sink exchangeSink(Sink sink);
 
 // While a Pause is alive nothing is recorded: the host uses it while it builds its own classes.
 class Pause {
