@@ -200,8 +200,8 @@ void setPreferenceValue(id, SEL, id value, id specifier) {
   if (isNonEmptyString(notification)) notify_post(ns::utf8(notification).c_str());
 }
 
-void reloadSpecifierAnimated(id, SEL, id specifier, BOOL) {
-  journal::record("reload", {{"row", rowName(specifier)}});
+void reloadSpecifierAnimated(id, SEL, id specifier, BOOL animated) {
+  journal::record("reload", {{"row", rowName(specifier)}, {"animated", animated != NO}});
 }
 void reloadSpecifier(id self, SEL, id specifier) {
   reloadSpecifierAnimated(self, nullptr, specifier, NO);
@@ -221,8 +221,10 @@ id specifierForID(id self, SEL, id identifier) {
   return nil;
 }
 
-void insertContiguousSpecifiers(id self, SEL, id rows, id anchor, BOOL) {
-  journal::record("insert", {{"after", rowName(anchor)}, {"rows", rowNames(rows)}});
+void insertContiguousSpecifiers(id self, SEL, id rows, id anchor, BOOL animated) {
+  journal::record(
+      "insert",
+      {{"after", rowName(anchor)}, {"rows", rowNames(rows)}, {"animated", animated != NO}});
   id shown = shownRows(self);
   NSUInteger at = msgSend<NSUInteger>(shown, sel("indexOfObjectIdenticalTo:"), anchor);
   if (anchor == nil || at == NSNotFound) return;
@@ -234,8 +236,8 @@ void insertContiguousSpecifiers(id self, SEL, id rows, id anchor, BOOL) {
   }
 }
 
-void removeContiguousSpecifiers(id self, SEL, id rows, BOOL) {
-  journal::record("remove", {{"rows", rowNames(rows)}});
+void removeContiguousSpecifiers(id self, SEL, id rows, BOOL animated) {
+  journal::record("remove", {{"rows", rowNames(rows)}, {"animated", animated != NO}});
   id shown = shownRows(self);
   std::vector<id> doomed = ns::elements(rows);
   std::unordered_set<id> gone(doomed.begin(), doomed.end());

@@ -106,7 +106,7 @@ bool describeAlert(id object, AlertInfo& info) {
   info.actions.clear();
   for (const ns::Ref& action : state->actions) {
     ActionState* a = ns::stateOf<ActionState>(action);
-    info.actions.push_back({ns::utf8(a->title), a->style});
+    info.actions.push_back({ns::utf8(a->title), a->style, a->handler.get() != nil});
   }
   return true;
 }

@@ -11,17 +11,25 @@ void runCompletion(id completion) {
   }
 }
 
-journal::Entry presentEntry(id controller) {
+journal::Entry presentEntry(id controller, BOOL animated, id completion) {
+  journal::Entry entry;
   AlertInfo alert;
-  if (!describeAlert(controller, alert)) return {{"controller", ns::journalName(controller)}};
-  journal::Entry actions = journal::Entry::array();
-  for (const AlertActionInfo& action : alert.actions) {
-    actions.push_back({{"title", action.title}, {"style", action.style}});
+  if (!describeAlert(controller, alert)) {
+    entry = {{"controller", ns::journalName(controller)}};
+  } else {
+    journal::Entry actions = journal::Entry::array();
+    for (const AlertActionInfo& action : alert.actions) {
+      actions.push_back(
+          {{"title", action.title}, {"style", action.style}, {"handler", action.handler}});
+    }
+    entry = {{"title", alert.title},
+             {"message", alert.message},
+             {"style", alert.style},
+             {"actions", std::move(actions)}};
   }
-  return {{"title", alert.title},
-          {"message", alert.message},
-          {"style", alert.style},
-          {"actions", std::move(actions)}};
+  entry["animated"] = animated != NO;
+  entry["completion"] = completion != nil;
+  return entry;
 }
 
 id initViewController(id self, SEL) {
@@ -30,9 +38,9 @@ id initViewController(id self, SEL) {
   return initialised;
 }
 
-void presentViewController(id self, SEL, id controller, BOOL, id completion) {
+void presentViewController(id self, SEL, id controller, BOOL animated, id completion) {
   if (controller == nil) return;
-  journal::record("present", presentEntry(controller));
+  journal::record("present", presentEntry(controller, animated, completion));
   ViewControllerState* state = viewControllerState(self);
   ViewControllerState* shown = viewControllerState(controller);
   if (state == nullptr || shown == nullptr) return;

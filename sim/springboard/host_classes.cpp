@@ -76,11 +76,16 @@ constexpr std::array<HostMethod, 17> kMethods = {{
 
 // --- stock implementations ---------------------------------------------------------------
 
+// Each stock implementation is made for one row of the table and names that row, whatever
+// selector it was sent with: a hook that reaches another method's implementation shows as that
+// method, with the selector it was sent as "sent".
 journal::Entry stockEntry(size_t row, id self, SEL cmd, journal::Entry args) {
-  return {{"class", kMethods[row].className},
-          {"selector", sel_getName(cmd)},
-          {"receiver", ns::journalName(self)},
-          {"args", std::move(args)}};
+  journal::Entry entry = {{"class", kMethods[row].className},
+                          {"selector", kMethods[row].selector},
+                          {"receiver", ns::journalName(self)},
+                          {"args", std::move(args)}};
+  if (std::strcmp(sel_getName(cmd), kMethods[row].selector) != 0) entry["sent"] = sel_getName(cmd);
+  return entry;
 }
 
 template <size_t Row>
@@ -125,7 +130,16 @@ void stockBool(id self, SEL cmd, BOOL flag) {
 template <size_t Row>
 id stockInit(id self, SEL cmd) {
   id initialised = sendSuper(self, objc_getClass(kMethods[Row].className), "init");
-  journal::record("stock", stockEntry(Row, self, cmd, journal::Entry::array()));
+  if (hostState().initAnswersAnother && initialised != nil) {
+    // As a class cluster's init may: another object of the class answers. The receiver is kept
+    // (not released) so that anything that took it in before init can still reach it.
+    ns::makeImmortal(initialised);
+    initialised = ns::makeImmortal(sendSuper(send(object_getClass(initialised), "alloc"),
+                                             objc_getClass(kMethods[Row].className), "init"));
+  }
+  journal::Entry entry = stockEntry(Row, self, cmd, journal::Entry::array());
+  if (initialised != self) entry["result"] = ns::journalName(initialised);
+  journal::record("stock", entry);
   return initialised;
 }
 
@@ -145,12 +159,10 @@ id stockSharedInstance(id self, SEL cmd) {
   id& instance = shared[self];
   if (instance == nil) instance = ns::makeImmortal(msgSend(self, sel("new")));
   if (journal::recording()) {
-    const char* cls = class_getName(reinterpret_cast<Class>(self));
-    journal::record("stock", {{"class", cls},
-                              {"selector", sel_getName(cmd)},
-                              {"receiver", cls},
-                              {"args", journal::Entry::array()},
-                              {"result", ns::journalName(instance)}});
+    journal::Entry entry = stockEntry(Row, self, cmd, journal::Entry::array());
+    entry["receiver"] = class_getName(reinterpret_cast<Class>(self));
+    entry["result"] = ns::journalName(instance);
+    journal::record("stock", entry);
   }
   return instance;
 }

@@ -2,10 +2,13 @@
 //
 // Every class the product hooks or queries is created with objc_allocateClassPair and given
 // stock implementations. A stock implementation records itself in the journal as "stock"
-// {class, selector, receiver, args} with the arguments it received (queries add "result"), and
-// does what the real one does where the product depends on it: the stock charging chime and
-// lock sound play their system sounds, isOnAC / isUILocked / sharedInstance answer from the
-// simulated device. While the journal is paused they skip the recording and only do their work.
+// {class, selector, receiver, args} with the arguments it received (queries add "result", init
+// too when it answers another object than its receiver). Class and selector are those it was made
+// for, fixed when it is made; when it is reached with another selector (a hook calling the wrong
+// saved implementation), that selector is added as "sent". It does what the real one does where the
+// product depends on it: the stock charging chime and lock sound play their system sounds, isOnAC /
+// isUILocked / sharedInstance answer from the simulated device. While the journal is paused they
+// skip the recording and only do their work.
 #pragma once
 
 #include <objc/msg_send.h>
@@ -50,6 +53,9 @@ bool isHostClass(const std::string& name);
 struct HostState {
   bool onAC = false;
   bool uiLocked = false;
+  // Fault injection only (the scenario's `fault init another`): SBUIController's init answers
+  // another object than its receiver, as a class cluster's init may.
+  bool initAnswersAnother = false;
 };
 HostState& hostState();
 

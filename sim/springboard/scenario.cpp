@@ -228,6 +228,20 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
     } else {
       throw ParseError("set changes ac, battery or locked, not '" + command.name + "'");
     }
+  } else if (verb == "fault") {
+    // Host answers outside what `set` accepts; they run as `set` lines.
+    expectCount(tokens, 3, "fault battery INTEGER or fault init another|self");
+    command.op = Op::Set;
+    command.name = rest[0].text;
+    if (command.name == "battery") {
+      if (!parseInteger(rest[1].text, command.number)) {
+        throw ParseError("fault battery takes a 64-bit integer, got '" + rest[1].text + "'");
+      }
+    } else if (command.name == "init" && (rest[1].text == "another" || rest[1].text == "self")) {
+      command.number = rest[1].text == "another" ? 1 : 0;
+    } else {
+      throw ParseError("usage: fault battery INTEGER or fault init another|self");
+    }
   } else if (verb == "post") {
     expectCount(tokens, 2, "post battery");
     if (rest[0].text != "battery") throw ParseError("the only notification to post is 'battery'");

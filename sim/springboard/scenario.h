@@ -12,6 +12,10 @@
 //   wait SECONDS
 //   note TEXT               a line of the scenario's own in the timeline
 //
+// Fault injection, for tests of the product (no real device answers these):
+//   fault battery INTEGER   batteryState answers any 64-bit integer
+//   fault init another|self SBUIController's init answers another object than its receiver
+//
 // A `#` that begins a word starts a comment; blank lines are ignored. The whole scenario is
 // parsed, and checked, before anything runs.
 #pragma once

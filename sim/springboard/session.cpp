@@ -66,8 +66,13 @@ class Channel {
 };
 
 nlohmann::json toJson(const DeviceState& d) {
-  return {{"onAC", d.onAC},       {"battery", d.battery}, {"locked", d.locked},
-          {"clockMs", d.clockMs}, {"leftOut", d.leftOut}, {"launches", d.launches}};
+  return {{"onAC", d.onAC},
+          {"battery", d.battery},
+          {"locked", d.locked},
+          {"clockMs", d.clockMs},
+          {"leftOut", d.leftOut},
+          {"launches", d.launches},
+          {"initAnswersAnother", d.initAnswersAnother}};
 }
 
 DeviceState fromJson(const nlohmann::json& j) {
@@ -78,6 +83,7 @@ DeviceState fromJson(const nlohmann::json& j) {
   d.clockMs = j.at("clockMs");
   d.leftOut = j.at("leftOut").get<std::set<std::string>>();
   d.launches = j.at("launches");
+  d.initAnswersAnother = j.at("initAnswersAnother");
   return d;
 }
 
@@ -271,6 +277,7 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
       if (command.name == "ac") device.onAC = command.number != 0;
       if (command.name == "locked") device.locked = command.number != 0;
       if (command.name == "battery") device.battery = command.number;
+      if (command.name == "init") device.initAnswersAnother = command.number != 0;
       journal::record("set", {{"name", command.name}, {"value", command.number}});
       return true;
     case Op::Wait:
@@ -336,7 +343,7 @@ HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
 
 void HomeScreen::loadDeviceState() {
   device::setNowMs(device_.clockMs);
-  hostState() = {device_.onAC, device_.locked};
+  hostState() = {device_.onAC, device_.locked, device_.initAnswersAnother};
   simulated_device::setBatteryState(device_.battery);
 }
 

@@ -47,6 +47,7 @@ struct DeviceState {
   bool onAC = false;
   long battery = 1;  // unplugged
   bool locked = false;
+  bool initAnswersAnother = false;  // fault injection: see HostState
   int64_t clockMs = 0;
   std::set<std::string> leftOut;  // classes to leave out at the next launch
   int launches = 0;

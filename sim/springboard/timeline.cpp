@@ -49,6 +49,7 @@ std::string details(const journal::Entry& e) {
     bool classMethod = e["receiver"] == e["class"];
     std::string line = method(e, classMethod) + arguments(e);
     if (e.contains("result")) line += " -> " + text(e["result"]);
+    if (e.contains("sent")) line += "  (sent as " + text(e["sent"]) + ")";
     return line;
   }
   if (kind == "observe") {

@@ -53,6 +53,8 @@ TEST(ScenarioLanguage, NamesTheLineAndTheFaultOfEveryBadLine) {
       {"launch\nregister SBVolumeControl\n", "already registered"},
       {"set battery 4\n", "a battery state is 0, 1, 2 or 3"},
       {"set ac maybe\n", "expected on or off"},
+      {"fault battery 1.5\n", "fault battery takes a 64-bit integer"},
+      {"fault init maybe\n", "usage: fault battery INTEGER or fault init another|self"},
       {"wait -1\n", "wait takes a number of seconds"},
       {"wait 601\n", "wait takes a number of seconds"},
       {"launch\ndelete 0\n", "expected a count"},

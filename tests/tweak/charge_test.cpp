@@ -124,12 +124,16 @@ TEST(LaunchHandler, FollowsItsDecisionTableRowByRow) {
       {true, -1, true, 1, {}, false},
       // Without battery monitoring the state reads unknown (0), so mode 1 stays silent.
       {true, 1, false, 1, {}, true},
+      // The state is compared whole: 2^32 + 1 is not unplugged, whatever its low bits say.
+      {true, 1, true, 4294967297, {}, true},
   };
   TestDevice device;
   for (const LaunchCase& c : table) {
     SCOPED_TRACE(::testing::Message() << "customRespring " << c.respring << ", respringMode "
                                       << c.mode << ", battery " << c.battery);
-    auto r = run(settings(c.charge, c.respring, c.mode) + "set battery " +
+    // States outside 0 to 3 come from the scenario's fault injection.
+    bool state = c.battery >= 0 && c.battery <= 3;
+    auto r = run(settings(c.charge, c.respring, c.mode) + (state ? "set" : "fault") + " battery " +
                      std::to_string(c.battery) + "\nlaunch\n",
                  device);
     EXPECT_EQ(r.heard(), c.heard);
@@ -161,6 +165,19 @@ TEST(InitHandler, SubscribesBeforeTheHostsInitOnlyWithACustomChargeSound) {
   EXPECT_EQ(observe[0]["observer"], "SBUIController");
   EXPECT_EQ(observe[0]["selector"], "checkDevice");
   EXPECT_EQ(observe[0]["name"], "UIDeviceBatteryStateDidChangeNotification");
+}
+
+TEST(InitHandler, AnswersTheObjectTheHostsInitAnswers) {
+  TestDevice device;
+  // The host's init answers another object than its receiver, as a class cluster's may: that
+  // object is the controller the host goes on to use.
+  auto r = run(settings(false, false, 0) + "fault init another\nlaunch\nplug\n", device);
+  auto stock = r.ofKind("stock");
+  ASSERT_GE(stock.size(), 2u);
+  ASSERT_EQ(stock[0]["selector"], "init");
+  EXPECT_NE(stock[0]["result"], stock[0]["receiver"]);
+  EXPECT_EQ(stock.back()["selector"], "playChargingChimeIfAppropriate");
+  EXPECT_EQ(stock.back()["receiver"], stock[0]["result"]);
 }
 
 TEST(InitHandler, EveryInitSubscribesAgainAndEverySubscriptionHearsEveryChange) {

@@ -46,6 +46,11 @@ TEST(EventFamily, EachMemberRunsTheHostFirstThenPlaysOnEveryCallWhileItsSwitchIs
     std::string calls = std::string(m.call) + "\n" + m.call + "\n";
     auto on = run(settings(m.setting, true) + "launch\nnote ready\n" + calls, device).after("note");
     EXPECT_EQ(on.heard(), (Sounds{m.event, m.event}));
+    // Each member reaches its own row's implementation, not another row's.
+    std::string line = std::string(m.call).substr(5);  // after "call "
+    size_t space = line.find(' ');
+    std::string own = "-[" + line.substr(0, line.find(' ', space + 1)) + "]";
+    EXPECT_EQ(on.stock(), (std::vector<std::string>{own, own}));
     EXPECT_EQ(on.kinds(),
               (std::vector<std::string>{"call", "stock", "sound-create", "sound-play", "call",
                                         "stock", "sound-dispose", "sound-create", "sound-play"}));

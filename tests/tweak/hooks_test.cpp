@@ -122,6 +122,8 @@ TEST(HookInstallation, EachRowPassesReceiverSelectorAndArgumentsThrough) {
       "call SBUIPasscodeLockNumberPad _cancelButtonHit",
       "call SpringBoard applicationDidFinishLaunching:",
       "call SBCoverSheetPrimarySlidingViewController viewWillDisappear: yes",
+      "call SBCoverSheetPrimarySlidingViewController viewWillDisappear: no",
+      "call SBDashBoardLockScreenEnvironment setAuthenticated: yes",
       "call SBDashBoardLockScreenEnvironment setAuthenticated: no",
       "call SBVolumeControl increaseVolume",
       "call SBVolumeControl decreaseVolume",
@@ -150,6 +152,8 @@ TEST(HookInstallation, EachRowPassesReceiverSelectorAndArgumentsThrough) {
     }
   }
   EXPECT_EQ(checked, calls.size());
+  // Each handler reached its own row's implementation, not another row's.
+  for (const auto& stock : r.ofKind("stock")) EXPECT_FALSE(stock.contains("sent")) << stock.dump();
 }
 
 TEST(HookInstallation, TheTouchPointReachesTheHostBitForBit) {

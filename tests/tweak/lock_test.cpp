@@ -98,8 +98,11 @@ TEST(AuthenticationHandler, FollowsItsDecisionTable) {
     scenario += authenticated(c.argument);
     auto r = run(scenario, device).after("call");
     EXPECT_EQ(r.heard(), c.heard);
+    // The host's own implementation runs first, with the argument as given.
+    EXPECT_EQ(r.kinds().front(), "stock");
     EXPECT_EQ(r.stock(),
               std::vector<std::string>{"-[SBDashBoardLockScreenEnvironment setAuthenticated:]"});
+    EXPECT_EQ(r.ofKind("stock")[0]["args"], nlohmann::ordered_json::array({c.argument}));
     // What the flag is afterwards shows in the next cover-sheet call: it plays only while armed.
     auto next = run(scenario + kCoverSheet, device).after("call");
     bool armedAfter = c.customUnlock && !c.spent && c.heard.empty();
@@ -111,10 +114,16 @@ TEST(CoverSheetHandler, PlaysOnlyWhileArmedAndOnlyWithACustomUnlockSound) {
   TestDevice device;
   auto off = run(settings(true, false, false) + "launch\n" + kLockRequest + kCoverSheet, device);
   EXPECT_EQ(off.heard(), Sounds{"Lock"});
-  auto on = run(settings(false, true, false) + "launch\n" + kCoverSheet + kCoverSheet + kCoverSheet,
+  auto on = run(settings(false, true, false) + "launch\n" + kCoverSheet + kLockRequest +
+                    kCoverSheet + kCoverSheet,
                 device);
-  // Armed at the start of the process; nothing re-arms it without a custom lock sound.
-  EXPECT_EQ(on.heard(), Sounds{"Unlock"});
+  // Armed at the start of the process; nothing re-arms it without a custom lock sound, not even
+  // the stock lock sound.
+  EXPECT_EQ(on.heard(), (Sounds{"Unlock", "1100"}));
+  // The host's own implementation runs first.
+  auto first = run(settings(false, true, false) + "launch\n" + kCoverSheet, device).after("call");
+  EXPECT_EQ(first.kinds().front(), "stock");
+  EXPECT_EQ(first.heard(), Sounds{"Unlock"});
 }
 
 TEST(UnlockPairing, EachCustomLockSoundArmsExactlyOneUnlockSound) {

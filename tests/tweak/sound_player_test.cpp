@@ -46,6 +46,8 @@ TEST(EventSoundPlayer, EveryEventsPathIsItsFolderFourSlashesAndTheNameWhole) {
   for (const auto& e : r.ofKind("sound-create")) EXPECT_EQ(e["status"], 0) << e["path"];
   EXPECT_EQ(r.heard(), (std::vector<std::string>{"Respring", "Charge", "1521", "Keyboard", "Lock",
                                                  "Passcode", "Unlock", "Volume"}));
+  // Each event has a slot of its own: playing one never lets another event's sound go.
+  EXPECT_TRUE(r.ofKind("sound-dispose").empty());
 }
 
 TEST(EventSoundPlayer, ANullOrEmptyNameMakesAPathThatPlaysNothing) {

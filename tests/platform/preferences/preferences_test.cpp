@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "settings_screen.h"
 
@@ -190,11 +191,12 @@ TEST_F(ShownRowsTest, InsertsDirectlyAfterAShownAnchorOnly) {
 
   id stranger = ns::autorelease(msgSend(objc_getClass("PSSpecifier"), sel("new")));
   msgSend<void>(controller_, sel("insertContiguousSpecifiers:afterSpecifier:animated:"),
-                ns::array({stranger}), stranger, YES);
+                ns::array({stranger}), stranger, NO);
   EXPECT_EQ(shownRows(controller_).size(), 5u) << "an anchor not shown changes nothing";
-  EXPECT_EQ(journalSince(mark), (Lines{R"({"kind":"insert","after":"A","rows":["Extra","Hidden"]})",
-                                       R"({"kind":"insert","after":"B","rows":["Extra","C"]})",
-                                       R"({"kind":"insert","after":null,"rows":[null]})"}));
+  EXPECT_EQ(journalSince(mark),
+            (Lines{R"({"kind":"insert","after":"A","rows":["Extra","Hidden"],"animated":true})",
+                   R"({"kind":"insert","after":"B","rows":["Extra","C"],"animated":true})",
+                   R"({"kind":"insert","after":null,"rows":[null],"animated":false})"}));
 }
 
 TEST_F(ShownRowsTest, RemovesShownRowsAndIgnoresTheOthers) {
@@ -202,13 +204,14 @@ TEST_F(ShownRowsTest, RemovesShownRowsAndIgnoresTheOthers) {
   msgSend<void>(controller_, sel("removeContiguousSpecifiers:animated:"),
                 ns::array({row("B"), hidden_}), YES);
   EXPECT_EQ(shownRows(controller_), (Lines{"A", "C"}));
-  msgSend<void>(controller_, sel("removeContiguousSpecifiers:animated:"), ns::array({}), YES);
+  msgSend<void>(controller_, sel("removeContiguousSpecifiers:animated:"), ns::array({}), NO);
   msgSend<void>(controller_, sel("reloadSpecifier:animated:"), row("A"), YES);
-  msgSend<void>(controller_, sel("reloadSpecifier:animated:"), hidden_, YES);
+  msgSend<void>(controller_, sel("reloadSpecifier:"), hidden_);
   EXPECT_EQ(shownRows(controller_), (Lines{"A", "C"}));
-  EXPECT_EQ(journalSince(mark),
-            (Lines{R"({"kind":"remove","rows":["B","Hidden"]})", R"({"kind":"remove","rows":[]})",
-                   R"({"kind":"reload","row":"A"})", R"({"kind":"reload","row":"Hidden"})"}));
+  EXPECT_EQ(journalSince(mark), (Lines{R"({"kind":"remove","rows":["B","Hidden"],"animated":true})",
+                                       R"({"kind":"remove","rows":[],"animated":false})",
+                                       R"({"kind":"reload","row":"A","animated":true})",
+                                       R"({"kind":"reload","row":"Hidden","animated":false})"}));
 }
 
 TEST_F(PreferenceValueTest, AUserChangeReachesTheRowsSetterOnlyWhenItChangesSomething) {
@@ -246,11 +249,14 @@ TEST(AlertTest, PresentingRecordsTheAlertAndTappingAnActionClosesIt) {
     id alert = msgSend(objc_getClass("UIAlertController"),
                        sel("alertControllerWithTitle:message:preferredStyle:"), ns::string(title),
                        ns::string("Why"), UIAlertControllerStyleAlert);
-    for (auto [name, style] : {std::pair{"Close", UIAlertActionStyleCancel},
-                               std::pair{"Delete", UIAlertActionStyleDestructive}}) {
+    // The handler only has to be there to be recorded: an object that does not answer invoke:
+    // is never run.
+    for (auto [name, style, handler] :
+         {std::tuple{"Close", UIAlertActionStyleCancel, id{nil}},
+          std::tuple{"Delete", UIAlertActionStyleDestructive, ns::string("handler")}}) {
       msgSend<void>(alert, sel("addAction:"),
                     msgSend(objc_getClass("UIAlertAction"), sel("actionWithTitle:style:handler:"),
-                            ns::string(name), style, id{nil}));
+                            ns::string(name), style, handler));
     }
     return alert;
   };
@@ -258,8 +264,8 @@ TEST(AlertTest, PresentingRecordsTheAlertAndTappingAnActionClosesIt) {
   id second = makeAlert("Second");
   size_t mark = journal::entries().size();
   msgSend<void>(controller, sel("presentViewController:animated:completion:"), first, YES, id{nil});
-  msgSend<void>(controller, sel("presentViewController:animated:completion:"), second, YES,
-                id{nil});
+  msgSend<void>(controller, sel("presentViewController:animated:completion:"), second, NO,
+                ns::string("completion"));
   EXPECT_EQ(msgSend(controller, sel("presentedViewController")), first)
       << "one presented controller at a time";
   EXPECT_FALSE(uikit::tapAlertAction(second, 0)) << "not on screen";
@@ -269,8 +275,11 @@ TEST(AlertTest, PresentingRecordsTheAlertAndTappingAnActionClosesIt) {
   Lines lines = journalSince(mark);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], R"({"kind":"present","title":"First","message":"Why","style":1,"actions":)"
-                      R"([{"title":"Close","style":1},{"title":"Delete","style":2}]})");
+                      R"([{"title":"Close","style":1,"handler":false},)"
+                      R"({"title":"Delete","style":2,"handler":true}],)"
+                      R"("animated":true,"completion":false})");
   EXPECT_NE(lines[1].find(R"("title":"Second")"), std::string::npos);
+  EXPECT_NE(lines[1].find(R"("animated":false,"completion":true})"), std::string::npos);
   EXPECT_EQ(lines[2].rfind(R"({"kind":"dismiss")", 0), 0u);
 }
 

@@ -84,30 +84,37 @@ TEST_F(ControllerTest, SwitchesShowAndHideOnlyWhatTheirInnerOwnersLetThrough) {
   open(nestedList());
   EXPECT_EQ(
       turn("Outer", true),
-      (Lines{store("Outer", "kOuter", "true"),
-             R"({"kind":"insert","after":"Outer","rows":["A","Middle","M1","Inner","M2","D"]})"}));
+      (Lines{
+          store("Outer", "kOuter", "true"),
+          R"({"kind":"insert","after":"Outer","rows":["A","Middle","M1","Inner","M2","D"],"animated":true})"}));
   EXPECT_EQ(shown(), (Lines{"Outer", "A", "Middle", "M1", "Inner", "M2", "D", "Tail"}));
 
-  EXPECT_EQ(turn("Inner", true), (Lines{store("Inner", "kInner", "true"),
-                                        R"({"kind":"insert","after":"Inner","rows":["I1"]})"}));
-  EXPECT_EQ(turn("Inner", false),
-            (Lines{store("Inner", "kInner", "false"), R"({"kind":"remove","rows":["I1"]})"}));
-  EXPECT_EQ(turn("Middle", false), (Lines{store("Middle", "kMiddle", "false"),
-                                          R"({"kind":"remove","rows":["M1","Inner","M2"]})"}));
+  EXPECT_EQ(turn("Inner", true),
+            (Lines{store("Inner", "kInner", "true"),
+                   R"({"kind":"insert","after":"Inner","rows":["I1"],"animated":true})"}));
+  EXPECT_EQ(turn("Inner", false), (Lines{store("Inner", "kInner", "false"),
+                                         R"({"kind":"remove","rows":["I1"],"animated":true})"}));
+  EXPECT_EQ(turn("Middle", false),
+            (Lines{store("Middle", "kMiddle", "false"),
+                   R"({"kind":"remove","rows":["M1","Inner","M2"],"animated":true})"}));
   EXPECT_EQ(shown(), (Lines{"Outer", "A", "Middle", "D", "Tail"}));
-  EXPECT_EQ(turn("Outer", false), (Lines{store("Outer", "kOuter", "false"),
-                                         R"({"kind":"remove","rows":["A","Middle","D"]})"}))
+  EXPECT_EQ(turn("Outer", false),
+            (Lines{store("Outer", "kOuter", "false"),
+                   R"({"kind":"remove","rows":["A","Middle","D"],"animated":true})"}))
       << "only the rows that were shown";
   EXPECT_EQ(shown(), (Lines{"Outer", "Tail"}));
   EXPECT_EQ(msgSend<NSUInteger>(allSpecifiers(), sel("count")), 9u) << "runs are copies";
 }
 
-TEST_F(ControllerTest, AnOwnerThatIsNotASwitchHidesItsRunButNeverChangesIt) {
+// Neither nested runs nor version bounds apply to a row that is not a switch once the pane is
+// open: its value is stored and nothing else happens.
+TEST_F(ControllerTest, AnOwnerThatIsNotASwitchHidesItsRunButNeverChangesItAndIsNeverGated) {
   root_.store({{"kMode", 0}});
   json list = json::array({{{"cell", "PSLinkListCell"},
                             {"label", "Mode"},
                             {"key", "kMode"},
                             {"defaults", "com.test.pane"},
+                            {"minimumVersion", "99.0"},
                             {"nestedEntryCount", 1}},
                            plainRow("Detail"),
                            plainRow("After")});
@@ -121,10 +128,11 @@ TEST_F(ControllerTest, AnOwnerThatIsNotASwitchHidesItsRunButNeverChangesIt) {
 
 TEST_F(ControllerTest, ACountOfZeroOwnsAnEmptyRun) {
   open({switchRow("Empty", "kEmpty", {{"nestedEntryCount", 0}}), plainRow("After")});
-  EXPECT_EQ(turn("Empty", true), (Lines{store("Empty", "kEmpty", "true"),
-                                        R"({"kind":"insert","after":"Empty","rows":[]})"}));
-  EXPECT_EQ(turn("Empty", false),
-            (Lines{store("Empty", "kEmpty", "false"), R"({"kind":"remove","rows":[]})"}));
+  EXPECT_EQ(turn("Empty", true),
+            (Lines{store("Empty", "kEmpty", "true"),
+                   R"({"kind":"insert","after":"Empty","rows":[],"animated":true})"}));
+  EXPECT_EQ(turn("Empty", false), (Lines{store("Empty", "kEmpty", "false"),
+                                         R"({"kind":"remove","rows":[],"animated":true})"}));
   EXPECT_EQ(shown(), (Lines{"Empty", "After"}));
 }
 
@@ -139,7 +147,7 @@ class VersionGateTest : public ControllerTest {
   }
   static std::string present(const std::string& message) {
     return R"({"kind":"present","title":"Unsupported","message":")" + message +
-           R"(","style":1,"actions":[{"title":"Close","style":1}]})";
+           R"(","style":1,"actions":[{"title":"Close","style":1,"handler":false}],"animated":true,"completion":false})";
   }
   static constexpr const char* kBothMessage =
       "This feature is only supported on iOS 13.0 to 14.8. Support for more versions may be added "
@@ -151,8 +159,9 @@ TEST_F(VersionGateTest, ARefusedSwitchAlertsStoresOffThenReloadsAndKeepsItsRunHi
     device::setSystemVersion(version);
     EXPECT_EQ(turn("Both", true),
               (Lines{store("Both", "kBoth", "true"), present(kBothMessage),
-                     store("Both", "kBoth", "false"), R"({"kind":"remove","rows":["Both detail"]})",
-                     R"({"kind":"reload","row":"Both"})"}))
+                     store("Both", "kBoth", "false"),
+                     R"({"kind":"remove","rows":["Both detail"],"animated":true})",
+                     R"({"kind":"reload","row":"Both","animated":true})"}))
         << version;
     EXPECT_EQ(shown(), (Lines{"Both", "Min", "Max"}));
     EXPECT_EQ(root_.stored()["kBoth"], false);
@@ -166,7 +175,7 @@ TEST_F(VersionGateTest, BoundsAreInclusiveAndEachMessageNamesItsBounds) {
     device::setSystemVersion(version);
     EXPECT_EQ(turn("Both", true),
               (Lines{store("Both", "kBoth", "true"),
-                     R"({"kind":"insert","after":"Both","rows":["Both detail"]})"}))
+                     R"({"kind":"insert","after":"Both","rows":["Both detail"],"animated":true})"}))
         << version;
     turn("Both", false);
   }
@@ -189,8 +198,9 @@ TEST_F(VersionGateTest, BoundsAreInclusiveAndEachMessageNamesItsBounds) {
 
 TEST_F(VersionGateTest, TurningASwitchOffIsNeverRefused) {
   device::setSystemVersion("12.0");
-  EXPECT_EQ(turn("Both", false), (Lines{store("Both", "kBoth", "false"),
-                                        R"({"kind":"remove","rows":["Both detail"]})"}));
+  EXPECT_EQ(turn("Both", false),
+            (Lines{store("Both", "kBoth", "false"),
+                   R"({"kind":"remove","rows":["Both detail"],"animated":true})"}));
   EXPECT_EQ(turn("Min", false), (Lines{store("Min", "kMin", "false")}));
   device::setSystemVersion("15.0");
   EXPECT_EQ(turn("Max", false), (Lines{store("Max", "kMax", "false")}));
@@ -235,8 +245,9 @@ TEST_F(ControllerTest, RunsReachingPastTheEndStopThere) {
   open({plainRow("First"), switchRow("Last", "kLast", {{"nestedEntryCount", 5}}), plainRow("X"),
         plainRow("Y")});
   EXPECT_EQ(shown(), (Lines{"First", "Last"}));
-  EXPECT_EQ(turn("Last", true), (Lines{store("Last", "kLast", "true"),
-                                       R"({"kind":"insert","after":"Last","rows":["X","Y"]})"}));
+  EXPECT_EQ(turn("Last", true),
+            (Lines{store("Last", "kLast", "true"),
+                   R"({"kind":"insert","after":"Last","rows":["X","Y"],"animated":true})"}));
 }
 
 TEST_F(ControllerTest, CountsThatAreNotUsableOwnNothing) {
@@ -251,7 +262,8 @@ TEST_F(ControllerTest, CountsThatAreNotUsableOwnNothing) {
   for (const char* name : {"Negative", "Word", "List"}) {
     Lines journal = turn(name, true);
     ASSERT_EQ(journal.size(), 2u) << name;
-    EXPECT_EQ(journal[1], R"({"kind":"insert","after":")" + std::string(name) + R"(","rows":[]})");
+    EXPECT_EQ(journal[1], R"({"kind":"insert","after":")" + std::string(name) +
+                              R"(","rows":[],"animated":true})");
   }
 }
 
@@ -267,10 +279,11 @@ TEST_F(ControllerTest, OwnersOutsideTheFullListOwnNothing) {
       settings_screen::fromJson(switchRow("Stranger", "kStranger", {{"nestedEntryCount", 1}})));
   msgSend<void>(stranger, sel("setCellType:"), PSSwitchCell);
   msgSend<void>(controller_, sel("setPreferenceValue:specifier:"), ns::boolNumber(true), stranger);
-  EXPECT_EQ(journalSince(mark), (Lines{store("Owner", "kOwner", "true"),
-                                       R"({"kind":"insert","after":"Owner","rows":[]})",
-                                       store("kStranger", "kStranger", "true"),
-                                       R"({"kind":"insert","after":"kStranger","rows":[]})"}));
+  EXPECT_EQ(journalSince(mark),
+            (Lines{store("Owner", "kOwner", "true"),
+                   R"({"kind":"insert","after":"Owner","rows":[],"animated":true})",
+                   store("kStranger", "kStranger", "true"),
+                   R"({"kind":"insert","after":"kStranger","rows":[],"animated":true})"}));
 }
 
 TEST_F(ControllerTest, ARowListedTwiceCannotNestWithoutEnd) {
@@ -300,8 +313,9 @@ TEST_F(ControllerTest, EachNewListReplacesTheOneRunsAreMeasuredIn) {
   msgSend<void>(extra, sel("setName:"), ns::string("New child"));
   msgSend<void>(replacement, sel("insertObject:atIndex:"), extra, 1);
   msgSend<void>(controller_, sel("applyModificationsToSpecifiers:"), replacement);
-  EXPECT_EQ(turn("Owner", false), (Lines{store("Owner", "kOwner", "false"),
-                                         R"({"kind":"remove","rows":["New child"]})"}));
+  EXPECT_EQ(turn("Owner", false),
+            (Lines{store("Owner", "kOwner", "false"),
+                   R"({"kind":"remove","rows":["New child"],"animated":true})"}));
 }
 
 }  // namespace

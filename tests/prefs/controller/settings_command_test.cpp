@@ -70,13 +70,16 @@ TEST_F(SettingsCommandTest, JsonLinesCarryEveryEntryOfTheJournal) {
   ASSERT_EQ(lines.size(), 9u) << r.out;
   EXPECT_EQ(lines[0],
             json::parse(R"({"kind":"store","row":"Volume","key":"kCustomVolume","value":true})"));
-  EXPECT_EQ(lines[1], json::parse(R"({"kind":"insert","after":"Volume","rows":["Volume sound"]})"));
+  EXPECT_EQ(
+      lines[1],
+      json::parse(R"({"kind":"insert","after":"Volume","rows":["Volume sound"],"animated":true})"));
   EXPECT_EQ(lines[2]["value"], true);
   EXPECT_EQ(lines[3]["kind"], "present");
   EXPECT_EQ(lines[3]["title"], "Unsupported");
-  EXPECT_EQ(lines[3]["actions"], json::parse(R"([{"title":"Close","style":1}])"));
+  EXPECT_EQ(lines[3]["actions"], json::parse(R"([{"title":"Close","style":1,"handler":false}])"));
   EXPECT_EQ(lines[4]["value"], false);
-  EXPECT_EQ(lines[5], json::parse(R"({"kind":"reload","row":"Play on authentication"})"));
+  EXPECT_EQ(lines[5],
+            json::parse(R"({"kind":"reload","row":"Play on authentication","animated":true})"));
   EXPECT_EQ(
       lines[6],
       json::parse(R"({"kind":"store","row":"Respring mode","key":"kRespringMode","value":2})"));

@@ -28,9 +28,9 @@
 //
 // Journal: every call a controller makes to change what is stored or shown:
 //   "store"  {row, key, value}   setPreferenceValue:specifier:
-//   "insert" {after, rows}       insertContiguousSpecifiers:afterSpecifier:animated:
-//   "remove" {rows}              removeContiguousSpecifiers:animated:
-//   "reload" {row}               reloadSpecifier:animated:, reloadSpecifier:
+//   "insert" {after, rows, animated}  insertContiguousSpecifiers:afterSpecifier:animated:
+//   "remove" {rows, animated}         removeContiguousSpecifiers:animated:
+//   "reload" {row, animated}          reloadSpecifier:animated:, reloadSpecifier: (not animated)
 // with rows named as preferences::rowName names them, recorded as asked (before the framework
 // ignores what is not shown). Reads are not journaled.
 #pragma once

@@ -29,6 +29,7 @@ namespace uikit {
 struct AlertActionInfo {
   std::string title;
   UIAlertActionStyle style = UIAlertActionStyleDefault;
+  bool handler = false;  // a handler was given
 };
 struct AlertInfo {
   std::string title;

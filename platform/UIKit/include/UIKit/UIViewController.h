@@ -14,8 +14,9 @@
 // none.
 //
 // Journal: presenting records "present"; for an alert {title, message, style, actions: [{title,
-// style}]} with the platform's style numbers, for any other controller {controller}. Dismissing
-// records "dismiss" {controller}.
+// style, handler}]} with the platform's style numbers (handler: whether the action has one), for
+// any other controller {controller}; both with {animated, completion} (whether one was given).
+// Dismissing records "dismiss" {controller}.
 #pragma once
 
 #include <Foundation/ObjectState.h>
