@@ -13,10 +13,10 @@ struct PlayedSound {
   uint32_t builtin = 0;  // the built-in sound's ID when hostPath is empty
 };
 
-// Writes 44.1 kHz mono 16-bit WAV: every sound mixed in at its time (files decoded with
-// libsndfile and resampled; built-ins synthesised), scaled down only if the mix would clip,
-// with half a second of silence after the last sound. A file that cannot be decoded is left
-// out. Returns false, with `error` set, when the output cannot be written.
+// Writes 44.1 kHz mono 16-bit WAV: every sound mixed in at its time (files decoded as the
+// system sound service decodes them, and resampled; built-ins synthesised), scaled down only if the
+// mix would clip, with half a second of silence after the last sound. A file that cannot be decoded
+// is left out. Returns false, with `error` set, when the output cannot be written.
 bool writeMixdown(const std::string& outputPath, const std::vector<PlayedSound>& sounds,
                   std::string& error);
 
