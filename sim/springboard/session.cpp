@@ -54,8 +54,9 @@ class Channel {
 };
 
 nlohmann::json toJson(const DeviceState& d) {
-  return {{"onAC", d.onAC},       {"battery", d.battery}, {"locked", d.locked},
-          {"clockMs", d.clockMs}, {"leftOut", d.leftOut}, {"launches", d.launches}};
+  return {{"onAC", d.onAC},         {"battery", d.battery}, {"locked", d.locked},
+          {"ringerOn", d.ringerOn}, {"clockMs", d.clockMs}, {"leftOut", d.leftOut},
+          {"launches", d.launches}};
 }
 
 DeviceState fromJson(const nlohmann::json& j) {
@@ -63,6 +64,7 @@ DeviceState fromJson(const nlohmann::json& j) {
   d.onAC = j.at("onAC");
   d.battery = j.at("battery");
   d.locked = j.at("locked");
+  d.ringerOn = j.at("ringerOn");
   d.clockMs = j.at("clockMs");
   d.leftOut = j.at("leftOut").get<std::set<std::string>>();
   d.launches = j.at("launches");
@@ -260,6 +262,8 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
     case Op::Set:
       if (command.name == "ac") device.onAC = command.number != 0;
       if (command.name == "locked") device.locked = command.number != 0;
+      if (command.name == "ringer") device.ringerOn = command.number != 0;
+      device::setRingerOn(device.ringerOn);
       if (command.name == "battery") device.battery = command.number;
       journal::record("set", {{"name", command.name}, {"value", command.number}});
       return true;
@@ -281,6 +285,7 @@ SessionResult runSession(const Scenario& scenario, const SessionOptions& options
   SessionResult result;
   DeviceState device;
   device::setRoot(options.deviceRoot);
+  device::setRingerOn(device.ringerOn);
   const auto& commands = scenario.commands;
   size_t i = 0;
   while (i < commands.size()) {
@@ -322,6 +327,7 @@ HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
 
 void HomeScreen::loadDeviceState() {
   device::setNowMs(device_.clockMs);
+  device::setRingerOn(device_.ringerOn);
   hostState() = {device_.onAC, device_.locked};
   simulated_device::setBatteryState(device_.battery);
 }
@@ -329,6 +335,7 @@ void HomeScreen::loadDeviceState() {
 void HomeScreen::saveDeviceState() {
   device_.onAC = hostState().onAC;
   device_.locked = hostState().uiLocked;
+  device_.ringerOn = device::ringerOn();
   device_.battery = simulated_device::batteryState();
   device_.clockMs = device::nowMs();
 }

@@ -42,6 +42,7 @@ struct DeviceState {
   bool onAC = false;
   long battery = 1;  // unplugged
   bool locked = false;
+  bool ringerOn = true;
   int64_t clockMs = 0;
   std::set<std::string> leftOut;  // classes to leave out at the next launch
   int launches = 0;
