@@ -11,3 +11,4 @@ int springboardCommand(const Arguments& args);  // sim/springboard
 int deviceCommand(const Arguments& args);       // sim/device
 int colorCommand(const Arguments& args);        // sim/device
 int settingsCommand(const Arguments& args);     // sim/settings
+int soundsCommand(const Arguments& args);       // sim/sounds

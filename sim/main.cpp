@@ -20,6 +20,9 @@ const Command kCommands[] = {
     {"device", deviceCommand,
      "device [--device-root DIR] [--machine ID] [--system-version V] [--mounts FILE] [--json]"
      " [compare VERSION]"},
+    {"sounds", soundsCommand,
+     "sounds [--device-root DIR] [--json] [--ringer on|off] | sounds import EVENT FILE"
+     " [--name NAME] [--force] --device-root DIR"},
     {"color", colorCommand,
      "color dominant IMAGE [--scale S] [--json] | text-for C... [--json] | random [--json]"},
 };
