@@ -22,29 +22,12 @@ namespace {
 
 struct Sniffed {
   Container container = Container::Unknown;
-  std::string codecTag;  // a CAF's format ID or an AIFF-C's compression type
+  std::string codecTag;  // a CAF's format ID
 };
-
-uint32_t bigEndian32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-// The compression type of an AIFF-C's COMM chunk, found by walking the chunks in `head`.
-std::string aiffCompression(const std::vector<unsigned char>& head) {
-  size_t at = 12;
-  while (at + 8 <= head.size()) {
-    uint32_t size = bigEndian32(&head[at + 4]);
-    if (std::memcmp(&head[at], "COMM", 4) == 0) {
-      return at + 26 <= head.size() ? std::string(&head[at + 22], &head[at + 26]) : "";
-    }
-    at += 8 + size + (size & 1);
-  }
-  return "";
-}
 
 Sniffed sniff(const std::string& hostPath) {
   std::ifstream in(hostPath, std::ios::binary);
-  std::vector<unsigned char> head(65536);
+  std::vector<unsigned char> head(64);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   auto is = [&](size_t at, const char* magic) {
@@ -58,7 +41,6 @@ Sniffed sniff(const std::string& hostPath) {
     s.container = Container::Aiff;
   } else if (is(0, "FORM") && is(8, "AIFC")) {
     s.container = Container::AiffC;
-    s.codecTag = aiffCompression(head);
   } else if (is(0, "caff")) {
     s.container = Container::Caf;
     // The desc chunk comes first: type, 8-byte size, 8-byte rate, then the format ID.
