@@ -99,6 +99,7 @@ std::string fileText(const EventCheck& c) {
   if (v.status == kAudioServicesNoError) return "plays (" + v.facts->summary() + ")";
   if (!v.missing) return v.reason;
   if (c.storedName.is_null()) return std::string("no file: ") + c.event->nameKey + " is not set";
+  if (c.storedName == "") return std::string("no file: ") + c.event->nameKey + " is empty";
   std::string text = "no file";
   if (!c.nearMisses.empty()) {
     text += "; did you mean";

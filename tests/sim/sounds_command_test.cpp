@@ -142,11 +142,12 @@ TEST(SoundsCheck, ExitsZeroWhenEverySoundSwitchedOnPlaysAndTellsWhatASilentPhone
   EXPECT_EQ(lines["Volume"]["verdict"], "off");
 
   TemporaryFolder root;
-  writeSettings(root.path(), {{"kEnabledPK", "false"}});
+  writeSettings(root.path(), {{"kEnabledPK", "false"}, {"kLockSound", ""}});
   Result off = sim({"sounds", "--device-root", root.path()});
   EXPECT_EQ(off.status, 1);
   EXPECT_EQ(off.out.rfind("The master switch (kEnabledPK) is off", 0), 0u) << off.out;
   EXPECT_NE(off.out.find("no file: kChargeSound is not set"), std::string::npos) << off.out;
+  EXPECT_NE(off.out.find("no file: kLockSound is empty"), std::string::npos) << off.out;
 }
 
 TEST(SoundsImport, TurnsMp3FlacAacAndALongWavIntoSoundsTheHomeScreenPlays) {
