@@ -25,6 +25,8 @@ const Command kCommands[] = {
      "run a script on the settings pane's rows (pkprefs3's list controller)"},
     {"device", deviceCommand, deviceHelp,
      "ask ZELDeviceUtils about the simulated device, or compare its iOS version"},
+    {"sounds", soundsCommand, soundsHelp,
+     "say whether each event's sound will play, or import an audio file as one"},
     {"color", colorCommand, colorHelp,
      "ZELColor's dominant colour of an image, readable text colour, or a random colour"},
 };

@@ -48,20 +48,15 @@ void readSetting(id preferences, const SettingRow& row) {
     send<void>(previous, "release");
     return;
   }
-  // A value that cannot be read as a number (an array, a dictionary, data) would end the home
-  // screen with an unrecognised selector; it reads as absent instead.
-  const char* reader = row.flag != nullptr ? "boolValue" : "integerValue";
-  if (value != nil && !send<BOOL>(value, "respondsToSelector:", sel(reader))) value = nil;
-  if (value == nil) {
-    value = row.flag != nullptr ? send(cls("NSNumber"), "numberWithBool:", NO)
-                                : send(cls("NSNumber"), "numberWithInt:", 0);
-  }
   if (row.flag != nullptr) {
-    TweakSettings.*row.flag = send<BOOL>(value, "boolValue");
-  } else {
-    TweakSettings.*row.number =
-        static_cast<int32_t>(static_cast<uint32_t>(send<NSInteger>(value, "integerValue")));
+    TweakSettings.*row.flag = switchValue(value);
+    return;
   }
+  // A value that cannot be read as a number (an array, a dictionary, data) would end the home
+  // screen with an unrecognised selector; it reads as absent (0) instead.
+  if (value != nil && !send<BOOL>(value, "respondsToSelector:", sel("integerValue"))) value = nil;
+  TweakSettings.*row.number =
+      static_cast<int32_t>(static_cast<uint32_t>(send<NSInteger>(value, "integerValue")));
 }
 
 // The library's only initialiser.

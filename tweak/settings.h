@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-#define PLINKA_EXPORT __attribute__((visibility("default")))
+#include "sound_events.h"
 
-// The preferences identifier under which the settings pane stores the product's keys.
-constexpr const char* PreferencesDomain = "com.plinka.plinka3";
+#define PLINKA_EXPORT __attribute__((visibility("default")))
 
 // Written once, by PKLoadPrefs, before any hook exists; read-only afterwards.
 struct TweakSettingsRecord {

@@ -14,30 +14,23 @@ namespace {
 
 constexpr SystemSoundID kNopeHaptic = 1521;
 
+// The tweak's side of each event: its name field and its slot, in the order of SoundEvent;
+// the path and what follows the sound come from kSoundEventFiles.
 struct EventSound {
   id TweakSettingsRecord::*name;
   SystemSoundID* slot;
-  const char* pathTemplate;
-  bool followedByNope;
 };
 
-// In the order of SoundEvent.
 const EventSound kEventSounds[] = {
-    {&TweakSettingsRecord::chargeSoundName, &chargeSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Charge////%@", true},
-    {&TweakSettingsRecord::keyboardSoundName, &keyboardSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Keyboard////%@", false},
-    {&TweakSettingsRecord::lockSoundName, &lockSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Lock////%@", false},
-    {&TweakSettingsRecord::passcodeSoundName, &passcodeSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Passcode////%@", false},
-    {&TweakSettingsRecord::respringSoundName, &respringSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Respring////%@", false},
-    {&TweakSettingsRecord::unlockSoundName, &unlockSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Unlock////%@", false},
-    {&TweakSettingsRecord::volumeSoundName, &volumeSound,
-     "/var/LIY/PreferenceBundles/Plinka3.bundle/Volume////%@", false},
+    {&TweakSettingsRecord::chargeSoundName, &chargeSound},
+    {&TweakSettingsRecord::keyboardSoundName, &keyboardSound},
+    {&TweakSettingsRecord::lockSoundName, &lockSound},
+    {&TweakSettingsRecord::passcodeSoundName, &passcodeSound},
+    {&TweakSettingsRecord::respringSoundName, &respringSound},
+    {&TweakSettingsRecord::unlockSoundName, &unlockSound},
+    {&TweakSettingsRecord::volumeSoundName, &volumeSound},
 };
+static_assert(std::size(kEventSounds) == std::size(kSoundEventFiles));
 
 // The format strings, made once and kept, like literals.
 id pathTemplate(SoundEvent event) {
@@ -45,7 +38,7 @@ id pathTemplate(SoundEvent event) {
   id& format = templates[static_cast<size_t>(event)];
   if (format == nil) {
     format = send(send(cls("NSString"), "alloc"),
-                  "initWithUTF8String:", kEventSounds[static_cast<size_t>(event)].pathTemplate);
+                  "initWithUTF8String:", soundEventFile(event).pathTemplate);
   }
   return format;
 }
@@ -69,5 +62,5 @@ void playEventSound(SoundEvent event) {
   send<void>(url, "release");
 
   AudioServicesPlaySystemSound(*sound.slot);
-  if (sound.followedByNope) AudioServicesPlaySystemSound(kNopeHaptic);
+  if (soundEventFile(event).followedByNope) AudioServicesPlaySystemSound(kNopeHaptic);
 }

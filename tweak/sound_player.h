@@ -6,11 +6,6 @@
 
 #include "settings.h"
 
-enum class SoundEvent { Charge, Keyboard, Lock, Passcode, Respring, Unlock, Volume };
-
-// The bundle that holds the sound files, one folder per event.
-constexpr const char* BundleRoot = "/var/LIY/PreferenceBundles/Plinka3.bundle";
-
 // The ID of the sound last created for each event; 0 at load. Only playEventSound writes them.
 extern "C" {
 PLINKA_EXPORT extern SystemSoundID chargeSound;

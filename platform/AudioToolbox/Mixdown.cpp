@@ -1,4 +1,5 @@
 #include <AudioToolbox/Mixdown.h>
+#include <AudioToolbox/SoundFile.h>
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -26,20 +27,21 @@ void addTone(std::vector<float>& out, double start, double frequency, double len
 }
 
 std::vector<float> decode(const std::string& hostPath) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(hostPath.c_str(), SFM_READ, &info);
+  std::string ignored;
+  std::unique_ptr<SoundFile> file = SoundFile::open(hostPath, ignored);
   if (file == nullptr) return {};
-  std::vector<float> interleaved(static_cast<size_t>(info.frames) * info.channels);
-  sf_count_t frames = sf_readf_float(file, interleaved.data(), info.frames);
-  sf_close(file);
-  std::vector<float> mono(static_cast<size_t>(std::max<sf_count_t>(frames, 0)));
-  for (size_t i = 0; i < mono.size(); ++i) {
-    float sum = 0;
-    for (int c = 0; c < info.channels; ++c) sum += interleaved[i * info.channels + c];
-    mono[i] = sum / static_cast<float>(info.channels);
+  const SoundFacts info = file->facts();
+  std::vector<float> mono;
+  std::vector<float> interleaved(4096 * static_cast<size_t>(info.channels));
+  for (int64_t n; (n = file->read(interleaved.data(), 4096)) > 0;) {
+    for (int64_t i = 0; i < n; ++i) {
+      float sum = 0;
+      for (int c = 0; c < info.channels; ++c) sum += interleaved[i * info.channels + c];
+      mono.push_back(sum / static_cast<float>(info.channels));
+    }
   }
-  if (info.samplerate == kRate || mono.empty()) return mono;
-  double ratio = static_cast<double>(kRate) / info.samplerate;
+  if (info.sampleRate == kRate || mono.empty()) return mono;
+  double ratio = static_cast<double>(kRate) / info.sampleRate;
   std::vector<float> resampled(static_cast<size_t>(mono.size() * ratio) + 16);
   SRC_DATA job{};
   job.data_in = mono.data();

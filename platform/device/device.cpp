@@ -8,6 +8,7 @@ namespace {
 struct State {
   std::string root;
   int64_t nowMs = 0;
+  bool ringerOn = true;
   std::string machine = "iPhone13,4";
   std::string systemVersion = "14.4";
   std::string mountTable = "/proc/self/mounts";
@@ -53,6 +54,13 @@ int64_t nowMs() {
 }
 void setNowMs(int64_t ms) {
   state().nowMs = ms;
+}
+
+bool ringerOn() {
+  return state().ringerOn;
+}
+void setRingerOn(bool on) {
+  state().ringerOn = on;
 }
 
 const std::string& machine() {

@@ -216,17 +216,18 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
     state.leftOutNow = state.leftOutNext;
     state.leftOutNext.clear();
   } else if (verb == "set") {
-    expectCount(tokens, 3, "set ac on|off, set battery 0|1|2|3 or set locked on|off");
+    expectCount(tokens, 3,
+                "set ac on|off, set battery 0|1|2|3, set locked on|off or set ringer on|off");
     command.op = Op::Set;
     command.name = rest[0].text;
-    if (command.name == "ac" || command.name == "locked") {
+    if (command.name == "ac" || command.name == "locked" || command.name == "ringer") {
       command.number = onOff(rest[1]) ? 1 : 0;
     } else if (command.name == "battery") {
       if (!parseInteger(rest[1].text, command.number) || command.number < 0 || command.number > 3) {
         throw ParseError("a battery state is 0, 1, 2 or 3, got '" + rest[1].text + "'");
       }
     } else {
-      throw ParseError("set changes ac, battery or locked, not '" + command.name + "'");
+      throw ParseError("set changes ac, battery, locked or ringer, not '" + command.name + "'");
     }
   } else if (verb == "fault") {
     // Host answers outside what `set` accepts; they run as `set` lines.

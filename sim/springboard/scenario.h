@@ -5,6 +5,7 @@
 //   register CLASS          register a class that was left out, in the running process
 //   launch                  start (or restart) the home-screen process
 //   set ac on|off  |  set battery 0|1|2|3  |  set locked on|off
+//   set ringer on|off       the ring/silent switch (on: ringing; off: system sounds are silent)
 //   post battery            post UIDeviceBatteryStateDidChangeNotification
 //   call CLASS SELECTOR [ARG...]   the host sends a message (yes/no for a BOOL, X Y for a point)
 //   plug | unplug | lock | unlock

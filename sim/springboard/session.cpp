@@ -69,6 +69,7 @@ nlohmann::json toJson(const DeviceState& d) {
   return {{"onAC", d.onAC},
           {"battery", d.battery},
           {"locked", d.locked},
+          {"ringerOn", d.ringerOn},
           {"clockMs", d.clockMs},
           {"leftOut", d.leftOut},
           {"launches", d.launches},
@@ -80,6 +81,7 @@ DeviceState fromJson(const nlohmann::json& j) {
   d.onAC = j.at("onAC");
   d.battery = j.at("battery");
   d.locked = j.at("locked");
+  d.ringerOn = j.at("ringerOn");
   d.clockMs = j.at("clockMs");
   d.leftOut = j.at("leftOut").get<std::set<std::string>>();
   d.launches = j.at("launches");
@@ -276,6 +278,8 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
     case Op::Set:
       if (command.name == "ac") device.onAC = command.number != 0;
       if (command.name == "locked") device.locked = command.number != 0;
+      if (command.name == "ringer") device.ringerOn = command.number != 0;
+      device::setRingerOn(device.ringerOn);
       if (command.name == "battery") device.battery = command.number;
       if (command.name == "init") device.initAnswersAnother = command.number != 0;
       journal::record("set", {{"name", command.name}, {"value", command.number}});
@@ -301,6 +305,7 @@ SessionResult runSession(const Scenario& scenario, const SessionOptions& options
   device::setRoot(options.deviceRoot);
   journal::clear();
   journal::Sink before = journal::exchangeSink(sink);
+  device::setRingerOn(device.ringerOn);
   const auto& commands = scenario.commands;
   size_t i = 0;
   while (i < commands.size() && result.exitStatus == 0) {
@@ -343,6 +348,7 @@ HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
 
 void HomeScreen::loadDeviceState() {
   device::setNowMs(device_.clockMs);
+  device::setRingerOn(device_.ringerOn);
   hostState() = {device_.onAC, device_.locked, device_.initAnswersAnother};
   simulated_device::setBatteryState(device_.battery);
 }
@@ -350,6 +356,7 @@ void HomeScreen::loadDeviceState() {
 void HomeScreen::saveDeviceState() {
   device_.onAC = hostState().onAC;
   device_.locked = hostState().uiLocked;
+  device_.ringerOn = device::ringerOn();
   device_.battery = simulated_device::batteryState();
   device_.clockMs = device::nowMs();
 }

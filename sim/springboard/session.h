@@ -48,6 +48,7 @@ struct DeviceState {
   long battery = 1;  // unplugged
   bool locked = false;
   bool initAnswersAnother = false;  // fault injection: see HostState
+  bool ringerOn = true;
   int64_t clockMs = 0;
   std::set<std::string> leftOut;  // classes to leave out at the next launch
   int launches = 0;

@@ -64,9 +64,10 @@ std::string details(const journal::Entry& e) {
            (e["status"] == 0 ? " -> " + soundName(e["id"]) : " failed (status " + status + ")");
   }
   if (kind == "sound-play") {
-    if (e.value("silent", false)) return soundName(e["id"]) + " (silence)";
-    if (e.contains("path")) return soundName(e["id"]) + " " + text(e["path"]);
-    return soundName(e["id"]) + " (built-in)";
+    std::string ringer = e.contains("ringer") ? " (silent: the ringer is off)" : "";
+    if (ringer.empty() && e.value("silent", false)) return soundName(e["id"]) + " (silence)";
+    if (e.contains("path")) return soundName(e["id"]) + " " + text(e["path"]) + ringer;
+    return soundName(e["id"]) + " (built-in)" + ringer;
   }
   if (kind == "sound-dispose") return soundName(e["id"]);
   if (kind == "pref")

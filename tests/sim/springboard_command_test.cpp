@@ -113,6 +113,34 @@ TEST(SpringboardCommand, WritesTheSessionAsAWavWithEachSoundAtItsTime) {
   EXPECT_GT(peak(2.2, 2.6), 0.1);
 }
 
+TEST(SpringboardCommand, TheRingerOffSilencesEveryPlayInEveryProcessButThe1521Taps) {
+  TemporaryFolder folder;
+  std::string wav = folder.path() + "/session.wav";
+  // Charge sounds at 0.2 and 0.4 s, at 2.8 s in a second process, and at 5.0 s with the
+  // ringer back on.
+  Result r = sim({"springboard", "--json", "--wav", wav, "-"},
+                 "pref kCustomRespring false\nset ringer off\nlaunch\nplug\nunplug\nlaunch\n"
+                 "wait 2\nplug\nset ringer on\nwait 2\nunplug\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> plays;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    auto e = nlohmann::json::parse(line);
+    if (e["kind"] != "sound-play") continue;
+    plays.push_back(e.contains("path") ? "file" : e["id"].dump());
+    if (e.value("silent", false)) plays.back() += e.value("ringer", "") == "off" ? " silent" : " ?";
+  }
+  EXPECT_EQ(plays, (std::vector<std::string>{"file silent", "1521", "file silent", "1521",
+                                             "file silent", "1521", "file", "1521"}));
+  testing_support::Samples samples = testing_support::readSamples(wav);
+  auto peak = [&](double from, double to) { return testing_support::peak(samples, from, to); };
+  // The taps of 1521 (a quarter second) are felt; the charge sound after them is heard only
+  // once the ringer is back on.
+  EXPECT_GT(peak(2.8, 3.05), 0.05);
+  EXPECT_LT(peak(3.1, 4.9), 0.001);
+  EXPECT_GT(peak(5.25, 5.5), 0.1);
+}
+
 TEST(SpringboardCommand, TheDemoRunsAndLeavesTheExampleDeviceAsItWas) {
   Result r = sim({"springboard", std::string(PLINKA_SOURCE_DIR) + "/examples/demo.scenario"});
   EXPECT_EQ(r.status, 0) << r.err;

@@ -2,6 +2,7 @@
 // mix-down of what played.
 #include <AudioToolbox/AudioToolbox.h>
 #include <AudioToolbox/Mixdown.h>
+#include <AudioToolbox/SoundFile.h>
 #include <Foundation/Foundation.h>
 #include <device/device.h>
 #include <device/journal.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "encode.h"
 #include "temporary_folder.h"
 #include "tones.h"
 #include "wav.h"
@@ -79,6 +81,65 @@ TEST_F(SystemSounds, RefusesOtherContainersCodecsAndAnythingThatIsNotAudio) {
     EXPECT_EQ(create(path, id), kAudioServicesSystemSoundUnspecifiedError) << path;
     EXPECT_EQ(id, 77u) << path << ": the caller's ID was written";
   }
+}
+
+TEST_F(SystemSounds, ReadsIma4CafAndAiffCThroughTheirDecoderAndJudgesOtherCodecsByWhatTheyAre) {
+  std::string error;
+  auto encode = [&](const std::string& devicePath, const char* muxer, const char* encoder,
+                    double seconds) {
+    return testing_support::encodeTone(root_ + devicePath, muxer, encoder, seconds, 22050, 1,
+                                       error);
+  };
+  ASSERT_TRUE(encode("/ima4.caf", "caf", "adpcm_ima_qt", 0.5)) << error;
+  ASSERT_TRUE(encode("/ima4.aifc", "aiff", "adpcm_ima_qt", 0.5)) << error;
+  ASSERT_TRUE(encode("/long.caf", "caf", "adpcm_ima_qt", 30.2)) << error;
+  ASSERT_TRUE(encode("/aac.m4a", "ipod", "aac", 0.5)) << error;
+  ASSERT_TRUE(tone("/x.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 0.5, 22050));
+
+  for (const char* path : {"/ima4.caf", "/ima4.aifc"}) {
+    SystemSoundID id = 0;
+    EXPECT_EQ(create(path, id), kAudioServicesNoError) << path;
+    audio::SystemSoundVerdict v = audio::judgeSystemSound(path);
+    ASSERT_TRUE(v.facts) << path;
+    EXPECT_EQ(v.facts->coding, audio::Coding::Ima4) << path;
+    EXPECT_EQ(v.facts->sampleRate, 22050) << path;
+    EXPECT_NEAR(v.facts->seconds(), 0.5, 0.01) << path;
+    // Decoded, not only recognised: the tone is heard in the mix-down.
+    std::string mix = root_ + "/mix.wav";
+    ASSERT_TRUE(audio::writeMixdown(mix, {{0.0, root_ + path, 0}}, error)) << error;
+    EXPECT_GT(testing_support::peak(testing_support::readSamples(mix), 0.1, 0.4), 0.3) << path;
+  }
+  SystemSoundID id = 9;
+  EXPECT_EQ(create("/long.caf", id), kAudioServicesSystemSoundExceededMaximumDurationError);
+  EXPECT_EQ(id, 9u);
+  for (const char* path : {"/aac.m4a", "/x.mp3"}) {
+    EXPECT_EQ(create(path, id), kAudioServicesSystemSoundUnspecifiedError) << path;
+    audio::SystemSoundVerdict v = audio::judgeSystemSound(path);
+    ASSERT_TRUE(v.facts) << path << ": " << v.reason;
+    EXPECT_EQ(v.facts->coding, audio::Coding::Other) << path;
+    EXPECT_NE(v.reason.find("refused format"), std::string::npos) << v.reason;
+  }
+}
+
+TEST_F(SystemSounds, TheRingerOffSilencesEverySoundButTheVibrations) {
+  ASSERT_TRUE(tone("/a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+  SystemSoundID id = 0;
+  ASSERT_EQ(create("/a.wav", id), kAudioServicesNoError);
+  journal::clear();
+  device::setRingerOn(false);
+  for (SystemSoundID played : {id, SystemSoundID{1106}, SystemSoundID{1521}, SystemSoundID{4095}}) {
+    AudioServicesPlaySystemSound(played);
+  }
+  device::setRingerOn(true);
+  AudioServicesPlaySystemSound(id);
+  std::vector<std::string> plays;
+  for (const auto& e : journal::entries()) {
+    plays.push_back(e["id"].dump() + (e.value("silent", false) ? " silent" : "") +
+                    (e.contains("ringer") ? " ringer-off" : ""));
+  }
+  std::string created = std::to_string(id);
+  EXPECT_EQ(plays, (std::vector<std::string>{created + " silent ringer-off",
+                                             "1106 silent ringer-off", "1521", "4095", created}));
 }
 
 TEST_F(SystemSounds, RefusesSoundsLongerThanThirtySeconds) {

@@ -21,8 +21,8 @@ struct PlayedSound {
   uint32_t builtin = 0;  // the built-in sound's ID when hostPath is empty
 };
 
-// 44.1 kHz mono 16-bit WAV: every sound mixed in at its time (files decoded with libsndfile and
-// resampled; built-ins synthesised), with half a second of silence after the last sound ends. A
+// 44.1 kHz mono 16-bit WAV: every sound mixed in at its time (files decoded as the system
+// sound service decodes them, and resampled; built-ins synthesised), with half a second of silence after the last sound ends. A
 // file that cannot be decoded is left out. Where sounds overlap so loudly that the sum would
 // clip, the peaks are compressed smoothly into full scale rather than cut.
 class Mixdown {

@@ -24,6 +24,10 @@ std::string hostPath(const std::string& devicePath);
 int64_t nowMs();
 void setNowMs(int64_t ms);
 
+// The ring/silent switch: on (ringing) by default; off silences the system sounds.
+bool ringerOn();
+void setRingerOn(bool on);
+
 // The hardware model identifier ("iPhone13,4") that sysctl "hw.machine" answers; empty makes
 // the query fail.
 const std::string& machine();
