@@ -142,6 +142,8 @@ void registerFoundationClasses() {
     internal::registerNotificationClasses();
     internal::registerFileManagerClass();
     internal::registerUserDefaultsClass();
+    internal::registerCharacterSetClass();
+    internal::registerBundleClass();
     return true;
   }();
   (void)done;

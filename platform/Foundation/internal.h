@@ -14,6 +14,8 @@ void registerCollectionClasses();
 void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
+void registerCharacterSetClass();
+void registerBundleClass();
 
 // Forgets the journal name of an object that is going away.
 void forgetJournalName(id object);
