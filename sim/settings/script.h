@@ -2,6 +2,8 @@
 //
 //   show              print the rows shown, in order
 //   set ROW VALUE     the user changes ROW to VALUE
+//   tap ROW           the user taps ROW: its cell is selected, the row's action runs, the cell
+//                     is deselected
 //
 // ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
 // be named); a key also names its row when no row has that label. Quote it ("...") when it has
@@ -29,7 +31,10 @@ struct Set {
   RowRef row;
   std::variant<bool, int64_t, std::string> value;
 };
-using Action = std::variant<Show, Set>;
+struct Tap {
+  RowRef row;
+};
+using Action = std::variant<Show, Set, Tap>;
 
 struct Command {
   int line = 0;
