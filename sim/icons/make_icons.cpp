@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder, error);
   for (const Icon& icon : kIcons) {
     for (int scale : {2, 3}) {
-      std::filesystem::path file = folder / (std::string(icon.name) + "@" + std::to_string(scale) + "x.png");
+      std::filesystem::path file =
+          folder / (std::string(icon.name) + "@" + std::to_string(scale) + "x.png");
       if (!write(icon, scale, file)) {
         std::fprintf(stderr, "plinka-make-icons: cannot write %s\n", file.c_str());
         return 1;
