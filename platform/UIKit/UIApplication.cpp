@@ -7,8 +7,13 @@
 #include <cctype>
 #include <filesystem>
 
+#include "classes.h"
+
 namespace uikit {
 namespace {
+
+using internal::addMethod;
+using internal::defineIfMissing;
 
 namespace fs = std::filesystem;
 
@@ -89,11 +94,6 @@ void openURL(id, SEL, id url, id, id) {
   journal::record("open-url", {{"url", urlJson(url)}});
 }
 
-void addMethod(Class cls, const char* selector, auto implementation) {
-  class_addMethod(cls, sel(selector), reinterpret_cast<IMP>(implementation),
-                  typeEncodingOf(implementation).c_str());
-}
-
 __attribute__((constructor)) void loadApplicationClass() {
   registerApplicationClass();
 }
@@ -113,10 +113,7 @@ std::vector<std::string> installedURLSchemes() {
 void registerApplicationClass() {
   static const bool done = [] {
     registerViewControllerClasses();  // UIResponder
-    Class application = objc_getClass("UIApplication");
-    if (application == Nil) {
-      application = ClassBuilder("UIApplication", objc_getClass("UIResponder")).register_();
-    }
+    Class application = defineIfMissing("UIApplication", objc_getClass("UIResponder"));
     class_addMethod(object_getClass(asId(application)), sel("sharedApplication"),
                     reinterpret_cast<IMP>(sharedApplication),
                     typeEncodingOf(sharedApplication).c_str());

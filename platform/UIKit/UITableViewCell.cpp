@@ -96,11 +96,6 @@ UITableViewStyle tableStyle(id self, SEL) {
   return state != nullptr ? state->style : UITableViewStylePlain;
 }
 
-template <typename T>
-std::unique_ptr<ViewState> make() {
-  return std::make_unique<T>();
-}
-
 __attribute__((constructor)) void loadTableViewClasses() {
   registerTableViewClasses();
 }
@@ -129,10 +124,10 @@ void registerTableViewClasses() {
         .method("setSelected:", setSelected)
         .method("isSelected", isSelected)
         .method("selected", isSelected);
-    registerViewState(cell.register_(), make<TableViewCellState>);
+    registerViewState(cell.register_(), makeViewState<TableViewCellState>);
     ClassBuilder table("UITableView", objc_getClass("UIView"));
     table.method("initWithFrame:style:", initTable).method("style", tableStyle);
-    registerViewState(table.register_(), make<TableViewState>);
+    registerViewState(table.register_(), makeViewState<TableViewState>);
     return true;
   }();
   (void)done;

@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <map>
 
+#include "classes.h"
+
 namespace uikit {
 namespace {
+
+using internal::addMethod;
+using internal::defineIfMissing;
 
 struct LabelState : ViewState {
   ns::Ref text;
@@ -231,22 +236,6 @@ void setImage(id self, SEL, id value) {
 
 // --- registration ---------------------------------------------------------------------------
 
-Class defineIfMissing(const char* name, Class superclass) {
-  Class existing = objc_getClass(name);
-  if (existing != Nil) return existing;
-  return ClassBuilder(name, superclass).register_();
-}
-
-void addMethod(Class cls, const char* selector, auto implementation) {
-  class_addMethod(cls, sel(selector), reinterpret_cast<IMP>(implementation),
-                  typeEncodingOf(implementation).c_str());
-}
-
-template <typename T>
-std::unique_ptr<ViewState> make() {
-  return std::make_unique<T>();
-}
-
 __attribute__((constructor)) void loadViewClasses() {
   registerViewClasses();
 }
@@ -315,14 +304,14 @@ void registerViewClasses() {
     addMethod(window, "window", windowSelf);
 
     Class label = defineIfMissing("UILabel", view);
-    registerViewState(label, make<LabelState>);
+    registerViewState(label, makeViewState<LabelState>);
     addMethod(label, "text", labelText);
     addMethod(label, "setText:", setLabelText);
     addMethod(label, "textColor", labelTextColor);
     addMethod(label, "setTextColor:", setLabelTextColor);
 
     Class imageView = defineIfMissing("UIImageView", view);
-    registerViewState(imageView, make<ImageViewState>);
+    registerViewState(imageView, makeViewState<ImageViewState>);
     addMethod(imageView, "initWithImage:", initWithImage);
     addMethod(imageView, "image", image);
     addMethod(imageView, "setImage:", setImage);

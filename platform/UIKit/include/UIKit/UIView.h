@@ -68,6 +68,10 @@ T* viewStateAs(id view) {
 // subclasses get the state `make` answers.
 using ViewStateMaker = std::unique_ptr<ViewState> (*)();
 void registerViewState(Class cls, ViewStateMaker make);
+template <typename T>
+std::unique_ptr<ViewState> makeViewState() {
+  return std::make_unique<T>();
+}
 
 // The UIWindow a view is in; nil when none.
 id windowOf(id view);
