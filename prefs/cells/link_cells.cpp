@@ -69,7 +69,7 @@ id initCell(id self, SEL, NSInteger, id reuseIdentifier, id specifier) {
                       reuseIdentifier, specifier);
   if (cell == nil) return nil;
   if constexpr (kind.accessoryImage != nullptr) {
-    id bundle = send(cls("NSBundle"), "bundleWithPath:", NSSTR(ZELBundleRoot));
+    id bundle = send(cls("NSBundle"), "bundleWithPath:", NSSTR(BundleRoot));
     id image = send(cls("UIImage"), "imageNamed:inBundle:", text(kind.accessoryImage), bundle);
     id view = send(send(cls("UIImageView"), "alloc"), "initWithImage:", image);
     send<void>(cell, "setAccessoryView:", view);

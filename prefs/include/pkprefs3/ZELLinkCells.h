@@ -44,7 +44,7 @@
 #include <Foundation/Foundation.h>
 
 // The bundle the accessory images are loaded from.
-constexpr const char* ZELBundleRoot = "/var/LIY/PreferenceBundles/Plinka3.bundle";
+constexpr const char* BundleRoot = "/var/LIY/PreferenceBundles/Plinka3.bundle";
 // The chat service's invite address; the invite code follows the last "/".
 constexpr const char* InviteURLBase = "https://discord.gg/";
 // The social network's mobile-site profile address; `%@` is the encoded user name.

@@ -230,6 +230,7 @@ TEST(URLTest, OnlyTheCharactersAURLAllowsMakeOne) {
   EXPECT_THROW(
       msgSend(msgSend(objc_getClass("NSURL"), sel("alloc")), sel("initWithString:"), id{nil}),
       ns::Exception);
+  EXPECT_THROW(msgSend(objc_getClass("NSURL"), sel("fileURLWithPath:"), id{nil}), ns::Exception);
 }
 
 TEST(URLTest, PercentEncodingKeepsTheQuerySetAndEncodesEachUtf8Byte) {
