@@ -117,7 +117,9 @@ id addressOf(id self, const Kind& kind, std::string& refusal) {
     case Opens::Invite:
       return send(NSSTR(InviteURLBase), "stringByAppendingString:", value);
     case Opens::Profile:
-      return send(send(self, "class"), "_urlForUsername:", value);
+      if (id address = send(send(self, "class"), "_urlForUsername:", value)) return address;
+      refusal = "_urlForUsername: gave no address";
+      return nil;
     case Opens::Nothing:
       break;
   }
