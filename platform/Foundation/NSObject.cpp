@@ -165,6 +165,8 @@ void registerFoundationClasses() {
     internal::registerNotificationClasses();
     internal::registerFileManagerClass();
     internal::registerUserDefaultsClass();
+    internal::registerCharacterSetClass();
+    internal::registerBundleClass();
     return true;
   }();
   (void)done;

@@ -224,6 +224,9 @@ BOOL hasSuffix(id self, SEL, id suffix) {
   return text(self).ends_with(utf8(suffix)) ? YES : NO;
 }
 id byAppending(id self, SEL, id other) {
+  if (other == nil) {
+    raise("NSInvalidArgumentException", "*** -[NSString stringByAppendingString:]: nil argument");
+  }
   return string(text(self) + utf8(other));
 }
 id lastPathComponent(id self, SEL) {

@@ -14,6 +14,8 @@ void registerCollectionClasses();
 void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
+void registerCharacterSetClass();
+void registerBundleClass();
 
 // The hash dictionaries find string keys by.
 size_t textHash(std::string_view text);

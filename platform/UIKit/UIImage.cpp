@@ -1,6 +1,7 @@
 #include <Foundation/ObjectState.h>
 #include <UIKit/UIImage.h>
 #include <device/device.h>
+#include <device/screen.h>
 #include <stb_image.h>
 #include <stb_image_write.h>
 
@@ -21,6 +22,7 @@ struct ImageState : ns::ObjectState {
   CGImageRef image = nullptr;
   double scale = 1.0;
   UIImageOrientation orientation = UIImageOrientationUp;
+  std::string assetName;  // the name imageNamed: found it by; empty otherwise
   ~ImageState() override { CGImageRelease(image); }
 };
 
@@ -145,10 +147,13 @@ id imageWithCGImageScale(id self, SEL, CGImageRef image, double scale,
 }
 id imageNamedInBundleTraits(id self, SEL, id name, id bundle, id) {
   if (name == nil || bundle == nil) return nil;
+  std::string asset = ns::utf8(name);
   std::string folder = ns::utf8(msgSend(bundle, sel("bundlePath")));
-  std::string base = folder + "/" + ns::utf8(name);
-  for (const char* suffix : {"", "@3x.png", "@2x.png", ".png"}) {
-    if (id image = imageWithContentsOfFile(self, nullptr, ns::string(base + suffix))) return image;
+  for (const std::string& file : uikit::imageFileCandidates(asset, device::screenScale())) {
+    id image = imageWithContentsOfFile(self, nullptr, ns::string(folder + "/" + file));
+    if (image == nil) continue;
+    imageState(image)->assetName = uikit::imageAssetBaseName(asset);
+    return image;
   }
   return nil;
 }
@@ -272,4 +277,9 @@ extern "C" __attribute__((visibility("default"))) id UIImageJPEGRepresentation(
     return nil;
   }
   return ns::data(encoded.data(), encoded.size());
+}
+
+std::string uikit::imageAssetName(id image) {
+  ImageState* state = imageState(image);
+  return state != nullptr ? state->assetName : std::string();
 }

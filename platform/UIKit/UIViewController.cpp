@@ -2,8 +2,13 @@
 #include <UIKit/UIViewController.h>
 #include <device/journal.h>
 
+#include "classes.h"
+
 namespace uikit {
 namespace {
+
+using internal::addMethod;
+using internal::defineIfMissing;
 
 void runCompletion(id completion) {
   if (completion != nil && msgSend<BOOL>(completion, sel("respondsToSelector:"), sel("invoke"))) {
@@ -84,17 +89,6 @@ void deallocViewController(id self, SEL) {
     }
   }
   sendSuper<void>(self, objc_getClass("UIViewController"), "dealloc");
-}
-
-Class defineIfMissing(const char* name, Class superclass) {
-  Class existing = objc_getClass(name);
-  if (existing != Nil) return existing;
-  return ClassBuilder(name, superclass).register_();
-}
-
-void addMethod(Class cls, const char* selector, auto implementation) {
-  class_addMethod(cls, sel(selector), reinterpret_cast<IMP>(implementation),
-                  typeEncodingOf(implementation).c_str());
 }
 
 __attribute__((constructor)) void loadViewControllers() {

@@ -98,6 +98,17 @@ std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList,
   return set;
 }
 
+std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, std::string& problem) {
+  if (tokens.size() != 2) {
+    problem = "tap takes a row: tap ROW";
+    return std::nullopt;
+  }
+  Tap tap{{tokens[1].text, nil}};
+  tap.row.row = findRow(tap.row.name, fullList, problem);
+  if (tap.row.row == nil) return std::nullopt;
+  return tap;
+}
+
 std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::string& problem) {
   if (tokens.size() != 1) {
     problem = "show takes no arguments";
@@ -131,6 +142,12 @@ const LineKind kLines[] = {
       "that is not shown stops the script, as does a value that could not be stored (exit "
       "status 1)."},
      parseSet},
+    {"tap",
+     {"tap ROW",
+      "The user taps ROW: the table selects its cell (setSelected:YES animated:YES), the "
+      "framework performs the row's action if it has one (sent to the row's target with the "
+      "row), then deselects the cell. A row that is not shown stops the script (exit status 1)."},
+     parseTap},
 };
 
 }  // namespace

@@ -30,7 +30,10 @@ struct Set {
   RowRef row;
   std::variant<bool, int64_t, std::string> value;
 };
-using Action = std::variant<Show, Set>;
+struct Tap {
+  RowRef row;
+};
+using Action = std::variant<Show, Set, Tap>;
 
 struct Command {
   int line = 0;

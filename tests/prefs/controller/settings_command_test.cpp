@@ -25,12 +25,15 @@ Result sim(const std::vector<std::string>& args, const std::string& input = "") 
   return testing_support::runProgram(PLINKA_SIM, args, input);
 }
 
+// The journal's lines, without their time and without the "cell" entries of the cells the pane
+// makes as it opens (the cells have tests of their own).
 std::vector<json> jsonLines(const std::string& text) {
   std::vector<json> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     json entry = json::parse(line);
     entry.erase("t");
+    if (entry["kind"] == "cell") continue;
     lines.push_back(entry);
   }
   return lines;
@@ -98,18 +101,23 @@ TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
   for (const json& row : rows) labels.push_back(row["label"]);
   EXPECT_EQ(std::count(labels.begin(), labels.end(), "Unlock sound"), 0);
   EXPECT_EQ(std::count(labels.begin(), labels.end(), "Volume sound"), 0) << "volume is off";
-  EXPECT_EQ(
-      rows[1],
-      json::parse(R"({"label":"Enabled","key":"kEnabledPK","cell":"PSSwitchCell","value":true})"));
+  EXPECT_EQ(rows[1],
+            json::parse(R"({"label":"Enabled","key":"kEnabledPK","cell":"PSSwitchCell","value":true,
+                      "class":"PSTableCell","style":0,"detail":null,"accessory":null,
+                      "accessoryType":0,"selectionStyle":3})"));
   EXPECT_EQ(
       rows[4],
       json::parse(
-          R"({"label":"Charge sound","key":"kChargeSound","cell":"PSLinkListCell","value":"Power Up.caf"})"));
+          R"({"label":"Charge sound","key":"kChargeSound","cell":"PSLinkListCell","value":"Power Up.caf",
+              "class":"PSTableCell","style":0,"detail":null,"accessory":null,
+              "accessoryType":1,"selectionStyle":3})"))
+      << "a row that leads somewhere shows a disclosure";
 
   r = settings("show\n");
   ASSERT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("  Enabled: on\n    == Events ==\n    Charge: on\n      Charge sound: "
-                       "\"Power Up.caf\"\n"),
+  EXPECT_NE(r.out.find("  Enabled: on  (PSTableCell)\n    == Events ==\n    Charge: on  "
+                       "(PSTableCell)\n      Charge sound: \"Power Up.caf\"  (PSTableCell, "
+                       "disclosure indicator)\n"),
             std::string::npos)
       << r.out;
 }
@@ -188,6 +196,72 @@ TEST_F(SettingsCommandTest, ASettingChangedHereIsHeardAtTheNextLaunch) {
   EXPECT_EQ(volumeSounds(), 0);
   ASSERT_EQ(settings("set Volume on\n").status, 0);
   EXPECT_EQ(volumeSounds(), 1);
+}
+
+TEST_F(SettingsCommandTest, TheAboutRowsShowTheirCellsAndOpenTheirAddressesWhenTapped) {
+  Result r = settings("show\ntap Website\ntap Developer\ntap \"Plinka 3.0.0\"\n", {"--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_FALSE(lines.empty());
+  json about = json::array();
+  for (const json& row : lines[0]["rows"]) {
+    if (row["class"].is_string() && row["class"] != "PSTableCell") about.push_back(row);
+  }
+  EXPECT_EQ(about, json::parse(R"([
+    {"label":"Plinka 3.0.0","key":null,"cell":"PSButtonCell","value":null,"class":"ZELButtonCell",
+     "style":3,"detail":"A sound for every event","accessory":null,"accessoryType":0,"selectionStyle":1},
+    {"label":"Website","key":null,"cell":"PSButtonCell","value":null,"class":"ZELLinkCell",
+     "style":3,"detail":"Source code and issues","accessory":"safari","accessoryType":0,"selectionStyle":3},
+    {"label":"Chat","key":null,"cell":"PSButtonCell","value":null,"class":"ZELDiscordCell",
+     "style":3,"detail":"Join the Plinka server","accessory":"discord","accessoryType":0,"selectionStyle":3},
+    {"label":"Developer","key":null,"cell":"PSButtonCell","value":null,"class":"ZELTwitterCell",
+     "style":3,"detail":"@plinka_dev","accessory":"twitter","accessoryType":0,"selectionStyle":3}])"))
+      << "the example bundle's images were drawn at build time";
+  std::vector<json> opened;
+  for (const json& line : lines) {
+    if (line["kind"] == "open-url" || line["kind"] == "can-open") opened.push_back(line);
+  }
+  EXPECT_EQ(opened,
+            (std::vector<json>{
+                json::parse(R"({"kind":"open-url","url":"https://plinka.example.org/"})"),
+                json::parse(R"({"kind":"can-open","url":"aphelion://","answer":false})"),
+                json::parse(R"({"kind":"can-open","url":"tweetbot://","answer":true})"),
+                json::parse(R"({"kind":"open-url","url":"tweetbot:///user_profile/plinka_dev"})")}))
+      << "the example device has one client app installed";
+
+  r = settings("tap Chat\n");
+  EXPECT_EQ(r.out,
+            "cell Plinka 3.0.0: ZELButtonCell (style 0)\ncell Website: ZELLinkCell (style 0)\n"
+            "cell Chat: ZELDiscordCell (style 0)\ncell Developer: ZELTwitterCell (style 0)\n"
+            "select Chat (animated)\nopen https://discord.gg/plinka\ndeselect Chat (animated)\n");
+}
+
+TEST_F(SettingsCommandTest, TappingARowThatIsNotShownFailsThere) {
+  Result r = settings("set Enabled off\ntap \"Charge sound\"\nset Enabled on\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "-:2: row 'Charge sound' is not shown\n");
+  EXPECT_EQ(settings("tap\n").status, 2);
+}
+
+TEST_F(SettingsCommandTest, AnExceptionThePlatformRaisesEndsTheRunWithItsNameAndReason) {
+  fs::path rows = root_ / "Rows.plist";
+  std::ofstream(rows) << R"(<plist version="1.0"><dict><key>items</key><array>
+    <dict><key>cell</key><string>PSButtonCell</string><key>label</key><string>Respring</string>
+          <key>action</key><string>respring:</string></dict>
+    <dict><key>cell</key><string>PSButtonCell</string><key>label</key><string>Ghost</string>
+          <key>cellClass</key><string>NoSuchCell</string></dict>
+    </array></dict></plist>)";
+  Result r = sim({"settings", "--device-root", root_.string(), "--rows", rows.string(), "-"},
+                 "tap Ghost\ntap Respring\nshow\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "plinka-sim settings: -:2: the Settings application ended: uncaught exception "
+            "'NSInvalidArgumentException', reason: '-[ZELPreferenceController respring:]: "
+            "unrecognized selector sent to instance'\n");
+  EXPECT_EQ(r.out,
+            "cell Ghost: no cell class NoSuchCell (no such class), PSTableCell instead\n"
+            "select Ghost (animated)\ndeselect Ghost (animated)\nselect Respring (animated)\n")
+      << "what happened before the exception is printed, and nothing after it runs";
 }
 
 }  // namespace

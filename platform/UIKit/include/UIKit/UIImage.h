@@ -14,8 +14,12 @@
 // ends in "@2x" or "@3x" (before the extension) has that scale. Grey images (one or two
 // channels) have a grey colour space, others device RGB. Files are device paths, mapped under
 // the device root.
-// Simplified: the bundle given to imageNamed:inBundle: is asked only for its bundlePath; the
-// name is tried as given, then with "@3x.png", "@2x.png" and ".png"; nil bundle answers nil.
+// imageNamed:inBundle: looks for NAME@3x.png, NAME@2x.png and NAME.png in the bundle, the
+// screen's own scale first (device/screen.h), then the larger scales, then the smaller (a name
+// ending in ".png" has the scale put before the extension; a name without an extension means
+// PNG); the image's scale is the one of the file found; nil when none is there.
+// Simplified: the bundle given to imageNamed:inBundle: is asked only for its bundlePath; a nil
+// bundle answers nil; the trait collection is not used.
 // PNG data is always 8-bit RGBA; JPEG data drops alpha as the device does (colour over black).
 #pragma once
 
@@ -31,6 +35,19 @@ constexpr UIImageOrientation UIImageOrientationUpMirrored = 4;
 constexpr UIImageOrientation UIImageOrientationDownMirrored = 5;
 constexpr UIImageOrientation UIImageOrientationLeftMirrored = 6;
 constexpr UIImageOrientation UIImageOrientationRightMirrored = 7;
+
+#include <string>
+#include <vector>
+
+namespace uikit {
+// The files imageNamed: tries for `name`, in order, on a screen of scale `screenScale`.
+std::vector<std::string> imageFileCandidates(const std::string& name, double screenScale);
+// "safari" for "safari" and "safari.png": the name without a ".png" extension.
+std::string imageAssetBaseName(const std::string& name);
+// The name imageNamed:… found the image by (without scale or extension); "" for an image made
+// otherwise, and for nil.
+std::string imageAssetName(id image);
+}  // namespace uikit
 
 // Encoded image bytes (autoreleased NSData), or nil for a nil image or one that cannot be
 // encoded. `compressionQuality` runs from 0.0 (smallest) to 1.0 (best).
