@@ -16,7 +16,8 @@ const Command kCommands[] = {
     {"springboard", springboardCommand,
      "springboard [--device-root DIR] [--json] [--wav FILE] [--tweak-dir DIR] SCENARIO"},
     {"settings", settingsCommand,
-     "settings [--device-root DIR] [--system-version V] [--json] --rows ROWS SCRIPT"},
+     "settings [--device-root DIR] [--machine ID] [--system-version V] [--json] [--png FILE] "
+     "--rows ROWS SCRIPT"},
     {"device", deviceCommand,
      "device [--device-root DIR] [--machine ID] [--system-version V] [--mounts FILE] [--json]"
      " [compare VERSION]"},
