@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <UIKit/UITableViewCell.h>
+
 #include "pane_layout.h"
+#include "pane_picture.h"
 #include "program.h"
 #include "temporary_folder.h"
 
@@ -65,8 +68,8 @@ Picture readPicture(const std::string& path, const std::set<uint32_t>& wanted) {
   return picture;
 }
 
-// A PNG of one colour, w x h pixels.
-void writeSolidPng(const std::string& path, int w, int h, Pixel colour) {
+// A PNG of w x h pixels, every row `row` (RGB).
+void writeRowsPng(const std::string& path, int w, int h, const std::vector<uint8_t>& row) {
   FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr) << path;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -75,12 +78,17 @@ void writeSolidPng(const std::string& path, int w, int h, Pixel colour) {
   png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  std::vector<uint8_t> row;
-  for (int x = 0; x < w; ++x) row.insert(row.end(), colour.begin(), colour.end());
   for (int y = 0; y < h; ++y) png_write_row(png, row.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   std::fclose(file);
+}
+
+// A PNG of one colour, w x h pixels.
+void writeSolidPng(const std::string& path, int w, int h, Pixel colour) {
+  std::vector<uint8_t> row;
+  for (int x = 0; x < w; ++x) row.insert(row.end(), colour.begin(), colour.end());
+  writeRowsPng(path, w, h, row);
 }
 
 int toByte(double c) {
@@ -238,6 +246,58 @@ TEST_F(PanePictureTest, AccessoryImageViewShowsTheImagesPixels) {
       << text(drawn.at(middle * 3, rowMiddle(0) * 3));
   // Beside it, the cell's own white.
   EXPECT_TRUE(near(drawn.at((middle - 20) * 3, rowMiddle(0) * 3), {255, 255, 255}));
+}
+
+// A preview as the image picker cell makes it: a 29-point image view, aspect-filled, with
+// rounded, light grey bordered corners, as a cell's accessory view.
+TEST_F(PanePictureTest, RoundedBorderedAccessoryViewIsDrawnFromItsLayer) {
+  ns::AutoreleasePool pool;
+  // 120 x 60 pixels: blue quarters at the sides, red between. Aspect-filled into a square, only
+  // the red middle shows; stretched, the blue would reach the view's edges.
+  fs::path file = fs::path(folder_.path()) / "wide.png";
+  std::vector<uint8_t> row(120 * 3);
+  for (int x = 0; x < 120; ++x) {
+    bool side = x < 30 || x >= 90;
+    row[3 * x] = side ? 0 : 255;
+    row[3 * x + 2] = side ? 255 : 0;
+  }
+  writeRowsPng(file.string(), 120, 60, row);
+  std::ifstream in(file, std::ios::binary);
+  std::string png((std::istreambuf_iterator<char>(in)), {});
+  id data = msgSend(objc_getClass("NSData"), sel("dataWithBytes:length:"), png.data(), png.size());
+  id image = msgSend(objc_getClass("UIImage"), sel("imageWithData:"), data);
+  ASSERT_NE(image, nil);
+
+  ns::Ref preview = ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIImageView"), sel("alloc")),
+                                           sel("initWithFrame:"), CGRect{{0, 0}, {29, 29}}));
+  msgSend<void>(preview, sel("setContentMode:"), UIViewContentModeScaleAspectFill);
+  msgSend<void>(preview, sel("setClipsToBounds:"), BOOL{YES});
+  id layer = msgSend(preview, sel("layer"));
+  msgSend<void>(layer, sel("setCornerRadius:"), CGFloat{5});
+  msgSend<void>(layer, sel("setBorderWidth:"), CGFloat{1.5});
+  msgSend<void>(layer, sel("setBorderColor:"),
+                msgSend<CGColorRef>(msgSend(objc_getClass("UIColor"), sel("lightGrayColor")),
+                                    sel("CGColor")));
+  msgSend<void>(preview, sel("setImage:"), image);
+  ns::Ref cell = ns::Ref::adopt(msgSend(msgSend(objc_getClass("UITableViewCell"), sel("alloc")),
+                                        sel("initWithStyle:reuseIdentifier:"),
+                                        UITableViewCellStyleDefault, id{nil}));
+  msgSend<void>(cell, sel("setAccessoryView:"), preview.get());
+
+  settings_sim::Pane pane{"Test", {{nil, cell.get(), false, "Picture", std::nullopt}}, {}};
+  std::string problem;
+  ASSERT_TRUE(settings_sim::writePanePicture(pane, *device::screenOfMachine("iPhone13,4"),
+                                             png_.string(), problem))
+      << problem;
+  const double top = kPaneLayout.navigationBarHeight + kPaneLayout.sectionSpacing;
+  const double x = 428 - kPaneLayout.margin - 29, y = top + (kPaneLayout.rowHeight - 29) / 2;
+  Picture drawn = picture({y + 0.3, y + 14.5});
+  EXPECT_TRUE(near(drawn.at((x + 4) * 3, (y + 14.5) * 3), {255, 0, 0}, 8))
+      << "aspect-filled middle: " << text(drawn.at((x + 4) * 3, (y + 14.5) * 3));
+  EXPECT_TRUE(near(drawn.at((x + 0.4) * 3, (y + 14.5) * 3), {170, 170, 170}, 8))
+      << "border: " << text(drawn.at((x + 0.4) * 3, (y + 14.5) * 3));
+  EXPECT_TRUE(near(drawn.at((x + 0.4) * 3, (y + 0.3) * 3), {255, 255, 255}, 8))
+      << "outside the rounded corner: " << text(drawn.at((x + 0.4) * 3, (y + 0.3) * 3));
 }
 
 TEST_F(PanePictureTest, PaneLongerThanCairosLimitIsDrawnWhole) {
