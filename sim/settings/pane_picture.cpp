@@ -52,7 +52,6 @@ class PngFile {
     }
     if (setjmp(png_jmpbuf(png_))) return failed(problem);
     png_init_io(png_, file_);
-    png_set_compression_level(png_, 9);
     png_set_IHDR(png_, info_, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png_, info_);
