@@ -6,6 +6,7 @@
 #include <UIKit/UITableViewCell.h>
 #include <device/device.h>
 #include <device/journal.h>
+#include <device/screen.h>
 #include <pkprefs3/ZELPreferenceController.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "pane_picture.h"
 #include "script.h"
 
 namespace {
@@ -32,7 +34,9 @@ constexpr const char* kName = "settings";
 struct Options {
   std::string deviceRoot;  // empty: a temporary copy of the example device
   std::string systemVersion;
+  std::string machine = "iPhone13,4";  // the simulated device's model: its screen
   bool json = false;
+  std::string png;  // empty: no picture
   std::string rows;
   std::string script;
 };
@@ -60,6 +64,21 @@ bool parseOptions(const Arguments& args, Options& options, std::string& problem)
       if (!sim::isSystemVersion(options.systemVersion)) {
         problem = "--system-version takes a version such as 14.4 or 13.0b2, not '" +
                   options.systemVersion + "'";
+        return false;
+      }
+    } else if (arg == "--machine") {
+      if (!value(options.machine)) return false;
+      if (device::screenOfMachine(options.machine) == nullptr) {
+        problem = "no screen known for machine " + options.machine + " (known: ";
+        for (const std::string& known : device::knownScreenMachines())
+          problem += (problem.back() == ' ' ? "" : ", ") + known;
+        problem += ")";
+        return false;
+      }
+    } else if (arg == "--png") {
+      if (!value(options.png)) return false;
+      if (options.png.empty()) {
+        problem = "--png needs a file";
         return false;
       }
     } else if (arg == "--rows") {
@@ -240,6 +259,25 @@ bool printCellEntry(const journal::Entry& entry) {
   return true;
 }
 
+// The rows the controller shows, with their cells, as `show` prints them and --png draws them.
+std::vector<settings_sim::ShownRow> shownRows(id controller) {
+  std::vector<settings_sim::ShownRow> rows;
+  for (id row : ns::elements(msgSend(controller, sel("specifiers")))) {
+    settings_sim::ShownRow shown;
+    shown.row = row;
+    shown.cell = preferences::cellForRow(controller, row);
+    shown.group = msgSend<PSCellType>(row, sel("cellType")) == PSGroupCell;
+    json label = stringAttribute(row, "label");
+    json key = stringAttribute(row, "key");
+    shown.label = label.is_string() ? label.get<std::string>()
+                  : key.is_string() ? key.get<std::string>()
+                                    : "";
+    if (isSwitch(row)) shown.switchedOn = readsOn(msgSend(row, sel("performGetter")));
+    rows.push_back(std::move(shown));
+  }
+  return rows;
+}
+
 // --- the session --------------------------------------------------------------------------
 
 class Session {
@@ -269,7 +307,8 @@ class Session {
         preferences::layOutCells(controller_);
       }
       std::fflush(stdout);
-      return run(script);
+      int status = run(script);
+      return status == 0 && !options_.png.empty() ? drawPicture() : status;
     } catch (const ns::Exception& raised) {
       std::fflush(stdout);
       std::string where =
@@ -331,15 +370,16 @@ class Session {
   void show() {
     json rows = json::array();
     std::vector<int> depths;
-    for (id row : ns::elements(msgSend(controller_, sel("specifiers")))) {
-      id value = msgSend(row, sel("performGetter"));
-      json shown = {{"label", stringAttribute(row, "label")},
-                    {"key", stringAttribute(row, "key")},
-                    {"cell", stringAttribute(row, "cell")},
-                    {"value", isSwitch(row) ? json(readsOn(value)) : ns::toJson(value)}};
-      shown.update(cellFields(preferences::cellForRow(controller_, row)));
+    for (const settings_sim::ShownRow& row : shownRows(controller_)) {
+      json value = row.switchedOn ? json(*row.switchedOn)
+                                  : ns::toJson(msgSend(row.row, sel("performGetter")));
+      json shown = {{"label", stringAttribute(row.row, "label")},
+                    {"key", stringAttribute(row.row, "key")},
+                    {"cell", stringAttribute(row.row, "cell")},
+                    {"value", value}};
+      shown.update(cellFields(row.cell));
       rows.push_back(std::move(shown));
-      depths.push_back(depths_.count(row) != 0 ? depths_[row] : 0);
+      depths.push_back(depths_.count(row.row) != 0 ? depths_[row.row] : 0);
     }
     shownDepths_.push_back(std::move(depths));  // before the entry: it is printed as it is made
     journal::record("rows", {{"rows", rows}});
@@ -361,6 +401,23 @@ class Session {
     // A switch cell only ever sends a boolean: the position the value reads as.
     if (isSwitch(set.row.row)) value = ns::boolNumber(readsOn(value));
     return preferences::userChangesValue(controller_, set.row.row, value);
+  }
+
+  // Draws the pane as it stands, with the alert left on screen, into the --png file.
+  int drawPicture() {
+    ns::AutoreleasePool pool;
+    settings_sim::Pane pane{title_, shownRows(controller_), std::nullopt};
+    uikit::AlertInfo alert;
+    if (uikit::describeAlert(msgSend(controller_, sel("presentedViewController")), alert)) {
+      pane.alert = alert;
+    }
+    std::string problem;
+    if (!settings_sim::writePanePicture(pane, *device::screenOfMachine(options_.machine),
+                                        options_.png, problem)) {
+      std::fprintf(stderr, "plinka-sim settings: %s\n", problem.c_str());
+      return 1;
+    }
+    return 0;
   }
 
   void print(const journal::Entry& entry) {
@@ -452,8 +509,8 @@ class Session {
 }  // namespace
 
 std::string settingsHelp() {
-  return "usage: plinka-sim settings [--device-root DIR] [--system-version V] [--json] --rows ROWS"
-         " SCRIPT\n"
+  return "usage: plinka-sim settings [--device-root DIR] [--machine ID] [--system-version V]\n"
+         "                           [--json] [--png FILE] --rows ROWS SCRIPT\n"
          "\n"
          "Builds the settings pane's list controller (ZELPreferenceController) on the row list\n"
          "ROWS (a Root.plist: XML, binary or old-style text) and runs SCRIPT (a file, or - for\n"
@@ -467,7 +524,10 @@ std::string settingsHelp() {
          "  --system-version V    the iOS version version-gated rows are checked against:\n"
          "                        dot-separated numbers, optionally a suffix (13.0b2); default "
          "14.4\n"
+         "  --machine ID          the device model whose screen --png draws (default iPhone13,4)\n"
          "  --json                the journal as JSON lines, one object per entry\n"
+         "  --png FILE            after the script, draws the pane as the Settings application\n"
+         "                        shows it into FILE (PNG); no picture when the script fails\n"
          "  --rows ROWS           the row list (required)\n"
          "\n"
          "Script lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
@@ -502,6 +562,9 @@ int settingsCommand(const Arguments& args) {
 
   device::setRoot(options.deviceRoot);
   if (!options.systemVersion.empty()) device::setSystemVersion(options.systemVersion);
+  const device::ScreenModel& screen = *device::screenOfMachine(options.machine);
+  device::setMachine(screen.machine);
+  device::setScreenScale(screen.scale);
   journal::clear();
 
   ns::AutoreleasePool pool;
@@ -525,8 +588,9 @@ int settingsCommand(const Arguments& args) {
 
   preferences::showRows(controller, rows);
   // The Settings application shows the pane's table in its window.
-  ns::Ref window = ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
-                                          sel("initWithFrame:"), CGRect{{0, 0}, {428, 926}}));
+  ns::Ref window =
+      ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
+                             sel("initWithFrame:"), CGRect{{0, 0}, {screen.width, screen.height}}));
   id table = msgSend(controller, sel("table"));
   msgSend<void>(window, sel("addSubview:"), table);
   Session session(options, controller, fullList, title);

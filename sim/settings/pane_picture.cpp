@@ -1,0 +1,645 @@
+// The settings pane drawn with cairo and pango, in bands of at most kBandRows pixel rows (cairo's
+// image surfaces stop at 32,767 pixels a side), each band written to the PNG row by row with
+// libpng as soon as it is drawn: memory stays one band, however long the pane.
+#include "pane_picture.h"
+
+#include <CoreGraphics/CoreGraphics.h>
+#include <Foundation/ObjectState.h>
+#include <UIKit/UITableViewCell.h>
+#include <UIKit/UIView.h>
+#include <cairo.h>
+#include <pango/pangocairo.h>
+#include <png.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "pane_layout.h"
+
+namespace settings_sim {
+namespace {
+
+constexpr const PaneLayout& L = kPaneLayout;
+constexpr int kBandRows = 2048;
+constexpr const char* kFontFamily = "DejaVu Sans";  // fonts-dejavu-core
+
+// --- PNG output, row by row ---------------------------------------------------------------
+
+class PngFile {
+ public:
+  ~PngFile() {
+    if (png_ != nullptr) png_destroy_write_struct(&png_, &info_);
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  bool open(const std::string& path, uint32_t width, uint32_t height, std::string& problem) {
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+      problem = "cannot write " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, onError, nullptr);
+    info_ = png_ != nullptr ? png_create_info_struct(png_) : nullptr;
+    if (info_ == nullptr) {
+      problem = "libpng could not start";
+      return false;
+    }
+    if (setjmp(png_jmpbuf(png_))) return failed(problem);
+    png_init_io(png_, file_);
+    png_set_IHDR(png_, info_, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png_, info_);
+    return true;
+  }
+
+  bool writeRow(const uint8_t* rgb, std::string& problem) {
+    if (setjmp(png_jmpbuf(png_))) return failed(problem);
+    png_write_row(png_, rgb);
+    return true;
+  }
+
+  bool finish(std::string& problem) {
+    if (setjmp(png_jmpbuf(png_))) return failed(problem);
+    png_write_end(png_, nullptr);
+    FILE* file = file_;
+    file_ = nullptr;
+    if (std::fclose(file) != 0) {
+      problem = std::string("cannot finish the picture: ") + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  static void onError(png_structp png, png_const_charp message) {
+    static_cast<PngFile*>(png_get_error_ptr(png))->error_ = message;
+    png_longjmp(png, 1);
+  }
+  bool failed(std::string& problem) {
+    problem = "cannot write the picture: " + error_;
+    return false;
+  }
+
+  FILE* file_ = nullptr;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+  std::string error_;
+};
+
+// --- what a cell shows ----------------------------------------------------------------------
+
+std::string labelText(id label) {
+  id text = label != nil ? msgSend(label, sel("text")) : nil;
+  return text != nil ? ns::utf8(text) : "";
+}
+
+// A colour's red, green, blue and alpha; false for a colour of another kind.
+bool colorComponents(CGColorRef color, double rgba[4]) {
+  size_t count = CGColorGetNumberOfComponents(color);
+  const CGFloat* c = count != 0 ? CGColorGetComponents(color) : nullptr;
+  switch (count) {
+    case 2:
+      rgba[0] = rgba[1] = rgba[2] = c[0];
+      rgba[3] = c[1];
+      return true;
+    case 4:
+      std::copy(c, c + 4, rgba);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void setColor(cairo_t* cr, const Rgb& color, double alpha = 1) {
+  cairo_set_source_rgba(cr, color.r, color.g, color.b, alpha);
+}
+
+void roundedRect(cairo_t* cr, double x, double y, double w, double h, double radius) {
+  radius = std::clamp(radius, 0.0, std::min(w, h) / 2);
+  if (radius <= 0) {
+    cairo_rectangle(cr, x, y, w, h);
+    return;
+  }
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, x + w - radius, y + radius, radius, -M_PI / 2, 0);
+  cairo_arc(cr, x + w - radius, y + h - radius, radius, 0, M_PI / 2);
+  cairo_arc(cr, x + radius, y + h - radius, radius, M_PI / 2, M_PI);
+  cairo_arc(cr, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
+  cairo_close_path(cr);
+}
+
+struct TextStyle {
+  double size;
+  bool bold = false;
+  PangoAlignment align = PANGO_ALIGN_LEFT;
+  bool wrap = false;  // else one line, ellipsized at the end
+};
+
+// A pango layout of `text` in `style`, `width` points wide.
+PangoLayout* textLayout(cairo_t* cr, const std::string& text, const TextStyle& style,
+                        double width) {
+  PangoLayout* layout = pango_cairo_create_layout(cr);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  pango_cairo_context_set_font_options(pango_layout_get_context(layout), options);
+  cairo_font_options_destroy(options);
+  pango_layout_context_changed(layout);
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, kFontFamily);
+  pango_font_description_set_weight(font, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_absolute_size(font, style.size * PANGO_SCALE);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  pango_layout_set_width(layout, static_cast<int>(std::max(width, 1.0) * PANGO_SCALE));
+  pango_layout_set_alignment(layout, style.align);
+  if (style.wrap) {
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  } else {
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+  }
+  pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
+  return layout;
+}
+
+double textHeight(cairo_t* cr, const std::string& text, const TextStyle& style, double width) {
+  PangoLayout* layout = textLayout(cr, text, style, width);
+  int w = 0, h = 0;
+  pango_layout_get_size(layout, &w, &h);
+  g_object_unref(layout);
+  return static_cast<double>(h) / PANGO_SCALE;
+}
+
+void drawText(cairo_t* cr, const std::string& text, const TextStyle& style, const Rgb& color,
+              double x, double y, double width) {
+  if (text.empty()) return;
+  PangoLayout* layout = textLayout(cr, text, style, width);
+  setColor(cr, color);
+  cairo_move_to(cr, x, y);
+  pango_cairo_show_layout(cr, layout);
+  g_object_unref(layout);
+}
+
+// --- images ---------------------------------------------------------------------------------
+
+// A CGImage's pixels as a cairo surface, drawn through a bitmap context the way the device
+// would composite it.
+cairo_surface_t* surfaceOf(CGImageRef image) {
+  size_t w = CGImageGetWidth(image), h = CGImageGetHeight(image);
+  if (w == 0 || h == 0 || w > 32767 || h > 32767) return nullptr;
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_surface_flush(surface);
+  // cairo's ARGB32 is a native-endian 32-bit word, alpha in its high byte.
+  constexpr uint32_t kOrder = std::endian::native == std::endian::little
+                                  ? kCGBitmapByteOrder32Little
+                                  : kCGBitmapByteOrder32Big;
+  CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+  CGContextRef context =
+      CGBitmapContextCreate(cairo_image_surface_get_data(surface), w, h, 8,
+                            static_cast<size_t>(cairo_image_surface_get_stride(surface)), rgb,
+                            kCGImageAlphaPremultipliedFirst | kOrder);
+  CGColorSpaceRelease(rgb);
+  if (context == nullptr) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  CGContextDrawImage(context, CGRectMake(0, 0, static_cast<CGFloat>(w), static_cast<CGFloat>(h)),
+                     image);
+  CGContextRelease(context);
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
+// --- the pane's layout ----------------------------------------------------------------------
+
+struct Item {
+  enum Kind { NavigationBar, Header, Footer, Cell } kind;
+  double top = 0;
+  double height = 0;
+  std::string text;               // the header's, footer's or bar's text
+  const ShownRow* row = nullptr;  // a cell's row
+  bool firstInSection = false;
+  bool lastInSection = false;
+};
+
+class Painter {
+ public:
+  Painter(const Pane& pane, const device::ScreenModel& screen) : pane_(pane), screen_(screen) {
+    scratch_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    measure_ = cairo_create(scratch_);
+    cairo_scale(measure_, screen.scale, screen.scale);
+    layOut();
+  }
+  ~Painter() {
+    for (auto& [image, surface] : images_) cairo_surface_destroy(surface);
+    cairo_destroy(measure_);
+    cairo_surface_destroy(scratch_);
+  }
+  Painter(const Painter&) = delete;
+  Painter& operator=(const Painter&) = delete;
+
+  double height() const { return std::max(height_, screen_.height); }
+
+  // Draws the part of the pane from `top` (points) on, `rows` pixels high, into `cr`.
+  void drawBand(cairo_t* cr, double top, int rows) {
+    cairo_scale(cr, screen_.scale, screen_.scale);
+    cairo_translate(cr, 0, -top);
+    double bottom = top + rows / screen_.scale;
+    setColor(cr, L.groupedBackground);
+    cairo_paint(cr);
+    for (const Item& item : items_) {
+      if (item.top + item.height < top - 1 || item.top > bottom + 1) continue;
+      cairo_save(cr);
+      draw(cr, item);
+      cairo_restore(cr);
+    }
+    if (pane_.alert) drawAlert(cr, *pane_.alert);
+  }
+
+ private:
+  double width() const { return screen_.width; }
+
+  void layOut() {
+    double y = 0;
+    items_.push_back({Item::NavigationBar, y, L.navigationBarHeight, pane_.title});
+    y += L.navigationBarHeight;
+    bool inSection = false;
+    std::string footer;
+    auto closeSection = [&] {
+      if (!inSection) return;
+      if (!items_.empty() && items_.back().kind == Item::Cell) items_.back().lastInSection = true;
+      if (!footer.empty()) {
+        double h = textHeight(measure_, footer, {L.footerTextSize, false, PANGO_ALIGN_LEFT, true},
+                              width() - 2 * L.margin);
+        items_.push_back({Item::Footer, y + L.footerTextTop, h, footer});
+        y += L.footerTextTop + h;
+      }
+      inSection = false;
+    };
+    for (const ShownRow& row : pane_.rows) {
+      if (row.group) {
+        closeSection();
+        double h = row.label.empty() ? L.sectionSpacing : L.titledHeaderHeight;
+        items_.push_back({Item::Header, y, h, row.label});
+        y += h;
+        footer = textAttribute(row.row, "footerText");
+        inSection = true;
+        continue;
+      }
+      bool first = !inSection || items_.back().kind != Item::Cell;
+      if (!inSection) {
+        y += L.sectionSpacing;
+        footer.clear();
+        inSection = true;
+      }
+      Item cell{Item::Cell, y, L.rowHeight};
+      cell.row = &row;
+      cell.firstInSection = first;
+      items_.push_back(cell);
+      y += L.rowHeight;
+    }
+    closeSection();
+    height_ = y + L.sectionSpacing;
+  }
+
+  static std::string textAttribute(id row, const char* key) {
+    id value = ns::valueFor(msgSend(row, sel("properties")), key);
+    return value != nil && ns::isKindOf(value, "NSString") ? ns::utf8(value) : "";
+  }
+
+  void draw(cairo_t* cr, const Item& item) {
+    switch (item.kind) {
+      case Item::NavigationBar:
+        setColor(cr, L.navigationBar);
+        cairo_rectangle(cr, 0, item.top, width(), item.height);
+        cairo_fill(cr);
+        hairline(cr, 0, item.top + item.height, width());
+        drawCentredLine(cr, item.text, {L.navigationTitleSize, true, PANGO_ALIGN_CENTER}, L.label,
+                        item.top, item.height, 0, width());
+        break;
+      case Item::Header: {
+        gchar* upper = g_utf8_strup(item.text.c_str(), -1);
+        std::string text = upper;
+        g_free(upper);
+        TextStyle style{L.headerTextSize};
+        double h = textHeight(cr, text, style, width() - 2 * L.margin);
+        drawText(cr, text, style, L.secondaryLabel, L.margin,
+                 item.top + item.height - L.headerTextBottom - h, width() - 2 * L.margin);
+        break;
+      }
+      case Item::Footer:
+        drawText(cr, item.text, {L.footerTextSize, false, PANGO_ALIGN_LEFT, true}, L.secondaryLabel,
+                 L.margin, item.top, width() - 2 * L.margin);
+        break;
+      case Item::Cell:
+        drawCell(cr, item);
+        break;
+    }
+  }
+
+  void hairline(cairo_t* cr, double x, double y, double to) {
+    double px = 1 / screen_.scale;
+    setColor(cr, L.separator);
+    cairo_rectangle(cr, x, y - px, to - x, px);
+    cairo_fill(cr);
+  }
+
+  void drawCentredLine(cairo_t* cr, const std::string& text, const TextStyle& style,
+                       const Rgb& color, double top, double height, double x, double w) {
+    double h = textHeight(cr, text, style, w);
+    drawText(cr, text, style, color, x, top + (height - h) / 2, w);
+  }
+
+  void drawCell(cairo_t* cr, const Item& item) {
+    const ShownRow& row = *item.row;
+    double top = item.top, h = item.height;
+    setColor(cr, L.cellBackground);
+    cairo_rectangle(cr, 0, top, width(), h);
+    cairo_fill(cr);
+    if (item.firstInSection) hairline(cr, 0, top + 1 / screen_.scale, width());
+    hairline(cr, item.lastInSection ? 0 : L.margin, top + h, width());
+
+    id cell = row.cell;
+    std::string label = cell != nil ? labelText(msgSend(cell, sel("textLabel"))) : "";
+    if (label.empty()) label = row.label;
+    std::string detail = cell != nil ? labelText(msgSend(cell, sel("detailTextLabel"))) : "";
+
+    double accessory = drawAccessory(cr, row, top, h);
+    double textWidth = width() - 2 * L.margin - (accessory > 0 ? accessory + L.margin / 2 : 0);
+    TextStyle labelStyle{L.labelSize}, detailStyle{L.detailSize};
+    if (detail.empty()) {
+      drawCentredLine(cr, label, labelStyle, L.label, top, h, L.margin, textWidth);
+      return;
+    }
+    double labelH = textHeight(cr, label, labelStyle, textWidth);
+    double detailH = textHeight(cr, detail, detailStyle, textWidth);
+    double y = top + (h - labelH - detailH) / 2;
+    drawText(cr, label, labelStyle, L.label, L.margin, y, textWidth);
+    drawText(cr, detail, detailStyle, L.secondaryLabel, L.margin, y + labelH, textWidth);
+  }
+
+  // Draws what stands at the cell's right: its switch, accessory view or accessory type.
+  // Answers the width it takes.
+  double drawAccessory(cairo_t* cr, const ShownRow& row, double top, double h) {
+    double right = width() - L.margin;
+    if (row.switchedOn) {
+      drawSwitch(cr, right - L.switchWidth, top + (h - L.switchHeight) / 2, *row.switchedOn);
+      return L.switchWidth;
+    }
+    if (row.cell == nil) return 0;
+    id view = msgSend(row.cell, sel("accessoryView"));
+    if (view != nil) {
+      CGRect frame = msgSend<CGRect>(view, sel("frame"));
+      double w = frame.size.width, vh = frame.size.height;
+      drawView(cr, view, right - w, top + (h - vh) / 2, w, vh);
+      return w;
+    }
+    double cy = top + h / 2;
+    switch (msgSend<NSInteger>(row.cell, sel("accessoryType"))) {
+      case UITableViewCellAccessoryDisclosureIndicator:
+        drawChevron(cr, right - L.chevronWidth, cy);
+        return L.chevronWidth;
+      case UITableViewCellAccessoryCheckmark:
+        setColor(cr, L.tint);
+        cairo_set_line_width(cr, 2);
+        cairo_move_to(cr, right - 14, cy);
+        cairo_line_to(cr, right - 9, cy + 5);
+        cairo_line_to(cr, right, cy - 6);
+        cairo_stroke(cr);
+        return 14;
+      case UITableViewCellAccessoryDetailDisclosureButton:
+        drawChevron(cr, right - L.chevronWidth, cy);
+        drawInfoButton(cr, right - L.chevronWidth - L.margin - 11, cy);
+        return L.chevronWidth + L.margin + 22;
+      case UITableViewCellAccessoryDetailButton:
+        drawInfoButton(cr, right - 11, cy);
+        return 22;
+      default:
+        return 0;
+    }
+  }
+
+  void drawSwitch(cairo_t* cr, double x, double y, bool on) {
+    roundedRect(cr, x, y, L.switchWidth, L.switchHeight, L.switchHeight / 2);
+    setColor(cr, on ? L.switchOn : L.switchOff);
+    cairo_fill(cr);
+    double inset = (L.switchHeight - L.knobDiameter) / 2;
+    double r = L.knobDiameter / 2;
+    double cx = on ? x + L.switchWidth - inset - r : x + inset + r;
+    cairo_arc(cr, cx, y + L.switchHeight / 2, r, 0, 2 * M_PI);
+    setColor(cr, {1, 1, 1});
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.08);
+    cairo_set_line_width(cr, 0.5);
+    cairo_stroke(cr);
+  }
+
+  void drawChevron(cairo_t* cr, double x, double cy) {
+    setColor(cr, L.chevron);
+    cairo_set_line_width(cr, 2);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_move_to(cr, x + 1, cy - L.chevronHeight / 2 + 1);
+    cairo_line_to(cr, x + L.chevronWidth - 1, cy);
+    cairo_line_to(cr, x + 1, cy + L.chevronHeight / 2 - 1);
+    cairo_stroke(cr);
+  }
+
+  void drawInfoButton(cairo_t* cr, double cx, double cy) {
+    setColor(cr, L.tint);
+    cairo_set_line_width(cr, 1.5);
+    cairo_arc(cr, cx, cy, 10, 0, 2 * M_PI);
+    cairo_stroke(cr);
+    drawCentredLine(cr, "i", {15, true, PANGO_ALIGN_CENTER}, L.tint, cy - 11, 22, cx - 11, 22);
+  }
+
+  // A view at (x, y), w x h points: its background, an image view's image in its content mode,
+  // clipped to its layer's rounded corners when it clips, and its layer's border.
+  void drawView(cairo_t* cr, id view, double x, double y, double w, double h) {
+    if (msgSend<BOOL>(view, sel("isHidden"))) return;
+    id layer = msgSend(view, sel("layer"));
+    double radius = layer != nil ? msgSend<CGFloat>(layer, sel("cornerRadius")) : 0;
+    cairo_save(cr);
+    if (msgSend<BOOL>(view, sel("clipsToBounds"))) {
+      roundedRect(cr, x, y, w, h, radius);
+      cairo_clip(cr);
+    }
+    double rgba[4];
+    id background = msgSend(view, sel("backgroundColor"));
+    if (background != nil &&
+        colorComponents(msgSend<CGColorRef>(background, sel("CGColor")), rgba)) {
+      cairo_set_source_rgba(cr, rgba[0], rgba[1], rgba[2], rgba[3]);
+      roundedRect(cr, x, y, w, h, radius);
+      cairo_fill(cr);
+    }
+    if (msgSend<BOOL>(view, sel("respondsToSelector:"), sel("image"))) {
+      drawImage(cr, msgSend(view, sel("image")), msgSend<NSInteger>(view, sel("contentMode")), x, y,
+                w, h);
+    }
+    cairo_restore(cr);
+    if (layer == nil) return;
+    double border = msgSend<CGFloat>(layer, sel("borderWidth"));
+    CGColorRef color = msgSend<CGColorRef>(layer, sel("borderColor"));
+    if (border > 0 && color != nullptr && colorComponents(color, rgba)) {
+      cairo_set_source_rgba(cr, rgba[0], rgba[1], rgba[2], rgba[3]);
+      cairo_set_line_width(cr, border);
+      roundedRect(cr, x + border / 2, y + border / 2, w - border, h - border,
+                  std::max(radius - border / 2, 0.0));
+      cairo_stroke(cr);
+    }
+  }
+
+  void drawImage(cairo_t* cr, id image, NSInteger mode, double x, double y, double w, double h) {
+    if (image == nil) return;
+    CGImageRef cgImage = msgSend<CGImageRef>(image, sel("CGImage"));
+    cairo_surface_t* surface = imageSurface(cgImage);
+    CGSize size = msgSend<CGSize>(image, sel("size"));
+    if (surface == nullptr || size.width <= 0 || size.height <= 0) return;
+    double dw = size.width, dh = size.height;
+    if (mode == UIViewContentModeScaleToFill) {
+      dw = w;
+      dh = h;
+    } else if (mode == UIViewContentModeScaleAspectFit ||
+               mode == UIViewContentModeScaleAspectFill) {
+      double fit = mode == UIViewContentModeScaleAspectFit
+                       ? std::min(w / size.width, h / size.height)
+                       : std::max(w / size.width, h / size.height);
+      dw = size.width * fit;
+      dh = size.height * fit;
+    }
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, x + (w - dw) / 2, y + (h - dh) / 2);
+    cairo_scale(cr, dw / cairo_image_surface_get_width(surface),
+                dh / cairo_image_surface_get_height(surface));
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_restore(cr);
+  }
+
+  cairo_surface_t* imageSurface(CGImageRef image) {
+    if (image == nullptr) return nullptr;
+    auto found = images_.find(image);
+    if (found != images_.end()) return found->second;
+    cairo_surface_t* surface = surfaceOf(image);
+    if (surface != nullptr) images_.emplace(image, surface);
+    return surface;
+  }
+
+  // The alert in the middle of the screen, over the dimmed pane.
+  void drawAlert(cairo_t* cr, const uikit::AlertInfo& alert) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_rgba(cr, 0, 0, 0, L.alertDimming);
+    cairo_paint(cr);
+    cairo_restore(cr);
+
+    double inner = L.alertWidth - 2 * L.alertInset;
+    TextStyle title{L.alertTitleSize, true, PANGO_ALIGN_CENTER, true};
+    TextStyle message{L.alertMessageSize, false, PANGO_ALIGN_CENTER, true};
+    double titleH = textHeight(cr, alert.title, title, inner);
+    double messageH = alert.message.empty() ? 0 : textHeight(cr, alert.message, message, inner);
+    double textH = 20 + titleH + (messageH > 0 ? 2 + messageH : 0) + 20;
+    double h = textH + L.alertButtonHeight * static_cast<double>(alert.actions.size());
+    double x = (width() - L.alertWidth) / 2;
+    double y = (std::min(screen_.height, height()) - h) / 2;
+    roundedRect(cr, x, y, L.alertWidth, h, L.alertCornerRadius);
+    setColor(cr, L.alertBackground);
+    cairo_fill(cr);
+    drawText(cr, alert.title, title, L.label, x + L.alertInset, y + 20, inner);
+    drawText(cr, alert.message, message, L.label, x + L.alertInset, y + 22 + titleH, inner);
+    double buttonTop = y + textH;
+    for (const uikit::AlertActionInfo& action : alert.actions) {
+      hairline(cr, x, buttonTop + 1 / screen_.scale, x + L.alertWidth);
+      Rgb color = action.style == UIAlertActionStyleDestructive ? Rgb{1, 0x3B / 255.0, 0x30 / 255.0}
+                                                                : L.tint;
+      drawCentredLine(
+          cr, action.title,
+          {L.alertTitleSize, action.style == UIAlertActionStyleCancel, PANGO_ALIGN_CENTER}, color,
+          buttonTop, L.alertButtonHeight, x, L.alertWidth);
+      buttonTop += L.alertButtonHeight;
+    }
+  }
+
+  const Pane& pane_;
+  const device::ScreenModel& screen_;
+  cairo_surface_t* scratch_;
+  cairo_t* measure_;
+  std::vector<Item> items_;
+  double height_ = 0;
+  std::map<CGImageRef, cairo_surface_t*> images_;
+};
+
+// One pixel row of an ARGB32 band as 8-bit RGB.
+void toRgb(const uint8_t* band, int width, std::vector<uint8_t>& rgb) {
+  const uint32_t* pixels = reinterpret_cast<const uint32_t*>(band);
+  for (int x = 0; x < width; ++x) {
+    uint32_t p = pixels[x];
+    uint32_t a = p >> 24;
+    uint32_t c[3] = {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+    for (int i = 0; i < 3; ++i) {
+      rgb[3 * x + i] = static_cast<uint8_t>(a == 0 ? 0 : std::min(255u, (c[i] * 255 + a / 2) / a));
+    }
+  }
+}
+
+}  // namespace
+
+bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, const std::string& path,
+                      std::string& problem) {
+  Painter painter(pane, screen);
+  long width = std::lround(screen.width * screen.scale);
+  double rows = std::ceil(painter.height() * screen.scale - 1e-6);
+  if (width <= 0 || width > 32767 || !(rows > 0) || rows > PNG_UINT_31_MAX) {
+    problem = "the pane is too large to draw";
+    return false;
+  }
+  auto height = static_cast<uint32_t>(rows);
+  PngFile png;
+  if (!png.open(path, static_cast<uint32_t>(width), height, problem)) return false;
+  // A picture left half written would pass for the pane: it goes when writing fails.
+  struct RemoveUnlessDone {
+    const std::string& path;
+    bool done = false;
+    ~RemoveUnlessDone() {
+      if (!done) std::remove(path.c_str());
+    }
+  } partial{path};
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
+  for (uint32_t bandTop = 0; bandTop < height; bandTop += kBandRows) {
+    int bandRows = static_cast<int>(std::min<uint32_t>(kBandRows, height - bandTop));
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width), bandRows);
+    cairo_t* cr = cairo_create(surface);
+    painter.drawBand(cr, bandTop / screen.scale, bandRows);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    if (!ok) problem = "cairo could not draw the pane";
+    const uint8_t* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; ok && y < bandRows; ++y) {
+      toRgb(data + static_cast<ptrdiff_t>(y) * stride, static_cast<int>(width), rgb);
+      ok = png.writeRow(rgb.data(), problem);
+    }
+    cairo_surface_destroy(surface);
+    if (!ok) return false;
+  }
+  partial.done = png.finish(problem);
+  return partial.done;
+}
+
+}  // namespace settings_sim
