@@ -1,5 +1,6 @@
 // Property lists (XML and binary) read and written with libplist.
 #include <Foundation/ObjectState.h>
+#include <device/utf8.h>
 #include <plist/plist.h>
 
 #include <unistd.h>
@@ -46,14 +47,16 @@ id fromNode(plist_t node) {
       plist_get_date_val(node, &seconds, &micros);
       return doubleNumber(seconds + micros / 1e6);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+      // Read in place: libplist's copying reader aborts the process on a string that holds
+      // U+0000, and keeps such a string only up to it.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return string(text != nullptr ? text : "");
+    }
     case PLIST_KEY: {
       char* text = nullptr;
-      if (plist_get_node_type(node) == PLIST_KEY) {
-        plist_get_key_val(node, &text);
-      } else {
-        plist_get_string_val(node, &text);
-      }
+      plist_get_key_val(node, &text);
       id value = string(text != nullptr ? text : "");
       std::free(text);
       return value;
@@ -139,6 +142,21 @@ plist_t toNode(id value) {
   return nullptr;
 }
 
+// Whether every string of a property list, dictionary keys included, is well-formed text.
+bool textWellFormed(id object) {
+  if (const std::string* text = stringText(object)) return utf8::isWellFormed(*text);
+  if (isKindOf(object, "NSArray")) {
+    for (id item : elements(object)) {
+      if (!textWellFormed(item)) return false;
+    }
+  } else if (isKindOf(object, "NSDictionary")) {
+    for (auto& [key, item] : dictionaryEntries(object)) {
+      if (!textWellFormed(key) || !textWellFormed(item)) return false;
+    }
+  }
+  return true;
+}
+
 bool readFile(const std::string& path, std::string& content) {
   std::error_code error;
   uintmax_t size = fs::file_size(path, error);
@@ -161,11 +179,15 @@ id plistFromBytes(const std::string& content) {
   if (content.empty() || content.size() > UINT32_MAX) return nil;
   plist_t root = nullptr;
   plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
-  // Not XML or binary: perhaps the old text form, which the platform reads as well.
-  if (root == nullptr) return openStepPlistFromText(content);
-  id object = fromNode(root);
-  plist_free(root);
-  return object;
+  id object = nil;
+  if (root != nullptr) {
+    object = fromNode(root);
+    plist_free(root);
+  } else {
+    // Not XML or binary: perhaps the old text form, which the platform reads as well.
+    object = openStepPlistFromText(content);
+  }
+  return object != nil && textWellFormed(object) ? object : nil;
 }
 
 id readPlist(const std::string& hostPath) {

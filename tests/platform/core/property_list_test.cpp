@@ -108,6 +108,54 @@ TEST_F(TemporaryRoot, UpdatingAnUnreadableFileKeepsTheUsersBytesAside) {
   EXPECT_EQ(read(host + ".unreadable-2"), "damaged again");
 }
 
+// A string is read in its declared encoding or the list is not read at all: the platform never
+// makes a string of bytes that are not text. The first blind sweep crashed on such a string.
+TEST_F(TemporaryRoot, TextThatIsNotUtf8MakesTheWholeListUnreadableAndTheFileIsKept) {
+  ns::AutoreleasePool pool;
+  // A binary list whose ASCII string holds a byte over 127, made from a well-formed one.
+  id good = ns::dictionary();
+  ns::setValue(good, "on", ns::boolNumber(true));
+  ns::setValue(good, "name", ns::string("Tap.wav"));
+  std::string host = device::hostPath("/good.plist");
+  ASSERT_TRUE(ns::writePlist(host, good));
+  std::string binary = read(host);
+  ASSERT_NE(binary.find("Tap.wav"), std::string::npos);
+  binary[binary.find("Tap.wav")] = '\xE9';
+
+  std::string xml(kXml);
+  const std::string file = "/var/mobile/Library/Preferences/com.example.text.plist";
+  for (const std::string& bytes :
+       {binary, xml.replace(xml.find("Tap.wav"), 3, "T\xFFp"),
+        std::string(kXml).replace(std::string(kXml).find("<key>on"), 7, "<key>\xC0\x80"),
+        std::string("{ name = \"Tap\xED\xA0\x80\"; on = 1; }")}) {
+    std::string path = write(file, bytes);
+    EXPECT_EQ(ns::readPlist(path), nil) << bytes;
+    id store = send(send(cls("HBPreferences"), "alloc"),
+                    "initWithIdentifier:", ns::string("com.example.text"));
+    EXPECT_EQ(send(store, "objectForKey:", ns::string("on")), nil) << bytes;
+    ns::release(store);
+    ASSERT_TRUE(ns::updatePlistDictionary(path, [](id) {}));
+    EXPECT_EQ(read(path + ".unreadable"), bytes);
+    fs::remove(path + ".unreadable");
+  }
+
+  // Found by fuzzing: a string holding U+0000 aborted the process inside libplist.
+  binary[binary.find("\xE9")] = 'T';
+  binary[binary.find("Tap.wav") + 2] = '\0';
+  EXPECT_EQ(ns::toJson(ns::readPlist(write("/nul.plist", binary))).dump(),
+            R"({"on":true,"name":"Ta"})");
+
+  // Text that is well-formed is read whatever its script, from XML and from binary (UTF-16).
+  const std::string song = "\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.caf";
+  std::string path =
+      write("/song.plist", std::string(kXml).replace(std::string(kXml).find("Tap.wav"), 7, song));
+  id read = ns::readPlist(path);
+  ASSERT_NE(read, nil);
+  EXPECT_EQ(ns::utf8(ns::valueFor(read, "name")), song);
+  ASSERT_TRUE(ns::writePlist(path, read));
+  EXPECT_EQ(ns::utf8(ns::valueFor(ns::readPlist(path), "name")), song);
+}
+
 TEST_F(TemporaryRoot, UpdatingKeepsAnXmlFileXmlAndRemovesKeysGivenNothing) {
   ns::AutoreleasePool pool;
   std::string host = write("/p.plist", kXml);
