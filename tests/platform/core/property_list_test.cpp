@@ -74,6 +74,12 @@ TEST_F(TemporaryRoot, OldStyleTextIsReadAsTheTweakFilterIsWritten) {
                              "{ \"unterminated = 1; }", "{ a = <0f1>; }", "(((((((("}) {
     EXPECT_EQ(ns::readPlist(write("/broken.plist", broken)), nil) << broken;
   }
+  // Found by fuzzing: a NUL byte passed for a word character, and the key lost its end when
+  // written back. A quoted string holding U+0000 is read up to it, as the other forms read it.
+  EXPECT_EQ(ns::readPlist(write("/nul.plist", std::string("{ k\0ey = 1; }", 13))), nil);
+  EXPECT_EQ(
+      ns::toJson(ns::readPlist(write("/nul.plist", std::string("{ k = \"a\0b\"; }", 14)))).dump(),
+      R"({"k":"a"})");
   std::string deep(100000, '(');
   EXPECT_EQ(ns::readPlist(write("/deep.plist", deep)), nil);
 }
