@@ -206,7 +206,9 @@ NSUInteger hash(id self, SEL) {
   return std::hash<std::string>{}(text(self));
 }
 NSComparisonResult compareOptions(id self, SEL, id other, NSUInteger options) {
-  return compareStrings(text(self), utf8(other), options);
+  // The whole text of the other string, U+0000 and all, not its UTF8String.
+  const std::string* theirs = stringText(other);
+  return compareStrings(text(self), theirs != nullptr ? *theirs : utf8(other), options);
 }
 NSComparisonResult compare(id self, SEL, id other) {
   return compareOptions(self, nullptr, other, 0);

@@ -59,7 +59,9 @@ class Parser {
   }
 
   static bool isBareChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_$+/:.-", c) != nullptr;
+    // (strchr finds the terminator too: a NUL byte is no word character.)
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           (c != '\0' && std::strchr("_$+/:.-", c) != nullptr);
   }
 
   id value(int depth) {
@@ -175,7 +177,7 @@ class Parser {
     }
     if (atEnd()) return fail(), nil;
     ++pos_;
-    return string(out);
+    return string(out.substr(0, out.find('\0')));  // up to U+0000, as the other forms read
   }
 
   id bare() {

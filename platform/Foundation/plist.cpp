@@ -2,6 +2,7 @@
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
 #include <device/journal.h>
+#include <device/utf8.h>
 #include <plist/plist.h>
 
 #include <unistd.h>
@@ -158,6 +159,21 @@ plist_t toNode(id value) {
   return nullptr;
 }
 
+// Whether every string of a property list, dictionary keys included, is well-formed text.
+bool textWellFormed(id object) {
+  if (const std::string* text = stringText(object)) return utf8::isWellFormed(*text);
+  if (isKindOf(object, "NSArray")) {
+    for (id item : elements(object)) {
+      if (!textWellFormed(item)) return false;
+    }
+  } else if (isKindOf(object, "NSDictionary")) {
+    for (auto& [key, item] : dictionaryEntries(object)) {
+      if (!textWellFormed(key) || !textWellFormed(item)) return false;
+    }
+  }
+  return true;
+}
+
 bool readFile(const std::string& path, std::string& content) {
   std::error_code error;
   uintmax_t size = fs::file_size(path, error);
@@ -181,10 +197,9 @@ id plistFromBytes(const std::string& content) {
   plist_t root = nullptr;
   plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
   // Not XML or binary: perhaps the old text form, which the platform reads as well.
-  if (root == nullptr) return openStepPlistFromText(content);
-  id object = autorelease(ownedFromNode(root));
-  plist_free(root);
-  return object;
+  id object = root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root));
+  if (root != nullptr) plist_free(root);
+  return object != nil && textWellFormed(object) ? object : nil;
 }
 
 id readPlist(const std::string& hostPath) {

@@ -1,5 +1,7 @@
 #include "tokens.h"
 
+#include <device/utf8.h>
+
 namespace script {
 namespace {
 
@@ -10,6 +12,11 @@ bool isBlank(char c) {
 }  // namespace
 
 std::optional<std::vector<Token>> tokenize(const std::string& line, std::string& problem) {
+  // Settings keys, sound names and typed text become strings of the platform, which hold text.
+  if (!utf8::isWellFormed(line)) {
+    problem = "the line is not UTF-8 text";
+    return std::nullopt;
+  }
   std::vector<Token> tokens;
   size_t i = 0;
   while (i < line.size()) {

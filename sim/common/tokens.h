@@ -16,8 +16,8 @@ struct Token {
   bool quoted = false;
 };
 
-// The line's tokens; nothing, with `problem` set, for an unterminated string or text stuck to
-// the end of one.
+// The line's tokens; nothing, with `problem` set, for a line that is not well-formed UTF-8, an
+// unterminated string or text stuck to the end of one.
 std::optional<std::vector<Token>> tokenize(const std::string& line, std::string& problem);
 
 }  // namespace script

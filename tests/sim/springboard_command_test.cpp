@@ -82,6 +82,36 @@ TEST(SpringboardCommand, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_TRUE(fs::is_empty(root.path()));
 }
 
+// The first blind sweep's crash: a sound name that is not UTF-8 reached the journal, whose JSON
+// writer threw, and the home-screen process died. Such a settings file is not read at all, as on
+// the device; a scenario line that is not text is refused.
+TEST(SpringboardCommand, ASoundNameThatIsNotTextLeavesTheProductOffNotTheHomeScreenDown) {
+  TemporaryFolder root;
+  fs::copy(std::string(PLINKA_BUILD_DIR) + "/examples/device", root.path(),
+           fs::copy_options::recursive);
+  std::string file = root.path() + "/var/mobile/Library/Preferences/com.plinka.plinka3.plist";
+  std::ifstream in(file, std::ios::binary);
+  std::string settings((std::istreambuf_iterator<char>(in)), {});
+  settings.replace(settings.find("Latch.aiff"), 5, "L\xE4tch");
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << settings;
+
+  Result r = sim({"springboard", "--device-root", root.path(), "--json", "-"}, "launch\nlock\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  int stockLocks = 0;
+  for (std::string line; std::getline(lines, line);) {
+    auto entry = nlohmann::json::parse(line);
+    EXPECT_NE(entry["kind"], "sound-create") << "the product is off: " << line;
+    if (entry["kind"] == "stock") ++stockLocks;
+  }
+  EXPECT_GT(stockLocks, 0) << r.out;
+
+  Result refused = sim({"springboard", "--device-root", root.path(), "-"},
+                       "launch\npref kLockSound \"L\xE4tch.aiff\"\n");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err.rfind("<stdin>:2: the line is not UTF-8 text", 0), 0u) << refused.err;
+}
+
 TEST(SpringboardCommand, PrintsTheJournalAsJsonLines) {
   Result r = sim({"springboard", "--json", "-"}, "launch\ntype a\n");
   ASSERT_EQ(r.status, 0) << r.err;

@@ -75,9 +75,10 @@ TEST(StringFormat, PlacesDescriptionsAndNullLikeThePlatform) {
 // NSNumericSearch, with the cases of the platform notes.
 TEST(NumericComparison, OrdersDigitRunsByValue) {
   ns::AutoreleasePool pool;
+  using namespace std::string_literals;
   struct Case {
-    const char* a;
-    const char* b;
+    std::string a;
+    std::string b;
     NSComparisonResult expected;
   };
   for (const Case& c :
@@ -90,7 +91,9 @@ TEST(NumericComparison, OrdersDigitRunsByValue) {
                          {"", "1", NSOrderedAscending},
                          {"1.19", "1.3", NSOrderedDescending},
                          {"14.4", "14.4", NSOrderedSame},
-                         {"99999999999999999999", "99999999999999999998", NSOrderedDescending}}) {
+                         {"99999999999999999999", "99999999999999999998", NSOrderedDescending},
+                         // Found by fuzzing: the text after U+0000 was left out on one side.
+                         {"\0x"s, "\0"s, NSOrderedDescending}}) {
     NSComparisonResult result = send<NSComparisonResult>(
         ns::string(c.a), "compare:options:", ns::string(c.b), NSNumericSearch);
     EXPECT_EQ(result, c.expected) << c.a << " vs " << c.b;

@@ -29,6 +29,16 @@ class TemporaryRoot : public ::testing::Test {
     out << in.rdbuf();
     return out.str();
   }
+  // {"on": true, "name": "Tap.wav"} as the platform writes it in binary.
+  static std::string binaryList() {
+    ns::AutoreleasePool pool;
+    id list = ns::dictionary();
+    ns::setValue(list, "on", ns::boolNumber(true));
+    ns::setValue(list, "name", ns::string("Tap.wav"));
+    std::string host = device::hostPath("/binary.plist");
+    EXPECT_TRUE(ns::writePlist(host, list));
+    return read(host);
+  }
   testing_support::TemporaryDeviceRoot root_;
 };
 
@@ -64,6 +74,12 @@ TEST_F(TemporaryRoot, OldStyleTextIsReadAsTheTweakFilterIsWritten) {
                              "{ \"unterminated = 1; }", "{ a = <0f1>; }", "(((((((("}) {
     EXPECT_EQ(ns::readPlist(write("/broken.plist", broken)), nil) << broken;
   }
+  // Found by fuzzing: a NUL byte passed for a word character, and the key lost its end when
+  // written back. A quoted string holding U+0000 is read up to it, as the other forms read it.
+  EXPECT_EQ(ns::readPlist(write("/nul.plist", std::string("{ k\0ey = 1; }", 13))), nil);
+  EXPECT_EQ(
+      ns::toJson(ns::readPlist(write("/nul.plist", std::string("{ k = \"a\0b\"; }", 14)))).dump(),
+      R"({"k":"a"})");
   std::string deep(100000, '(');
   EXPECT_EQ(ns::readPlist(write("/deep.plist", deep)), nil);
 }
@@ -106,6 +122,53 @@ TEST_F(TemporaryRoot, UpdatingAnUnreadableFileKeepsTheUsersBytesAside) {
   ASSERT_TRUE(ns::updatePlistDictionary(host, [](id) {}));
   EXPECT_EQ(read(host + ".unreadable"), "not a plist, but mine");
   EXPECT_EQ(read(host + ".unreadable-2"), "damaged again");
+}
+
+// A string is read in its declared encoding or the list is not read at all: the platform never
+// makes a string of bytes that are not text. The first blind sweep crashed on such a string.
+TEST_F(TemporaryRoot, TextThatIsNotUtf8MakesTheWholeListUnreadableAndTheFileIsKept) {
+  ns::AutoreleasePool pool;
+  // A binary list whose ASCII string holds a byte over 127, made from a well-formed one.
+  std::string binary = binaryList();
+  ASSERT_NE(binary.find("Tap.wav"), std::string::npos);
+  binary[binary.find("Tap.wav")] = '\xE9';
+
+  std::string xml(kXml);
+  const std::string file = "/var/mobile/Library/Preferences/com.example.text.plist";
+  for (const std::string& bytes :
+       {binary, xml.replace(xml.find("Tap.wav"), 3, "T\xFFp"),
+        std::string(kXml).replace(std::string(kXml).find("<key>on"), 7, "<key>\xC0\x80"),
+        std::string("{ name = \"Tap\xED\xA0\x80\"; on = 1; }")}) {
+    std::string path = write(file, bytes);
+    EXPECT_EQ(ns::readPlist(path), nil) << bytes;
+    id store = send(send(cls("HBPreferences"), "alloc"),
+                    "initWithIdentifier:", ns::string("com.example.text"));
+    EXPECT_EQ(send(store, "objectForKey:", ns::string("on")), nil) << bytes;
+    ns::release(store);
+    ASSERT_TRUE(ns::updatePlistDictionary(path, [](id) {}));
+    EXPECT_EQ(read(path + ".unreadable"), bytes);
+    fs::remove(path + ".unreadable");
+  }
+
+  // Text that is well-formed is read whatever its script, from XML and from binary (UTF-16).
+  const std::string song = "\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.caf";
+  std::string path =
+      write("/song.plist", std::string(kXml).replace(std::string(kXml).find("Tap.wav"), 7, song));
+  id songs = ns::readPlist(path);
+  ASSERT_NE(songs, nil);
+  EXPECT_EQ(ns::utf8(ns::valueFor(songs, "name")), song);
+  ASSERT_TRUE(ns::writePlist(path, songs));
+  EXPECT_EQ(ns::utf8(ns::valueFor(ns::readPlist(path), "name")), song);
+}
+
+// Found by fuzzing: libplist's copying getter aborted the process on a string holding U+0000.
+TEST_F(TemporaryRoot, AStringHoldingNulIsReadUpToItNotAnAbort) {
+  ns::AutoreleasePool pool;
+  std::string binary = binaryList();
+  ASSERT_NE(binary.find("Tap.wav"), std::string::npos);
+  binary[binary.find("Tap.wav") + 2] = '\0';
+  EXPECT_EQ(ns::toJson(ns::readPlist(write("/nul.plist", binary))).dump(),
+            R"({"on":true,"name":"Ta"})");
 }
 
 TEST_F(TemporaryRoot, UpdatingKeepsAnXmlFileXmlAndRemovesKeysGivenNothing) {

@@ -142,6 +142,26 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
 }
 
+// Bytes that are not text: a row list holding them is no property list, and a script line
+// holding them is a bad line. (A sweep once crashed the command on such a row list.)
+TEST_F(SettingsCommandTest, RowsOrScriptsThatAreNotTextAreRefusedWithTheirReason) {
+  std::ifstream in(kRows, std::ios::binary);
+  std::string rows((std::istreambuf_iterator<char>(in)), {});
+  rows.replace(rows.find("Enabled"), 1, "\xC5");
+  fs::path broken = root_ / "Root.plist";
+  std::ofstream(broken, std::ios::binary) << rows;
+  Result r =
+      sim({"settings", "--device-root", root_.string(), "--rows", broken.string(), "-"}, "show\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("is not a property list"), std::string::npos) << r.err;
+
+  std::string before = prefs();
+  r = settings("set Volume on\nset kLockSound \"Latch\xFF.aiff\"\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "-:2: the line is not UTF-8 text\n");
+  EXPECT_EQ(prefs(), before) << "nothing ran";
+}
+
 TEST_F(SettingsCommandTest, ASwitchTakesThePositionItsValueReadsAs) {
   Result r = settings("set Volume 1\nset Volume 1\nset Charge \"no\"\n", {"--json"});
   ASSERT_EQ(r.status, 0) << r.err;

@@ -138,7 +138,10 @@ std::vector<uint8_t> bytes(id data);
 // --- Property lists -----------------------------------------------------------------------
 
 // Reads an XML, binary or old-style (OpenStep) text property list from a host path: the root
-// object, autoreleased, or nil when the file is missing, empty or malformed.
+// object, autoreleased, or nil when the file is missing, empty or malformed. A string (or key)
+// that is not well-formed UTF-8 makes the whole list malformed, as on the device, where a string
+// is read in its declared encoding or not at all. Simplified: a binary list's ASCII strings are
+// held to UTF-8, not to ASCII; a string holding U+0000 ends there (libplist keeps C strings).
 id readPlist(const std::string& hostPath);
 // Reads a property list from memory; nil when the bytes are not one.
 id plistFromBytes(const std::string& bytes);

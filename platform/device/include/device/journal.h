@@ -5,7 +5,9 @@
 // implementations that ran. Tests and the simulator read it; nothing in the product does.
 //
 // An entry is a JSON object: "kind" first, then the entry's fields in the order given, then
-// "t", the simulated time in seconds.
+// "t", the simulated time in seconds. Every string in an entry is well-formed UTF-8, whatever
+// bytes it was recorded with (each ill-formed sequence reads U+FFFD), so any entry can be
+// written as JSON.
 //
 // Entries are kept in memory (entries()) until a sink is set: from then on each entry goes to
 // the sink as it is made and nothing is kept, so a long session costs no memory for its

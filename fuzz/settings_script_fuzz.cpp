@@ -1,0 +1,59 @@
+// plinka-sim settings' script language on any text, against the example pane's rows: parsed,
+// and when it has no bad line, run as the user would (each `set` changes a shown row, each
+// `show` reads every shown row).
+#include <Foundation/ObjectState.h>
+#include <Preferences/Preferences.h>
+#include <device/device.h>
+#include <pkprefs3/ZELPreferenceController.h>
+
+#include <filesystem>
+#include <variant>
+
+#include "fuzz_device.h"
+#include "settings/script.h"
+
+namespace {
+
+id valueOf(const settings_sim::Set& set) {
+  if (auto* on = std::get_if<bool>(&set.value)) return ns::boolNumber(*on);
+  if (auto* number = std::get_if<int64_t>(&set.value)) return ns::integerNumber(*number);
+  return ns::string(std::get<std::string>(set.value));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzing::useTemporaryDevice();
+  device::setSystemVersion("14.4");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ns::AutoreleasePool pool;
+  std::error_code error;
+  std::filesystem::remove_all(device::hostPath("/var/mobile"), error);  // what the last one stored
+  preferences::forgetStoredValues();
+  id controller = ns::autorelease(msgSend(ZELPreferenceController::runtimeClass(), sel("new")));
+  std::string problem;
+  if (!preferences::showRowList(controller, PLINKA_SOURCE_DIR "/examples/settings/Root.plist",
+                                &problem)) {
+    std::fprintf(stderr, "settings script: %s\n", problem.c_str());
+    std::abort();
+  }
+  id all = object_getIvar(controller,
+                          class_getInstanceVariable(object_getClass(controller), "_allSpecifiers"));
+  settings_sim::Script script = settings_sim::parseScript(fuzzing::bytesOf(data, size), all);
+  if (!script.problems.empty()) return 0;
+  for (const settings_sim::Command& command : script.commands) {
+    ns::AutoreleasePool each;
+    if (auto* set = std::get_if<settings_sim::Set>(&command.action)) {
+      if (!preferences::userChangesValue(controller, set->row.row, valueOf(*set))) break;
+    } else {
+      for (id row : ns::elements(msgSend(controller, sel("specifiers")))) {
+        ns::toJson(msgSend(row, sel("performGetter")));
+      }
+    }
+  }
+  fuzzing::writeJournal();
+  return 0;
+}
