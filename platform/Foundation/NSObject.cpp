@@ -1,4 +1,5 @@
 // NSObject: the root class, retain counting, autorelease pools and the state slot.
+#include <Foundation/Block.h>
 #include <Foundation/ObjectState.h>
 
 #include <atomic>
@@ -142,6 +143,8 @@ void registerFoundationClasses() {
     internal::registerNotificationClasses();
     internal::registerFileManagerClass();
     internal::registerUserDefaultsClass();
+    internal::registerErrorClass();
+    blockClass();
     return true;
   }();
   (void)done;
@@ -190,7 +193,11 @@ std::string className(id object) {
 id retain(id object) {
   if (object == nil) return nil;
   std::atomic_ref<intptr_t> count(header(object)->retainCount);
-  if (count.load(std::memory_order_relaxed) != kImmortal) count.fetch_add(1);
+  // A new reference needs no ordering; the last release orders every earlier use before the
+  // deallocation.
+  if (count.load(std::memory_order_relaxed) != kImmortal) {
+    count.fetch_add(1, std::memory_order_relaxed);
+  }
   return object;
 }
 
@@ -198,7 +205,7 @@ void release(id object) {
   if (object == nil) return;
   std::atomic_ref<intptr_t> count(header(object)->retainCount);
   if (count.load(std::memory_order_relaxed) == kImmortal) return;
-  if (count.fetch_sub(1) == 1) msgSend<void>(object, sel("dealloc"));
+  if (count.fetch_sub(1, std::memory_order_acq_rel) == 1) msgSend<void>(object, sel("dealloc"));
 }
 
 id autorelease(id object) {
@@ -209,7 +216,7 @@ id autorelease(id object) {
 
 NSUInteger retainCount(id object) {
   if (object == nil) return 0;
-  intptr_t count = header(object)->retainCount;
+  intptr_t count = std::atomic_ref<intptr_t>(header(object)->retainCount).load();
   return count == kImmortal ? UINT64_MAX : static_cast<NSUInteger>(count);
 }
 

@@ -14,6 +14,7 @@ void registerCollectionClasses();
 void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
+void registerErrorClass();
 
 // Forgets the journal name of an object that is going away.
 void forgetJournalName(id object);
