@@ -1,3 +1,4 @@
+#include <Foundation/dispatch.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIViewController.h>
 #include <device/journal.h>
@@ -13,7 +14,11 @@ void runCompletion(id completion) {
 
 journal::Entry presentEntry(id controller) {
   AlertInfo alert;
-  if (!describeAlert(controller, alert)) return {{"controller", ns::journalName(controller)}};
+  if (!describeAlert(controller, alert)) {
+    journal::Entry entry = {{"controller", ns::journalName(controller)}};
+    if (ViewControllerState* state = viewControllerState(controller)) state->describe(entry);
+    return entry;
+  }
   journal::Entry actions = journal::Entry::array();
   for (const AlertActionInfo& action : alert.actions) {
     actions.push_back({{"title", action.title}, {"style", action.style}});
@@ -43,7 +48,7 @@ void presentViewController(id self, SEL, id controller, BOOL, id completion) {
   runCompletion(completion);
 }
 
-void dismissViewController(id self, SEL, BOOL, id completion) {
+void dismissViewController(id self, SEL, BOOL animated, id completion) {
   ViewControllerState* state = viewControllerState(self);
   if (state == nullptr) return;
   id presenter = self;
@@ -51,10 +56,15 @@ void dismissViewController(id self, SEL, BOOL, id completion) {
   ViewControllerState* presenterState = viewControllerState(presenter);
   if (presenterState == nullptr || !presenterState->presented) return;
   ns::Ref dismissed = presenterState->presented;
-  journal::record("dismiss", {{"controller", ns::journalName(dismissed)}});
+  journal::record("dismiss", {{"controller", ns::journalName(dismissed)},
+                              {"animated", animated != NO},
+                              {"completion", completion != nil}});
   if (ViewControllerState* gone = viewControllerState(dismissed)) gone->presenting = nil;
   presenterState->presented = ns::Ref();
-  runCompletion(completion);
+  if (completion != nil) {
+    ns::Ref later(completion);
+    dispatch::async(dispatch_get_main_queue(), [later] { runCompletion(later); });
+  }
 }
 
 id presentedViewController(id self, SEL) {

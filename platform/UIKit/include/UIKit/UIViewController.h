@@ -9,13 +9,15 @@
 // Faithful: a controller presents one controller at a time; presenting while something is
 // already presented leaves the screen as it is (UIKit only logs a warning). Dismissing, sent to
 // the presenter or to the presented controller, takes the presented controller off screen.
-// Simplified: nothing is drawn and animation is instant, so a completion runs before the call
-// returns. A completion (a block on the device) is any object that answers `invoke`; nil for
+// Simplified: nothing is drawn and animation is instant. A presentation's completion runs before
+// the call returns; a dismissal's runs after the dismissal, later on the main queue, as on the
+// device. A completion (a block on the device) is any object that answers `invoke`; nil for
 // none.
 //
 // Journal: presenting records "present"; for an alert {title, message, style, actions: [{title,
-// style}]} with the platform's style numbers, for any other controller {controller}. Dismissing
-// records "dismiss" {controller}.
+// style}]} with the platform's style numbers, for any other controller {controller} and what
+// the controller adds (a picker: sourceType, mediaTypes). Dismissing records "dismiss"
+// {controller, animated, completion (whether one was given)}.
 #pragma once
 
 #include <Foundation/ObjectState.h>
@@ -27,6 +29,8 @@ namespace uikit {
 struct ViewControllerState : ns::ObjectState {
   ns::Ref presented;    // the controller shown modally over this one
   id presenting = nil;  // the controller that presented this one; not retained
+  // Adds what a "present" entry says about this controller beyond its name.
+  virtual void describe(nlohmann::ordered_json&) const {}
 };
 
 // The state of a view controller, made when the object has none yet; null for nil or for an
