@@ -47,9 +47,15 @@ __attribute__((constructor)) void rememberMainThread() {
   mainThread() = std::this_thread::get_id();
 }
 
-void runBlock(id block) {
+// The queue whose block this thread is running; null outside queued work.
+thread_local dispatch_queue_s* currentQueue = nullptr;
+
+void runBlock(dispatch_queue_s* queue, id block) {
   ns::AutoreleasePool pool;
+  dispatch_queue_s* outer = currentQueue;
+  currentQueue = queue;
   msgSend<void>(block, sel("invoke"));
+  currentQueue = outer;
   ns::release(block);
 }
 
@@ -61,7 +67,7 @@ void serve(dispatch_queue_s* queue) {
     id block = queue->blocks.front();
     queue->blocks.pop_front();
     guard.unlock();
-    runBlock(block);
+    runBlock(queue, block);
     guard.lock();
     --all.backgroundPending;
     all.changed.notify_all();
@@ -103,6 +109,12 @@ __attribute__((visibility("default"))) void dispatch_async(dispatch_queue_t queu
   all.changed.notify_all();
 }
 
+__attribute__((visibility("default"))) const char* dispatch_queue_get_label(
+    dispatch_queue_t queue) {
+  if (queue == nullptr) queue = currentQueue;
+  return queue != nullptr ? queue->label.c_str() : "";
+}
+
 }  // extern "C"
 
 namespace dispatch {
@@ -122,7 +134,7 @@ size_t runPendingWork() {
     id block = all.mainQueue.blocks.front();
     all.mainQueue.blocks.pop_front();
     guard.unlock();
-    runBlock(block);
+    runBlock(&all.mainQueue, block);
     ++ran;
   }
 }

@@ -20,6 +20,7 @@ struct ImageState : ns::ObjectState {
   CGImageRef image = nullptr;
   double scale = 1.0;
   UIImageOrientation orientation = UIImageOrientationUp;
+  const char* madeFrom = "";  // "data", "file" or "CGImage"
   ~ImageState() override { CGImageRelease(image); }
 };
 
@@ -88,6 +89,7 @@ id initWithCGImageScale(id self, SEL, CGImageRef image, double scale,
     return nil;
   }
   ns::setObjectState(self, stateFor(CGImageRetain(image), scale, orientation));
+  imageState(self)->madeFrom = "CGImage";
   return self;
 }
 id initWithCGImage(id self, SEL, CGImageRef image) {
@@ -100,6 +102,7 @@ id initWithDataScale(id self, SEL, id data, double scale) {
     return nil;
   }
   ns::setObjectState(self, stateFor(image, scale, UIImageOrientationUp));
+  imageState(self)->madeFrom = "data";
   return self;
 }
 id initWithData(id self, SEL, id data) {
@@ -114,6 +117,7 @@ id initWithContentsOfFile(id self, SEL, id path) {
     return nil;
   }
   ns::setObjectState(self, stateFor(image, scaleFromName(ns::utf8(path)), UIImageOrientationUp));
+  imageState(self)->madeFrom = "file";
   return self;
 }
 
@@ -279,4 +283,9 @@ extern "C" __attribute__((visibility("default"))) id UIImageJPEGRepresentation(
                                                  : nlohmann::ordered_json(),
                result);
   return result;
+}
+
+std::string uikit::imageMadeFrom(id image) {
+  ImageState* state = imageState(image);
+  return state != nullptr ? state->madeFrom : "";
 }

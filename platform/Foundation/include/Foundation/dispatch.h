@@ -1,7 +1,7 @@
 // Grand Central Dispatch, as the platform stand-ins use it to call handlers "later".
 //
 // Mirrors: dispatch_get_main_queue, dispatch_get_global_queue, dispatch_queue_create (serial
-// queues), dispatch_async with a block, and +[NSThread isMainThread].
+// queues), dispatch_async with a block, dispatch_queue_get_label, and +[NSThread isMainThread].
 //
 // Faithful: the main queue runs its blocks one at a time, in order, on the main thread; every
 // other queue runs its blocks one at a time, in order, on a thread of its own, truly in parallel
@@ -25,7 +25,11 @@ dispatch_queue_t dispatch_get_global_queue(long identifier, unsigned long flags)
 dispatch_queue_t dispatch_queue_create(const char* label, void* attributes);
 // Runs `block` (a block of no arguments) later on `queue`; a nil block or queue does nothing.
 void dispatch_async(dispatch_queue_t queue, id block);
+// The queue's label; for DISPATCH_CURRENT_QUEUE_LABEL (null), the label of the queue whose block
+// is running on this thread, "" outside queued work.
+const char* dispatch_queue_get_label(dispatch_queue_t queue);
 }
+#define DISPATCH_CURRENT_QUEUE_LABEL nullptr
 
 namespace dispatch {
 

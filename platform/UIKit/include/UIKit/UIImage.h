@@ -28,6 +28,8 @@
 #include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/Foundation.h>
 
+#include <string>
+
 typedef long UIImageOrientation;
 constexpr UIImageOrientation UIImageOrientationUp = 0;
 constexpr UIImageOrientation UIImageOrientationDown = 1;
@@ -42,3 +44,8 @@ constexpr UIImageOrientation UIImageOrientationRightMirrored = 7;
 // encoded. `compressionQuality` runs from 0.0 (smallest) to 1.0 (best).
 extern "C" id UIImagePNGRepresentation(id image);
 extern "C" id UIImageJPEGRepresentation(id image, CGFloat compressionQuality);
+
+namespace uikit {
+// For hosts: what an image was made from: "data", "file", "CGImage"; "" for nil.
+std::string imageMadeFrom(id image);
+}  // namespace uikit
