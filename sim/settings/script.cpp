@@ -66,6 +66,29 @@ std::optional<Set> parseSet(const std::vector<Token>& tokens, id fullList, std::
   return set;
 }
 
+std::optional<Pick> parsePick(const std::vector<Token>& tokens, std::string& problem) {
+  Pick pick;
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    const Token& word = tokens[i];
+    if (!word.quoted && word.text == "--deleted") {
+      pick.deleted = true;
+    } else if (!word.quoted && word.text == "--no-reference-url") {
+      pick.noReferenceURL = true;
+    } else if (pick.item.empty() && !(word.text.rfind("--", 0) == 0 && !word.quoted)) {
+      pick.item = word.text;
+    } else {
+      problem = "bad pick '" + word.text + "'";
+      return std::nullopt;
+    }
+  }
+  bool usage = pick.noReferenceURL ? pick.item.empty() && !pick.deleted : !pick.item.empty();
+  if (!usage) {
+    problem = "pick takes an item: pick ITEM, pick --deleted ITEM or pick --no-reference-url";
+    return std::nullopt;
+  }
+  return pick;
+}
+
 }  // namespace
 
 Script parseScript(const std::string& text, id fullList) {
@@ -93,6 +116,18 @@ Script parseScript(const std::string& text, id fullList) {
         script.commands.push_back({number, std::move(*set)});
       } else {
         script.problems.push_back({number, problem});
+      }
+    } else if (!verb.quoted && verb.text == "pick") {
+      if (std::optional<Pick> pick = parsePick(*tokens, problem)) {
+        script.commands.push_back({number, std::move(*pick)});
+      } else {
+        script.problems.push_back({number, problem});
+      }
+    } else if (!verb.quoted && verb.text == "cancel") {
+      if (tokens->size() != 1) {
+        script.problems.push_back({number, "cancel takes no arguments"});
+      } else {
+        script.commands.push_back({number, Cancel{}});
       }
     } else {
       script.problems.push_back({number, "unknown command '" + verb.text + "'"});

@@ -2,6 +2,14 @@
 //
 //   show              print the rows shown, in order
 //   set ROW VALUE     the user changes ROW to VALUE
+//   pick ITEM         in the picker on screen, the user picks the photo-library item ITEM (its
+//                     file name, e.g. IMG_0004.MOV)
+//   pick --deleted ITEM
+//                     the same, but the item's asset is gone from the library by the time the
+//                     cell looks it up (its file stays on disk)
+//   pick --no-reference-url
+//                     a pick whose info carries no reference URL
+//   cancel            the user cancels the picker on screen
 //
 // ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
 // be named); a key also names its row when no row has that label. Quote it ("...") when it has
@@ -29,7 +37,13 @@ struct Set {
   RowRef row;
   std::variant<bool, int64_t, std::string> value;
 };
-using Action = std::variant<Show, Set>;
+struct Pick {
+  std::string item;  // empty with noReferenceURL
+  bool deleted = false;
+  bool noReferenceURL = false;
+};
+struct Cancel {};
+using Action = std::variant<Show, Set, Pick, Cancel>;
 
 struct Command {
   int line = 0;

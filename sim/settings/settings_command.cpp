@@ -1,5 +1,6 @@
 // plinka-sim settings: the product's settings pane on a simulated Settings application.
 #include <Foundation/ObjectState.h>
+#include <Foundation/dispatch.h>
 #include <Preferences/Preferences.h>
 #include <UIKit/UIAlertController.h>
 #include <device/device.h>
@@ -17,6 +18,7 @@
 
 #include "commands.h"
 #include "example_device.h"
+#include "picker.h"
 #include "script.h"
 
 namespace {
@@ -175,20 +177,45 @@ class Session {
     for (const settings_sim::Command& command : script.commands) {
       ns::AutoreleasePool pool;
       closeAlert();
-      if (std::holds_alternative<settings_sim::Show>(command.action)) {
-        show();
-      } else if (!set(std::get<settings_sim::Set>(command.action))) {
+      std::string problem;
+      if (!perform(command.action, problem)) {
+        dispatch::runPendingWork();
         flush();
-        std::fprintf(stderr, "%s:%d: row '%s' is not shown\n", options_.script.c_str(),
-                     command.line, std::get<settings_sim::Set>(command.action).row.name.c_str());
+        std::fprintf(stderr, "%s:%d: %s\n", options_.script.c_str(), command.line, problem.c_str());
         return 1;
       }
+      // What the platform does later (handlers, exports, completions) belongs to this line.
+      dispatch::runPendingWork();
       flush();
     }
     return 0;
   }
 
  private:
+  // One user action; false, with `problem` set, for one the screen does not allow.
+  bool perform(const settings_sim::Action& action, std::string& problem) {
+    if (std::holds_alternative<settings_sim::Show>(action)) {
+      show();
+      return true;
+    }
+    if (const auto* pick = std::get_if<settings_sim::Pick>(&action)) {
+      return settings_sim::pick(controller_, *pick, problem);
+    }
+    if (std::holds_alternative<settings_sim::Cancel>(action)) {
+      return settings_sim::cancel(controller_, problem);
+    }
+    const auto& change = std::get<settings_sim::Set>(action);
+    if (settings_sim::presentedPicker(controller_) != nil) {
+      problem = "the picker covers the pane: pick or cancel first";
+      return false;
+    }
+    if (!set(change)) {
+      problem = "row '" + change.row.name + "' is not shown";
+      return false;
+    }
+    return true;
+  }
+
   // The user closes an alert left on screen before doing anything else.
   void closeAlert() {
     id presented = msgSend(controller_, sel("presentedViewController"));
@@ -290,6 +317,7 @@ class Session {
         std::printf("  [%s] (%s)\n", action["title"].get<std::string>().c_str(),
                     actionStyleName(action["style"]));
       }
+    } else if (settings_sim::printPickEntry(entry)) {
     } else if (kind == "notify") {
       std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
     } else {
