@@ -145,6 +145,8 @@ void registerFoundationClasses() {
     internal::registerUserDefaultsClass();
     internal::registerErrorClass();
     blockClass();
+    internal::registerCharacterSetClass();
+    internal::registerBundleClass();
     return true;
   }();
   (void)done;

@@ -228,6 +228,9 @@ id lowercase(id self, SEL) {
   return string(lower);
 }
 id byAppending(id self, SEL, id other) {
+  if (other == nil) {
+    raise("NSInvalidArgumentException", "*** -[NSString stringByAppendingString:]: nil argument");
+  }
   return string(text(self) + utf8(other));
 }
 id lastPathComponent(id self, SEL) {

@@ -1,6 +1,8 @@
 // NSURL: file URLs made from paths, and URLs made from strings.
 #include <Foundation/ObjectState.h>
 
+#include <cctype>
+
 #include "internal.h"
 
 namespace ns {
@@ -13,7 +15,9 @@ struct URLState : ObjectState {
 };
 
 id makeFileURL(Class cls, id path) {
-  if (path == nil) return nil;
+  if (path == nil) {
+    raise("NSInvalidArgumentException", "*** -[NSURL initFileURLWithPath:]: nil string parameter");
+  }
   auto state = std::make_unique<URLState>();
   state->path = utf8(path);
   state->text = "file://" + state->path;
@@ -29,21 +33,47 @@ id initFileURL(id self, SEL, id path) {
   release(self);
   return makeFileURL(cls, path);
 }
-id classURLWithString(id self, SEL, id text) {
-  if (text == nil) return nil;
-  std::string s = utf8(text);
-  // Like the platform, a string that holds characters never allowed in a URL makes none.
-  for (unsigned char c : s) {
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
-        c == '`' || c == '{' || c == '|' || c == '}') {
-      return nil;
+// What RFC 3986 allows in a URL: unreserved and reserved characters, and "%" only as the start
+// of a "%XX" escape. The platform (before iOS 17) makes no URL from anything else.
+bool isValidURLText(const std::string& s) {
+  static const std::string kAllowed =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=";
+  if (s.empty()) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%') {
+      if (i + 2 >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[i + 1])) ||
+          !std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+        return false;
+      }
+      i += 2;
+    } else if (kAllowed.find(s[i]) == std::string::npos) {
+      return false;
     }
   }
+  return true;
+}
+
+id makeURL(Class cls, id text) {
+  if (text == nil) return nil;
+  std::string s = utf8(text);
+  if (!isValidURLText(s)) return nil;
   auto state = std::make_unique<URLState>();
   state->text = s;
   state->file = s.starts_with("file://");
   if (state->file) state->path = s.substr(7);
-  return autorelease(newObject(reinterpret_cast<Class>(self), std::move(state)));
+  return newObject(cls, std::move(state));
+}
+id classURLWithString(id self, SEL, id text) {
+  return autorelease(makeURL(reinterpret_cast<Class>(self), text));
+}
+id initWithString(id self, SEL, id text) {
+  Class cls = object_getClass(self);
+  release(self);
+  if (text == nil) {
+    raise("NSInvalidArgumentException",
+          "*** -[NSURL initWithString:relativeToURL:]: nil string parameter");
+  }
+  return makeURL(cls, text);
 }
 
 URLState* url(id self) {
@@ -90,6 +120,7 @@ void internal::registerURLClass() {
       .classMethod("fileURLWithPath:", classFileURL)
       .classMethod("URLWithString:", classURLWithString)
       .method("initFileURLWithPath:", initFileURL)
+      .method("initWithString:", initWithString)
       .method("path", path)
       .method("absoluteString", absoluteString)
       .method("description", absoluteString)

@@ -23,6 +23,7 @@ struct Queues {
   std::mutex lock;
   std::condition_variable changed;
   size_t backgroundPending = 0;  // blocks queued or running on background queues
+  bool open = false;             // background queues run only while the host drains
   dispatch_queue_s mainQueue;
   dispatch_queue_s globalQueue;
 };
@@ -63,7 +64,7 @@ void serve(dispatch_queue_s* queue) {
   Queues& all = queues();
   std::unique_lock guard(all.lock);
   for (;;) {
-    all.changed.wait(guard, [&] { return !queue->blocks.empty(); });
+    all.changed.wait(guard, [&] { return all.open && !queue->blocks.empty(); });
     id block = queue->blocks.front();
     queue->blocks.pop_front();
     guard.unlock();
@@ -128,9 +129,11 @@ size_t runPendingWork() {
   size_t ran = 0;
   for (;;) {
     std::unique_lock guard(all.lock);
-    all.changed.wait(guard,
-                     [&] { return all.backgroundPending == 0 || !all.mainQueue.blocks.empty(); });
-    if (all.mainQueue.blocks.empty()) return ran;  // and nothing pending in the background
+    all.open = true;
+    all.changed.notify_all();
+    all.changed.wait(guard, [&] { return all.backgroundPending == 0; });
+    all.open = false;
+    if (all.mainQueue.blocks.empty()) return ran;
     id block = all.mainQueue.blocks.front();
     all.mainQueue.blocks.pop_front();
     guard.unlock();

@@ -15,6 +15,8 @@ void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
 void registerErrorClass();
+void registerCharacterSetClass();
+void registerBundleClass();
 
 // Forgets the journal name of an object that is going away.
 void forgetJournalName(id object);

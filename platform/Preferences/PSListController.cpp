@@ -4,6 +4,7 @@
 #include <device/journal.h>
 #include <notify.h>
 
+#include "list_state.h"
 #include "properties.h"
 
 #include <memory>
@@ -13,23 +14,8 @@
 namespace preferences {
 namespace {
 
-struct ListState : uikit::ViewControllerState {
-  ns::Ref specifiers;  // the rows shown, an NSMutableArray
-};
-
-ListState* listState(id self) {
-  if (self == nil) return nullptr;
-  if (ListState* state = ns::stateOf<ListState>(self)) return state;
-  // A controller that was used as a plain view controller before its init: keep what it shows.
-  auto fresh = std::make_unique<ListState>();
-  if (auto* plain = ns::stateOf<uikit::ViewControllerState>(self)) {
-    fresh->presented = plain->presented;
-    fresh->presenting = plain->presenting;
-  }
-  ListState* state = fresh.get();
-  ns::setObjectState(self, std::move(fresh));
-  return state;
-}
+using internal::ListState;
+using internal::listState;
 
 id shownRows(id self) {
   ListState* state = listState(self);
@@ -201,8 +187,9 @@ void setPreferenceValue(id, SEL, id value, id specifier) {
   if (isNonEmptyString(notification)) notify_post(ns::utf8(notification).c_str());
 }
 
-void reloadSpecifierAnimated(id, SEL, id specifier, BOOL) {
+void reloadSpecifierAnimated(id self, SEL, id specifier, BOOL) {
   journal::record("reload", {{"row", rowName(specifier)}});
+  internal::refreshCell(self, specifier);
 }
 void reloadSpecifier(id self, SEL, id specifier) {
   reloadSpecifierAnimated(self, nullptr, specifier, NO);
@@ -304,6 +291,8 @@ void registerListControllerClass() {
         .method("specifierForID:", specifierForID)
         .method("insertContiguousSpecifiers:afterSpecifier:animated:", insertContiguousSpecifiers)
         .method("removeContiguousSpecifiers:animated:", removeContiguousSpecifiers)
+        .method("table", internal::tableOf)
+        .method("cachedCellForSpecifier:", internal::cachedCell)
         .register_();
     shareStoreWithUserDefaults();
     return true;

@@ -1,48 +1,53 @@
-#include <Foundation/ObjectState.h>
+#include <Preferences/PSSpecifier.h>
 #include <Preferences/PSTableCell.h>
+#include <device/journal.h>
 
 namespace preferences {
 namespace {
 
-struct CellState : ns::ObjectState {
-  UITableViewCellStyle style = UITableViewCellStyleDefault;
-  ns::Ref reuseIdentifier;
-  ns::Ref specifier;
-};
+Class cellClass = Nil;
+ptrdiff_t specifierOffset = 0;
 
-CellState& stateFor(id self) {
-  CellState* state = ns::stateOf<CellState>(self);
-  if (state == nullptr) {
-    auto fresh = std::make_unique<CellState>();
-    state = fresh.get();
-    ns::setObjectState(self, std::move(fresh));
-  }
-  return *state;
+id& specifierSlot(id self) {
+  return *reinterpret_cast<id*>(reinterpret_cast<char*>(self) + specifierOffset);
+}
+
+void replaceSpecifier(id self, id value) {
+  id old = specifierSlot(self);
+  specifierSlot(self) = ns::retain(value);
+  ns::release(old);
 }
 
 id initWithStyle(id self, SEL, UITableViewCellStyle style, id reuseIdentifier, id specifier) {
-  id cell = sendSuper(self, objc_getClass("PSTableCell"), "init");
+  id cell = sendSuper(self, cellClass, "initWithStyle:reuseIdentifier:", style, reuseIdentifier);
   if (cell == nil) return nil;
-  CellState& state = stateFor(cell);
-  state.style = style;
-  state.reuseIdentifier = ns::Ref(reuseIdentifier);
-  state.specifier = ns::Ref(specifier);
+  replaceSpecifier(cell, specifier);
   return cell;
 }
 id specifier(id self, SEL) {
-  return stateFor(self).specifier;
+  return specifierSlot(self);
 }
 void setSpecifier(id self, SEL, id value) {
-  stateFor(self).specifier = ns::Ref(value);
+  replaceSpecifier(self, value);
 }
 void refreshCellContents(id self, SEL, id value) {
-  stateFor(self).specifier = ns::Ref(value);
+  replaceSpecifier(self, value);
+  msgSend<void>(msgSend(self, sel("textLabel")), sel("setText:"), msgSend(value, sel("name")));
+  PSCellType type = msgSend<PSCellType>(value, sel("cellType"));
+  if (type == PSLinkCell || type == PSLinkListCell) {
+    msgSend<void>(self, sel("setAccessoryType:"), UITableViewCellAccessoryDisclosureIndicator);
+    msgSend<void>(self, sel("setSelectionStyle:"), UITableViewCellSelectionStyleDefault);
+  }
 }
-UITableViewCellStyle style(id self, SEL) {
-  return stateFor(self).style;
+void setSelectedAnimated(id self, SEL, BOOL selected, BOOL animated) {
+  journal::record("select", {{"row", rowName(specifierSlot(self))},
+                             {"selected", selected != NO},
+                             {"animated", animated != NO}});
+  sendSuper<void>(self, cellClass, "setSelected:animated:", selected, animated);
 }
-id reuseIdentifier(id self, SEL) {
-  return stateFor(self).reuseIdentifier;
+void deallocCell(id self, SEL) {
+  replaceSpecifier(self, nil);
+  sendSuper<void>(self, cellClass, "dealloc");
 }
 
 __attribute__((constructor)) void loadTableCellClass() {
@@ -53,14 +58,18 @@ __attribute__((constructor)) void loadTableCellClass() {
 
 void registerTableCellClass() {
   static const bool done = [] {
-    ClassBuilder("PSTableCell", ns::classNamed("NSObject"))
+    registerSpecifierClass();
+    uikit::registerTableViewClasses();
+    ClassBuilder builder("PSTableCell", objc_getClass("UITableViewCell"));
+    builder.ivar("_specifier", sizeof(id), 3, "@")
         .method("initWithStyle:reuseIdentifier:specifier:", initWithStyle)
         .method("specifier", specifier)
         .method("setSpecifier:", setSpecifier)
         .method("refreshCellContentsWithSpecifier:", refreshCellContents)
-        .method("style", style)
-        .method("reuseIdentifier", reuseIdentifier)
-        .register_();
+        .method("setSelected:animated:", setSelectedAnimated)
+        .method("dealloc", deallocCell);
+    cellClass = builder.register_();
+    specifierOffset = ivar_getOffset(class_getInstanceVariable(cellClass, "_specifier"));
     return true;
   }();
   (void)done;

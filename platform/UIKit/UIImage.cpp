@@ -2,6 +2,7 @@
 #include <UIKit/UIImage.h>
 #include <device/device.h>
 #include <device/journal.h>
+#include <device/screen.h>
 
 #include "image_codecs.h"
 
@@ -21,6 +22,7 @@ struct ImageState : ns::ObjectState {
   double scale = 1.0;
   UIImageOrientation orientation = UIImageOrientationUp;
   const char* madeFrom = "";  // "data", "file" or "CGImage"
+  std::string assetName;      // the name imageNamed: found it by; empty otherwise
   ~ImageState() override { CGImageRelease(image); }
 };
 
@@ -142,10 +144,13 @@ id imageWithCGImageScale(id self, SEL, CGImageRef image, double scale,
 }
 id imageNamedInBundleTraits(id self, SEL, id name, id bundle, id) {
   if (name == nil || bundle == nil) return nil;
+  std::string asset = ns::utf8(name);
   std::string folder = ns::utf8(msgSend(bundle, sel("bundlePath")));
-  std::string base = folder + "/" + ns::utf8(name);
-  for (const char* suffix : {"", "@3x.png", "@2x.png", ".png"}) {
-    if (id image = imageWithContentsOfFile(self, nullptr, ns::string(base + suffix))) return image;
+  for (const std::string& file : uikit::imageFileCandidates(asset, device::screenScale())) {
+    id image = imageWithContentsOfFile(self, nullptr, ns::string(folder + "/" + file));
+    if (image == nil) continue;
+    imageState(image)->assetName = uikit::imageAssetBaseName(asset);
+    return image;
   }
   return nil;
 }
@@ -288,4 +293,9 @@ extern "C" __attribute__((visibility("default"))) id UIImageJPEGRepresentation(
 std::string uikit::imageMadeFrom(id image) {
   ImageState* state = imageState(image);
   return state != nullptr ? state->madeFrom : "";
+}
+
+std::string uikit::imageAssetName(id image) {
+  ImageState* state = imageState(image);
+  return state != nullptr ? state->assetName : std::string();
 }

@@ -267,26 +267,53 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
     av_channel_layout_copy(&sound->ch_layout, &audio.context->ch_layout);
     av_frame_get_buffer(sound, 0);
   }
+  // The background in YUV once; each frame copies it and draws the square.
+  std::vector<uint8_t> planes[3];
+  planes[0].resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
+  planes[1].resize(static_cast<size_t>((spec.width + 1) / 2) *
+                   static_cast<size_t>((spec.height + 1) / 2));
+  planes[2].resize(planes[1].size());
+  size_t chromaWidth = static_cast<size_t>((spec.width + 1) / 2);
+  for (int y = 0; y < spec.height; ++y) {
+    for (int x = 0; x < spec.width; ++x) {
+      const uint8_t* p =
+          &rgb[(static_cast<size_t>(y) * static_cast<size_t>(spec.width) + static_cast<size_t>(x)) *
+               3];
+      double r = p[0], g = p[1], b = p[2];
+      planes[0][static_cast<size_t>(y) * static_cast<size_t>(spec.width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>(16 + 0.257 * r + 0.504 * g + 0.098 * b);
+      if (y % 2 == 0 && x % 2 == 0) {
+        size_t at = static_cast<size_t>(y / 2) * chromaWidth + static_cast<size_t>(x / 2);
+        planes[1][at] = static_cast<uint8_t>(128 - 0.148 * r - 0.291 * g + 0.439 * b);
+        planes[2][at] = static_cast<uint8_t>(128 + 0.439 * r - 0.368 * g - 0.071 * b);
+      }
+    }
+  }
   for (int i = 0; status >= 0 && i < frames; ++i) {
     av_frame_make_writable(frame);
-    int boxX = (spec.width - side) * i / std::max(1, frames - 1);
-    for (int y = 0; y < spec.height; ++y) {
-      for (int x = 0; x < spec.width; ++x) {
-        const uint8_t* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(spec.width) +
-                                 static_cast<size_t>(x)) *
-                                3];
-        bool box = x >= boxX && x < boxX + side && y >= spec.height / 2 - side / 2 &&
-                   y < spec.height / 2 + side / 2;
-        double r = box ? 20 : p[0], g = box ? 20 : p[1], b = box ? 20 : p[2];
-        frame->data[0][y * frame->linesize[0] + x] =
-            static_cast<uint8_t>(16 + 0.257 * r + 0.504 * g + 0.098 * b);
-        if (y % 2 == 0 && x % 2 == 0) {
-          frame->data[1][y / 2 * frame->linesize[1] + x / 2] =
-              static_cast<uint8_t>(128 - 0.148 * r - 0.291 * g + 0.439 * b);
-          frame->data[2][y / 2 * frame->linesize[2] + x / 2] =
-              static_cast<uint8_t>(128 + 0.439 * r - 0.368 * g - 0.071 * b);
+    for (int plane = 0; plane < 3; ++plane) {
+      int rows = plane == 0 ? spec.height : (spec.height + 1) / 2;
+      size_t width = plane == 0 ? static_cast<size_t>(spec.width) : chromaWidth;
+      for (int y = 0; y < rows; ++y) {
+        std::copy_n(&planes[plane][static_cast<size_t>(y) * width], width,
+                    frame->data[plane] + static_cast<ptrdiff_t>(y) * frame->linesize[plane]);
+      }
+    }
+    if (spec.grain > 0) {
+      uint32_t seed = 2654435761u * static_cast<uint32_t>(i + 1);
+      for (int y = 0; y < spec.height; ++y) {
+        uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+        for (int x = 0; x < spec.width; ++x) {
+          seed = seed * 1664525u + 1013904223u;
+          int noisy = row[x] + static_cast<int>(seed >> 24) % (2 * spec.grain + 1) - spec.grain;
+          row[x] = static_cast<uint8_t>(std::clamp(noisy, 16, 235));
         }
       }
+    }
+    int boxX = (spec.width - side) * i / std::max(1, frames - 1);
+    for (int y = spec.height / 2 - side / 2; y < spec.height / 2 + side / 2; ++y) {
+      std::fill_n(frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0] + boxX, side,
+                  uint8_t{26});
     }
     frame->pts = i;
     status = encodeAndWrite(out, video, frame);
@@ -321,6 +348,9 @@ bool writeExampleLibrary(const std::string& deviceRoot, std::string& error) {
       std::filesystem::path(deviceRoot) / "var/mobile/Media/DCIM/100APPLE";
   std::error_code made;
   std::filesystem::create_directories(folder, made);
+  // Where the example pane's rows keep a chosen video.
+  std::filesystem::create_directories(
+      std::filesystem::path(deviceRoot) / "var/mobile/Library/Plinka", made);
   auto at = [&](const char* name) { return (folder / name).string(); };
   VideoSpec mov;
   mov.container = "mov";

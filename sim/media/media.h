@@ -29,6 +29,7 @@ struct VideoSpec {
   int hue = 200;
   bool withAudio = true;
   bool fast = false;
+  int grain = 0;  // amplitude of per-frame noise in the picture: camera-like bit rates
 };
 bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& error);
 

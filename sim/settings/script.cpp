@@ -66,6 +66,17 @@ std::optional<Set> parseSet(const std::vector<Token>& tokens, id fullList, std::
   return set;
 }
 
+std::optional<Tap> parseTap(const std::vector<Token>& tokens, id fullList, std::string& problem) {
+  if (tokens.size() != 2) {
+    problem = "tap takes a row: tap ROW";
+    return std::nullopt;
+  }
+  Tap tap{{tokens[1].text, nil}};
+  tap.row.row = findRow(tap.row.name, fullList, problem);
+  if (tap.row.row == nil) return std::nullopt;
+  return tap;
+}
+
 std::optional<Pick> parsePick(const std::vector<Token>& tokens, std::string& problem) {
   Pick pick;
   for (size_t i = 1; i < tokens.size(); ++i) {
@@ -114,6 +125,12 @@ Script parseScript(const std::string& text, id fullList) {
     } else if (!verb.quoted && verb.text == "set") {
       if (std::optional<Set> set = parseSet(*tokens, fullList, problem)) {
         script.commands.push_back({number, std::move(*set)});
+      } else {
+        script.problems.push_back({number, problem});
+      }
+    } else if (!verb.quoted && verb.text == "tap") {
+      if (std::optional<Tap> tap = parseTap(*tokens, fullList, problem)) {
+        script.commands.push_back({number, std::move(*tap)});
       } else {
         script.problems.push_back({number, problem});
       }

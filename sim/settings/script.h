@@ -2,6 +2,8 @@
 //
 //   show              print the rows shown, in order
 //   set ROW VALUE     the user changes ROW to VALUE
+//   tap ROW           the user taps ROW: its cell is selected, the row's action runs, the cell
+//                     is deselected
 //   pick ITEM         in the picker on screen, the user picks the photo-library item ITEM (its
 //                     file name, e.g. IMG_0004.MOV)
 //   pick --deleted ITEM
@@ -43,7 +45,10 @@ struct Pick {
   bool noReferenceURL = false;
 };
 struct Cancel {};
-using Action = std::variant<Show, Set, Pick, Cancel>;
+struct Tap {
+  RowRef row;
+};
+using Action = std::variant<Show, Set, Tap, Pick, Cancel>;
 
 struct Command {
   int line = 0;

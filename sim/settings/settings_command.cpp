@@ -3,6 +3,8 @@
 #include <Foundation/dispatch.h>
 #include <Preferences/Preferences.h>
 #include <UIKit/UIAlertController.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UITableViewCell.h>
 #include <device/device.h>
 #include <device/journal.h>
 #include <pkprefs3/ZELPreferenceController.h>
@@ -162,6 +164,92 @@ const char* actionStyleName(const json& style) {
   return "default";
 }
 
+// --- what cells show ------------------------------------------------------------------------
+
+constexpr const char* kAccessoryTypes[] = {
+    "none", "disclosure indicator", "detail disclosure button", "checkmark", "detail button"};
+constexpr const char* kSelectionStyles[] = {"none", "blue", "gray", "default"};
+
+template <size_t N>
+std::string nameIn(const char* const (&names)[N], const json& value) {
+  if (!value.is_number_integer()) return "";
+  int64_t i = value.get<int64_t>();
+  return i >= 0 && static_cast<size_t>(i) < N ? names[i] : std::to_string(i);
+}
+
+// What a row's cell shows, for the `rows` entry: its class and style, the detail line, the
+// accessory (the name its image was loaded by) and the accessory type and selection style.
+json cellFields(id cell) {
+  if (cell == nil) {
+    return {{"class", nullptr},     {"style", nullptr},         {"detail", nullptr},
+            {"accessory", nullptr}, {"accessoryType", nullptr}, {"selectionStyle", nullptr}};
+  }
+  id detail = msgSend(cell, sel("detailTextLabel"));
+  std::string accessory =
+      uikit::imageAssetName(msgSend(msgSend(cell, sel("accessoryView")), sel("image")));
+  return {{"class", ns::className(cell)},
+          {"style", msgSend<NSInteger>(cell, sel("style"))},
+          {"detail", detail == nil ? json() : ns::toJson(msgSend(detail, sel("text")))},
+          {"accessory", accessory.empty() ? json() : json(accessory)},
+          {"accessoryType", msgSend<NSInteger>(cell, sel("accessoryType"))},
+          {"selectionStyle", msgSend<NSInteger>(cell, sel("selectionStyle"))}};
+}
+
+// The readable form: "  (CLASS, detail "...", accessory NAME, selection STYLE)", leaving out
+// what a plain cell shows (no detail line, no accessory, the default selection style).
+std::string cellText(const json& row) {
+  if (!row.contains("class") || !row["class"].is_string()) return "";
+  std::string out = "  (" + row["class"].get<std::string>();
+  if (!row["detail"].is_null()) out += ", detail " + row["detail"].dump();
+  if (row["accessory"].is_string()) {
+    out += ", accessory " + row["accessory"].get<std::string>();
+  } else if (row["accessoryType"] != UITableViewCellAccessoryNone) {
+    out += ", " + nameIn(kAccessoryTypes, row["accessoryType"]);
+  }
+  if (row["selectionStyle"] != UITableViewCellSelectionStyleDefault) {
+    out += ", selection " + nameIn(kSelectionStyles, row["selectionStyle"]);
+  }
+  if (row.contains("preview")) {
+    const json& preview = row["preview"];
+    out += ", preview " + preview["source"].get<std::string>();
+    if (preview.contains("width")) {
+      out += " " + preview["width"].dump() + "x" + preview["height"].dump();
+    }
+  }
+  return out + ")";
+}
+
+// The readable lines of the entries that cells and URLs make; false for any other kind.
+bool printCellEntry(const journal::Entry& entry) {
+  const std::string kind = entry.value("kind", "");
+  auto url = [&](const char* field) {
+    return entry[field].is_string() ? entry[field].get<std::string>() : std::string("(no URL)");
+  };
+  if (kind == "cell") {
+    // The framework's own cells are made for every row: only the rows' own classes are news.
+    if (entry["class"] == "PSTableCell") return true;
+    std::printf("cell %s: %s (style %s)\n", nameText(entry["row"]).c_str(),
+                entry["class"].get<std::string>().c_str(), entry["style"].dump().c_str());
+  } else if (kind == "unknown-cell-class") {
+    std::printf("cell %s: no cell class %s (%s), PSTableCell instead\n",
+                nameText(entry["row"]).c_str(), entry["class"].get<std::string>().c_str(),
+                entry["reason"].get<std::string>().c_str());
+  } else if (kind == "select") {
+    std::printf("%s %s%s\n", entry["selected"] == true ? "select" : "deselect",
+                nameText(entry["row"]).c_str(), entry["animated"] == true ? " (animated)" : "");
+  } else if (kind == "can-open") {
+    std::printf("can-open %s: %s\n", url("url").c_str(), entry["answer"] == true ? "yes" : "no");
+  } else if (kind == "open-url") {
+    std::printf("open %s\n", url("url").c_str());
+  } else if (kind == "open-refused") {
+    std::printf("open refused for %s: %s\n", nameText(entry["row"]).c_str(),
+                entry["reason"].get<std::string>().c_str());
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // --- the session --------------------------------------------------------------------------
 
 class Session {
@@ -176,6 +264,7 @@ class Session {
   int run(const settings_sim::Script& script) {
     for (const settings_sim::Command& command : script.commands) {
       ns::AutoreleasePool pool;
+      line_ = command.line;
       closeAlert();
       std::string problem;
       if (!perform(command.action, problem)) {
@@ -186,9 +275,42 @@ class Session {
       }
       // What the platform does later (handlers, exports, completions) belongs to this line.
       dispatch::runPendingWork();
+      preferences::layOutCells(controller_);
       flush();
     }
     return 0;
+  }
+
+  // Makes the cells of the rows shown, then runs the script. An exception the platform raises
+  // ends the Settings application on the device: it ends the run here, reported with its name
+  // and reason, after what happened before it.
+  int start(const settings_sim::Script& script) {
+    try {
+      // A picker row's preview is journalled whenever it gets an image: its view's superview
+      // is the cell, whose row names it.
+      settings_sim::watchPreviews([](id view) -> std::string {
+        id cell = send(view, "superview");
+        if (!ns::isKindOf(cell, "ZELImagePickerCell")) return "";
+        json name = preferences::rowName(send(cell, "specifier"));
+        return name.is_string() ? name.get<std::string>() : "(unnamed row)";
+      });
+      {
+        ns::AutoreleasePool pool;
+        preferences::layOutCells(controller_);
+        dispatch::runPendingWork();
+      }
+      flush();
+      return run(script);
+    } catch (const ns::Exception& raised) {
+      flush();
+      std::string where =
+          line_ == 0 ? "opening the pane" : options_.script + ":" + std::to_string(line_);
+      std::fprintf(stderr,
+                   "plinka-sim settings: %s: the Settings application ended: uncaught exception "
+                   "'%s', reason: '%s'\n",
+                   where.c_str(), raised.name().c_str(), raised.reason().c_str());
+      return 1;
+    }
   }
 
  private:
@@ -204,11 +326,16 @@ class Session {
     if (std::holds_alternative<settings_sim::Cancel>(action)) {
       return settings_sim::cancel(controller_, problem);
     }
-    const auto& change = std::get<settings_sim::Set>(action);
     if (settings_sim::presentedPicker(controller_) != nil) {
       problem = "the picker covers the pane: pick or cancel first";
       return false;
     }
+    if (const auto* tap = std::get_if<settings_sim::Tap>(&action)) {
+      if (preferences::userTapsRow(controller_, tap->row.row)) return true;
+      problem = "row '" + tap->row.name + "' is not shown";
+      return false;
+    }
+    const auto& change = std::get<settings_sim::Set>(action);
     if (!set(change)) {
       problem = "row '" + change.row.name + "' is not shown";
       return false;
@@ -234,10 +361,15 @@ class Session {
     std::vector<int> depths;
     for (id row : ns::elements(msgSend(controller_, sel("specifiers")))) {
       id value = msgSend(row, sel("performGetter"));
-      rows.push_back({{"label", stringAttribute(row, "label")},
-                      {"key", stringAttribute(row, "key")},
-                      {"cell", stringAttribute(row, "cell")},
-                      {"value", isSwitch(row) ? json(readsOn(value)) : ns::toJson(value)}});
+      json shown = {{"label", stringAttribute(row, "label")},
+                    {"key", stringAttribute(row, "key")},
+                    {"cell", stringAttribute(row, "cell")},
+                    {"value", isSwitch(row) ? json(readsOn(value)) : ns::toJson(value)}};
+      id cell = preferences::cellForRow(controller_, row);
+      shown.update(cellFields(cell));
+      if (ns::isKindOf(cell, "ZELImagePickerCell"))
+        shown["preview"] = settings_sim::previewOf(cell);
+      rows.push_back(std::move(shown));
       depths.push_back(depths_.count(row) != 0 ? depths_[row] : 0);
     }
     journal::record("rows", {{"rows", rows}});
@@ -293,9 +425,10 @@ class Session {
         if (row["cell"] == "PSGroupCell") {
           std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
         } else if (row["value"].is_null()) {
-          std::printf("%s%s\n", indent.c_str(), label.c_str());
+          std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
         } else {
-          std::printf("%s%s: %s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str());
+          std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
+                      cellText(row).c_str());
         }
       }
     } else if (kind == "store") {
@@ -320,6 +453,7 @@ class Session {
     } else if (settings_sim::printPickEntry(entry)) {
     } else if (kind == "notify") {
       std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
+    } else if (printCellEntry(entry)) {
     } else {
       journal::Entry fields = entry;
       fields.erase("kind");
@@ -329,6 +463,7 @@ class Session {
   }
 
   const Options& options_;
+  int line_ = 0;  // the script line running; 0 before the first
   id controller_;
   id fullList_;
   std::string title_;
@@ -385,9 +520,15 @@ int settingsCommand(const Arguments& args) {
   }
 
   preferences::showRows(controller, rows);
+  // The Settings application shows the pane's table in its window.
+  ns::Ref window = ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
+                                          sel("initWithFrame:"), CGRect{{0, 0}, {428, 926}}));
+  id table = msgSend(controller, sel("table"));
+  msgSend<void>(window, sel("addSubview:"), table);
   Session session(options, controller, fullList, title);
-  int status = session.run(script);
+  int status = session.start(script);
   // The controller and the rows go before the pool that holds the last of them.
+  msgSend<void>(table, sel("removeFromSuperview"));
   msgSend<void>(controller, sel("setSpecifiers:"), id{nil});
   return status;
 }

@@ -2,15 +2,22 @@
 //
 // Mirrors: NSObject (retain counting, autorelease pools), NSString, NSNumber, NSURL, NSData,
 // NSArray / NSMutableArray, NSDictionary / NSMutableDictionary, NSNotificationCenter,
-// NSFileManager and NSUserDefaults' named domains. Every one is a real class of the object
-// runtime, answering its messages through ordinary dispatch, so `send<BOOL>(value, "boolValue")`
-// works on a string and on a number alike, exactly as on the device.
+// NSFileManager, NSUserDefaults' named domains, NSBundle (bundleWithPath:, bundlePath),
+// NSCharacterSet (URLQueryAllowedCharacterSet) and NSException. Every one is a real class of the
+// object runtime, answering its messages through ordinary dispatch, so `send<BOOL>(value,
+// "boolValue")` works on a string and on a number alike, exactly as on the device.
 //
 // Faithful: the value conversions of NSString and NSNumber (boolValue, intValue, integerValue,
 // doubleValue, description), stringWithFormat: with %@ ("(null)" for nil), numeric comparison,
 // reference counting with Cocoa's ownership rules (alloc/new/copy give an owned reference,
 // everything else does not), notifications delivered synchronously, any number of times for an
-// observer registered more than once. Simplified: strings are stored as UTF-8; no class
+// observer registered more than once; +[NSURL URLWithString:] answers nil for nil and for text
+// that is no valid URL (as before iOS 17: only the characters RFC 3986 allows, "%" only as the
+// start of a "%XX" escape, no automatic escaping), -[NSURL initWithString:] and
+// -[NSString stringByAppendingString:] raise NSInvalidArgumentException for nil;
+// stringByAddingPercentEncodingWithAllowedCharacters: encodes each UTF-8 byte outside the set as
+// "%XX" in upper-case hex; +[NSBundle bundleWithPath:] is nil where the device has no folder.
+// Simplified: strings are stored as UTF-8; no class
 // clusters beyond what is listed; a single thread at a time.
 //
 // The C++ helpers below (namespace ns) are for hosts, tests and stand-ins; product code sends
@@ -22,6 +29,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -143,6 +151,28 @@ bool writePlist(const std::string& hostPath, id root, bool binary = true);
 // (or "<file>.unreadable-N") and the change starts from an empty dictionary. False when the
 // result cannot be written.
 bool updatePlistDictionary(const std::string& hostPath, const std::function<void(id)>& change);
+
+// --- Exceptions ---------------------------------------------------------------------------
+
+// An NSException raised by the platform. On the device an exception nobody catches ends the
+// application ("Terminating app due to uncaught exception 'NAME', reason: 'REASON'"); here it
+// is a C++ exception, so that a host can report it the same way and nothing runs on as if the
+// call had worked.
+class Exception : public std::exception {
+ public:
+  Exception(std::string name, std::string reason);
+  const std::string& name() const { return name_; }
+  const std::string& reason() const { return reason_; }
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string name_;
+  std::string reason_;
+  std::string what_;  // "NAME: REASON"
+};
+
+// Raises an Exception, as +[NSException raise:format:] does.
+[[noreturn]] void raise(const std::string& name, const std::string& reason);
 
 // --- Journal ------------------------------------------------------------------------------
 

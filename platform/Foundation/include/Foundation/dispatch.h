@@ -4,13 +4,14 @@
 // queues), dispatch_async with a block, dispatch_queue_get_label, and +[NSThread isMainThread].
 //
 // Faithful: the main queue runs its blocks one at a time, in order, on the main thread; every
-// other queue runs its blocks one at a time, in order, on a thread of its own, truly in parallel
-// with the main thread. A block submitted to a queue is retained until it has run.
-// Simplified: the main queue has no run loop of its own. The host drains it: `dispatch::
-// runPendingWork()` waits for the background queues to finish what they hold and runs the main
-// queue's blocks, over and over until no work is left anywhere, so what a host prints after a
-// user action is the same on every run. The global queues are one serial queue (per quality
-// of service, all the same here).
+// other queue runs its blocks one at a time, in order, on a thread of its own. A block submitted to a queue is retained until it has run.
+// Simplified, so that what a host prints after a user action is the same on every run: the
+// main queue has no run loop of its own, and work is scheduled in turns. Blocks submitted to
+// background queues wait until the host drains; `dispatch::runPendingWork()` then lets the
+// background queues run (each on its own thread, in parallel with one another) until they are
+// idle, then runs one main-queue block on the calling thread, and again, until no work is left
+// anywhere. Main-queue work and background work thus never overlap in time. The global queues
+// are one serial queue (per quality of service, all the same here).
 #pragma once
 
 #include <Foundation/Foundation.h>
@@ -37,7 +38,8 @@ namespace dispatch {
 bool isMainThread();
 
 // For hosts, on the main thread: runs every pending piece of platform work, on the main queue
-// and on background queues, until none is left. Answers the number of main-queue blocks run.
+// and on background queues, in turns as described above, until none is left. Answers the number
+// of main-queue blocks run.
 size_t runPendingWork();
 
 // Convenience: submits a C++ function as a block.

@@ -5,7 +5,7 @@
 // -loadSpecifiersFromPlistName:target:, -readPreferenceValue:, -setPreferenceValue:specifier:,
 // -reloadSpecifier:animated: / -reloadSpecifier:, -insertContiguousSpecifiers:afterSpecifier:
 // animated:, -removeContiguousSpecifiers:animated:, -indexOfSpecifier:, -containsSpecifier:,
-// -specifierForID:; presentViewController:animated:completion: comes from UIViewController.
+// -specifierForID:, -table, -cachedCellForSpecifier:; presentViewController:animated:completion: comes from UIViewController.
 //
 // Faithful:
 // - readPreferenceValue: needs both the row's `defaults` (a user-defaults domain) and `key`
@@ -23,6 +23,15 @@
 //   process: a domain is read again after anything in the process stores into it (through the
 //   framework or NSUserDefaults), and after forgetStoredValues(), which the host entry points
 //   below call; a file changed on disk in between is not seen before that, as on the device.
+// - Cells: each shown row but a group row has a cell of the class its `cellClass` attribute
+//   names (PSTableCell without one, or when the name gives no PSTableCell subclass), made the
+//   first time the row is shown with initWithStyle:reuseIdentifier:specifier: and style 0
+//   (whatever the row), added to the controller's table, then refreshed with
+//   refreshCellContentsWithSpecifier:. A row that is hidden takes its cell out of the table; shown
+//   again, the same cell comes back and is refreshed; reloading a row refreshes its cell. A tap
+//   selects the row's cell (setSelected:YES animated:YES), sends the row's `action` to the row's
+//   target with the row (a target that does not answer it raises NSInvalidArgumentException, as
+//   on the device), then deselects the cell (setSelected:NO animated:YES).
 // Simplified: nothing is drawn; a row that is already shown is not inserted a second time; row
 // lists are read from host paths (".plist" is added to a name without it), not from bundles.
 //
@@ -31,6 +40,8 @@
 //   "insert" {after, rows}       insertContiguousSpecifiers:afterSpecifier:animated:
 //   "remove" {rows}              removeContiguousSpecifiers:animated:
 //   "reload" {row}               reloadSpecifier:animated:, reloadSpecifier:
+//   "cell"   {row, class, style}  a cell made for a row (style as passed to the initialiser)
+//   "unknown-cell-class" {row, class, reason}  a `cellClass` that gives no cell class
 // with rows named as preferences::rowName names them, recorded as asked (before the framework
 // ignores what is not shown). Reads are not journaled.
 #pragma once
@@ -69,6 +80,18 @@ bool userChangesValue(id controller, id specifier, id value);
 // Drops the values read so far, so that the next read of each domain reads its file: the host
 // calls it where the device would have heard of changes made by other processes.
 void forgetStoredValues();
+
+// Makes the cells of the shown rows that have none yet and puts the shown rows' cells in the
+// controller's table, in order; cells of rows no longer shown leave it. The host calls it when
+// the list changes, as the table view would redraw; the table (-table) is the host's to put in
+// a window.
+void layOutCells(id controller);
+
+// The cell of a row; nil for a row that has none (yet).
+id cellForRow(id controller, id specifier);
+
+// The user taps a shown row, as described above. False when the row is not shown.
+bool userTapsRow(id controller, id specifier);
 
 // Whether `specifier` is among the rows `controller` shows.
 bool isShown(id controller, id specifier);
