@@ -1,6 +1,11 @@
-// NSFileManager: questions about files, asked with device paths.
+// NSFileManager: questions about files, asked with device paths; removing and replacing them.
+//
+// Journal: removeItemAtPath:error: records "remove-file" {path, ok}; replaceItemAtURL:... records
+// "move" {from, to, ok}.
+#include <Foundation/NSError.h>
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
+#include <device/journal.h>
 
 #include <filesystem>
 #include <system_error>
@@ -28,11 +33,42 @@ BOOL fileExistsAtPathIsDirectory(id, SEL, id path, BOOL* isDirectory) {
 BOOL fileExistsAtPath(id self, SEL, id path) {
   return fileExistsAtPathIsDirectory(self, nullptr, path, nullptr);
 }
+// Cocoa's file error codes.
+constexpr NSInteger NSFileNoSuchFileError = 4;
+constexpr NSInteger NSFileWriteUnknownError = 512;
+
+BOOL fail(id* error, NSInteger code) {
+  if (error != nullptr) *error = ns::error("NSCocoaErrorDomain", code);
+  return NO;
+}
+
 BOOL removeItemAtPath(id, SEL, id path, id* error) {
   if (error != nullptr) *error = nil;
-  if (path == nil) return NO;
+  if (path == nil) return fail(error, NSFileNoSuchFileError);
   std::error_code failure;
-  return fs::remove_all(device::hostPath(utf8(path)), failure) > 0 && !failure ? YES : NO;
+  bool removed = fs::remove_all(device::hostPath(utf8(path)), failure) > 0 && !failure;
+  journal::record("remove-file", {{"path", utf8(path)}, {"ok", removed}});
+  return removed ? YES : fail(error, failure ? NSFileWriteUnknownError : NSFileNoSuchFileError);
+}
+
+// Moves the new item over the original in one rename: the original is replaced whole or not
+// at all. Simplified: no backup item, options ignored, the resulting URL is the original's.
+BOOL replaceItemAtURL(id, SEL, id original, id replacement, id, NSUInteger, id* resulting,
+                      id* error) {
+  if (error != nullptr) *error = nil;
+  if (resulting != nullptr) *resulting = nil;
+  if (original == nil || replacement == nil) return fail(error, NSFileNoSuchFileError);
+  std::string to = utf8(msgSend(original, sel("path")));
+  std::string from = utf8(msgSend(replacement, sel("path")));
+  std::error_code failure;
+  fs::rename(device::hostPath(from), device::hostPath(to), failure);
+  journal::record("move", {{"from", from}, {"to", to}, {"ok", !failure}});
+  if (failure) {
+    return fail(error, failure == std::errc::no_such_file_or_directory ? NSFileNoSuchFileError
+                                                                       : NSFileWriteUnknownError);
+  }
+  if (resulting != nullptr) *resulting = original;
+  return YES;
 }
 BOOL createDirectoryAtPath(id, SEL, id path, BOOL intermediates, id, id* error) {
   if (error != nullptr) *error = nil;
@@ -55,6 +91,8 @@ void internal::registerFileManagerClass() {
       .method("fileExistsAtPath:", fileExistsAtPath)
       .method("fileExistsAtPath:isDirectory:", fileExistsAtPathIsDirectory)
       .method("removeItemAtPath:error:", removeItemAtPath)
+      .method("replaceItemAtURL:withItemAtURL:backupItemName:options:resultingItemURL:error:",
+              replaceItemAtURL)
       .method("createDirectoryAtPath:withIntermediateDirectories:attributes:error:",
               createDirectoryAtPath)
       .register_();

@@ -1,4 +1,5 @@
 // NSObject: the root class, retain counting, autorelease pools and the state slot.
+#include <Foundation/Block.h>
 #include <Foundation/ObjectState.h>
 
 #include <atomic>
@@ -165,6 +166,8 @@ void registerFoundationClasses() {
     internal::registerNotificationClasses();
     internal::registerFileManagerClass();
     internal::registerUserDefaultsClass();
+    internal::registerErrorClass();
+    blockClass();
     internal::registerCharacterSetClass();
     internal::registerBundleClass();
     return true;
@@ -218,6 +221,8 @@ std::string className(id object) {
 id retain(id object) {
   if (object == nil) return nil;
   std::atomic_ref<intptr_t> count(header(object)->retainCount);
+  // A new reference needs no ordering; the last release orders every earlier use before the
+  // deallocation.
   if (count.load(std::memory_order_relaxed) != kImmortal) {
     count.fetch_add(1, std::memory_order_relaxed);
   }
@@ -241,7 +246,7 @@ id autorelease(id object) {
 
 NSUInteger retainCount(id object) {
   if (object == nil) return 0;
-  intptr_t count = header(object)->retainCount;
+  intptr_t count = std::atomic_ref<intptr_t>(header(object)->retainCount).load();
   return count == kImmortal ? UINT64_MAX : static_cast<NSUInteger>(count);
 }
 

@@ -225,6 +225,14 @@ BOOL hasPrefix(id self, SEL, id prefix) {
 BOOL hasSuffix(id self, SEL, id suffix) {
   return text(self).ends_with(utf8(suffix)) ? YES : NO;
 }
+// Simplified: only ASCII letters change case; other characters stay as they are.
+id lowercase(id self, SEL) {
+  std::string lower = text(self);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return string(lower);
+}
 id byAppending(id self, SEL, id other) {
   if (other == nil) {
     raise("NSInvalidArgumentException", "*** -[NSString stringByAppendingString:]: nil argument");
@@ -312,6 +320,7 @@ void internal::registerStringClasses() {
       .method("copy", copy)
       .method("hasPrefix:", hasPrefix)
       .method("hasSuffix:", hasSuffix)
+      .method("lowercaseString", lowercase)
       .method("stringByAppendingString:", byAppending)
       .method("stringByAppendingPathComponent:", byAppendingPathComponent)
       .method("lastPathComponent", lastPathComponent)

@@ -1,7 +1,11 @@
 // NSUserDefaults' named domains: one property-list file per domain under
 // /var/mobile/Library/Preferences/, as the settings host keeps them on the device.
+//
+// Journal: setObject:forKey:inDomain: records "defaults" {domain, key, value}, the value as
+// ns::toJson shows it (data as {bytes, format}); null when the key is removed.
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
+#include <device/journal.h>
 
 #include "internal.h"
 
@@ -28,6 +32,8 @@ id objectForKeyInDomain(id, SEL, id key, id domain) {
 // journal does.
 void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
   if (key == nil || domain == nil || utf8(domain).empty()) return;
+  journal::record("defaults",
+                  {{"domain", utf8(domain)}, {"key", utf8(key)}, {"value", toJson(value)}});
   PlistUpdate outcome;
   updatePlistDictionary(
       domainFile(domain),

@@ -14,6 +14,7 @@ void registerCollectionClasses();
 void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
+void registerErrorClass();
 void registerCharacterSetClass();
 void registerBundleClass();
 

@@ -1,5 +1,8 @@
 // The C++ helpers of the Foundation stand-in.
+#include <Foundation/NSError.h>
 #include <Foundation/ObjectState.h>
+
+#include <algorithm>
 
 #include "strings.h"
 
@@ -26,6 +29,23 @@ std::string describe(id object) {
   return utf8(msgSend(object, sel("description")));
 }
 
+std::string imageFormat(const std::vector<uint8_t>& b) {
+  auto starts = [&](std::string_view signature, size_t at = 0) {
+    return b.size() >= at + signature.size() &&
+           std::equal(signature.begin(), signature.end(), b.begin() + static_cast<long>(at),
+                      [](char s, uint8_t c) { return static_cast<uint8_t>(s) == c; });
+  };
+  if (starts("\x89PNG\r\n\x1a\n")) return "png";
+  if (starts("\xff\xd8\xff")) return "jpeg";
+  if (starts("GIF87a") || starts("GIF89a")) return "gif";
+  if (starts("ftyp", 4)) {
+    for (std::string_view brand : {"heic", "heix", "heim", "heis", "mif1"}) {
+      if (starts(brand, 8)) return "heic";
+    }
+  }
+  return "other";
+}
+
 nlohmann::ordered_json toJson(id value) {
   using json = nlohmann::ordered_json;
   if (value == nil) return json();
@@ -45,7 +65,10 @@ nlohmann::ordered_json toJson(id value) {
     for (auto& [key, item] : dictionaryEntries(value)) object[describe(key)] = toJson(item);
     return object;
   }
-  if (isKindOf(value, "NSData")) return json{{"bytes", bytes(value).size()}};
+  if (isKindOf(value, "NSData")) {
+    std::vector<uint8_t> content = bytes(value);
+    return json{{"bytes", content.size()}, {"format", imageFormat(content)}};
+  }
   return journalName(value);
 }
 

@@ -179,6 +179,7 @@ void setPreferenceValue(id, SEL, id value, id specifier) {
       stored = ns::boolNumber(!readsOn(value));
     }
     id defaults = msgSend(objc_getClass("NSUserDefaults"), sel("standardUserDefaults"));
+    journal::Pause recordedAsStore;  // the host's own write is the "store" entry above
     msgSend<void>(defaults, sel("setObject:forKey:inDomain:"), stored, key, domain);
     forgetDomain(domain);
   }

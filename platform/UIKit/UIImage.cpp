@@ -1,9 +1,10 @@
 #include <Foundation/ObjectState.h>
 #include <UIKit/UIImage.h>
 #include <device/device.h>
+#include <device/journal.h>
 #include <device/screen.h>
-#include <stb_image.h>
-#include <stb_image_write.h>
+
+#include "image_codecs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,13 +17,12 @@
 
 namespace {
 
-constexpr long long kMaxPixels = 8192LL * 8192LL;
-
 struct ImageState : ns::ObjectState {
   CGImageRef image = nullptr;
   double scale = 1.0;
   UIImageOrientation orientation = UIImageOrientationUp;
-  std::string assetName;  // the name imageNamed: found it by; empty otherwise
+  const char* madeFrom = "";  // "data", "file" or "CGImage"
+  std::string assetName;      // the name imageNamed: found it by; empty otherwise
   ~ImageState() override { CGImageRelease(image); }
 };
 
@@ -30,31 +30,25 @@ ImageState* imageState(id image) {
   return ns::stateOf<ImageState>(image);
 }
 
-void freePixels(void*, const void* data, size_t) {
-  stbi_image_free(const_cast<void*>(data));
+void freePixels(void* samples, const void*, size_t) {
+  delete static_cast<std::vector<uint8_t>*>(samples);
 }
 
-// Decodes PNG, JPEG or GIF bytes into a CGImage; nullptr when they are none of those.
+// Decodes image bytes into a CGImage; nullptr when they are no image the device reads.
 CGImageRef decode(const std::vector<uint8_t>& bytes) {
-  if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
-  int width = 0, height = 0, channels = 0;
-  auto length = static_cast<int>(bytes.size());
-  if (stbi_info_from_memory(bytes.data(), length, &width, &height, &channels) == 0) return nullptr;
-  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPixels) {
-    return nullptr;
-  }
-  bool gray = channels <= 2;
-  int wanted = gray ? channels : (channels == 3 ? 3 : 4);
-  stbi_uc* pixels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, wanted);
-  if (pixels == nullptr) return nullptr;
-  size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(wanted);
-  size_t size = rowBytes * static_cast<size_t>(height);
-  CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, size, freePixels);
+  uikit::codecs::Pixels pixels;
+  if (!uikit::codecs::decode(bytes.data(), bytes.size(), pixels)) return nullptr;
+  auto* samples = new std::vector<uint8_t>(std::move(pixels.samples));
+  size_t rowBytes = static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.channels);
+  CGDataProviderRef provider =
+      CGDataProviderCreateWithData(samples, samples->data(), samples->size(), freePixels);
+  bool gray = pixels.channels <= 2;
   CGColorSpaceRef space = gray ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
-  CGBitmapInfo info = wanted == 2 || wanted == 4 ? kCGImageAlphaLast : kCGImageAlphaNone;
-  CGImageRef image = CGImageCreate(static_cast<size_t>(width), static_cast<size_t>(height), 8,
-                                   static_cast<size_t>(wanted) * 8, rowBytes, space, info, provider,
-                                   nullptr, false, kCGRenderingIntentDefault);
+  CGBitmapInfo info =
+      pixels.channels == 2 || pixels.channels == 4 ? kCGImageAlphaLast : kCGImageAlphaNone;
+  CGImageRef image =
+      CGImageCreate(pixels.width, pixels.height, 8, static_cast<size_t>(pixels.channels) * 8,
+                    rowBytes, space, info, provider, nullptr, false, kCGRenderingIntentDefault);
   CGColorSpaceRelease(space);
   CGDataProviderRelease(provider);
   return image;
@@ -97,6 +91,7 @@ id initWithCGImageScale(id self, SEL, CGImageRef image, double scale,
     return nil;
   }
   ns::setObjectState(self, stateFor(CGImageRetain(image), scale, orientation));
+  imageState(self)->madeFrom = "CGImage";
   return self;
 }
 id initWithCGImage(id self, SEL, CGImageRef image) {
@@ -109,6 +104,7 @@ id initWithDataScale(id self, SEL, id data, double scale) {
     return nil;
   }
   ns::setObjectState(self, stateFor(image, scale, UIImageOrientationUp));
+  imageState(self)->madeFrom = "data";
   return self;
 }
 id initWithData(id self, SEL, id data) {
@@ -123,6 +119,7 @@ id initWithContentsOfFile(id self, SEL, id path) {
     return nil;
   }
   ns::setObjectState(self, stateFor(image, scaleFromName(ns::utf8(path)), UIImageOrientationUp));
+  imageState(self)->madeFrom = "file";
   return self;
 }
 
@@ -239,10 +236,13 @@ bool straightPixels(id image, std::vector<uint8_t>& rgba, int& width, int& heigh
   return true;
 }
 
-void appendBytes(void* context, void* data, int size) {
-  auto* out = static_cast<std::vector<uint8_t>*>(context);
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  out->insert(out->end(), bytes, bytes + size);
+// The journal's witness of an encoder call: what it was asked for and what it gave.
+void recordEncode(const char* format, nlohmann::ordered_json quality, id encoded) {
+  journal::record("encode",
+                  {{"format", format},
+                   {"quality", std::move(quality)},
+                   {"bytes", encoded != nil ? nlohmann::ordered_json(ns::bytes(encoded).size())
+                                            : nlohmann::ordered_json()}});
 }
 
 }  // namespace
@@ -250,33 +250,49 @@ void appendBytes(void* context, void* data, int size) {
 extern "C" __attribute__((visibility("default"))) id UIImagePNGRepresentation(id image) {
   std::vector<uint8_t> rgba, encoded;
   int width = 0, height = 0;
-  if (!straightPixels(image, rgba, width, height)) return nil;
-  if (stbi_write_png_to_func(appendBytes, &encoded, width, height, 4, rgba.data(), width * 4) ==
-      0) {
-    return nil;
+  id result = nil;
+  if (straightPixels(image, rgba, width, height) &&
+      uikit::codecs::encodePNG(rgba.data(), static_cast<uint32_t>(width),
+                               static_cast<uint32_t>(height), encoded)) {
+    result = ns::data(encoded.data(), encoded.size());
   }
-  return ns::data(encoded.data(), encoded.size());
+  recordEncode("png", nullptr, result);
+  return result;
 }
 
+// The quality maps onto libjpeg's scale: round(q x 100), at least 1; a quality outside 0 to 1 is
+// taken as the nearest end, and one that is no number as 1.0.
 extern "C" __attribute__((visibility("default"))) id UIImageJPEGRepresentation(
     id image, CGFloat compressionQuality) {
   std::vector<uint8_t> rgba, rgb, encoded;
   int width = 0, height = 0;
-  if (!straightPixels(image, rgba, width, height)) return nil;
-  rgb.reserve(rgba.size() / 4 * 3);
-  for (size_t i = 0; i < rgba.size(); i += 4) {  // colour over black
-    for (int c = 0; c < 3; ++c) {
-      unsigned t = rgba[i + c] * rgba[i + 3] + 128u;
-      rgb.push_back(static_cast<uint8_t>((t + (t >> 8)) >> 8));
+  double quality =
+      std::isfinite(compressionQuality) ? std::clamp(compressionQuality, 0.0, 1.0) : 1.0;
+  id result = nil;
+  if (straightPixels(image, rgba, width, height)) {
+    rgb.reserve(rgba.size() / 4 * 3);
+    for (size_t i = 0; i < rgba.size(); i += 4) {  // colour over black
+      for (int c = 0; c < 3; ++c) {
+        unsigned t = rgba[i + c] * rgba[i + 3] + 128u;
+        rgb.push_back(static_cast<uint8_t>((t + (t >> 8)) >> 8));
+      }
+    }
+    int level = std::max(1, static_cast<int>(std::lround(quality * 100.0)));
+    if (uikit::codecs::encodeJPEG(rgb.data(), static_cast<uint32_t>(width),
+                                  static_cast<uint32_t>(height), level, encoded)) {
+      result = ns::data(encoded.data(), encoded.size());
     }
   }
-  double quality = std::isfinite(compressionQuality) ? compressionQuality : 1.0;
-  int level = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0));
-  if (stbi_write_jpg_to_func(appendBytes, &encoded, width, height, 3, rgb.data(),
-                             std::max(1, level)) == 0) {
-    return nil;
-  }
-  return ns::data(encoded.data(), encoded.size());
+  recordEncode("jpeg",
+               std::isfinite(compressionQuality) ? nlohmann::ordered_json(compressionQuality)
+                                                 : nlohmann::ordered_json(),
+               result);
+  return result;
+}
+
+std::string uikit::imageMadeFrom(id image) {
+  ImageState* state = imageState(image);
+  return state != nullptr ? state->madeFrom : "";
 }
 
 std::string uikit::imageAssetName(id image) {

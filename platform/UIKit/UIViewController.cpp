@@ -1,3 +1,4 @@
+#include <Foundation/dispatch.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIViewController.h>
 #include <device/journal.h>
@@ -21,6 +22,7 @@ journal::Entry presentEntry(id controller, BOOL animated, id completion) {
   AlertInfo alert;
   if (!describeAlert(controller, alert)) {
     entry = {{"controller", ns::journalName(controller)}};
+    if (ViewControllerState* state = viewControllerState(controller)) state->describe(entry);
   } else {
     journal::Entry actions = journal::Entry::array();
     for (const AlertActionInfo& action : alert.actions) {
@@ -56,7 +58,7 @@ void presentViewController(id self, SEL, id controller, BOOL animated, id comple
   runCompletion(completion);
 }
 
-void dismissViewController(id self, SEL, BOOL, id completion) {
+void dismissViewController(id self, SEL, BOOL animated, id completion) {
   ViewControllerState* state = viewControllerState(self);
   if (state == nullptr) return;
   id presenter = self;
@@ -64,10 +66,15 @@ void dismissViewController(id self, SEL, BOOL, id completion) {
   ViewControllerState* presenterState = viewControllerState(presenter);
   if (presenterState == nullptr || !presenterState->presented) return;
   ns::Ref dismissed = presenterState->presented;
-  journal::record("dismiss", {{"controller", ns::journalName(dismissed)}});
+  journal::record("dismiss", {{"controller", ns::journalName(dismissed)},
+                              {"animated", animated != NO},
+                              {"completion", completion != nil}});
   if (ViewControllerState* gone = viewControllerState(dismissed)) gone->presenting = nil;
   presenterState->presented = ns::Ref();
-  runCompletion(completion);
+  if (completion != nil) {
+    ns::Ref later(completion);
+    dispatch::async(dispatch_get_main_queue(), [later] { runCompletion(later); });
+  }
 }
 
 id presentedViewController(id self, SEL) {

@@ -1,5 +1,6 @@
 #include "device/device.h"
 
+#include <atomic>
 #include <vector>
 
 namespace device {
@@ -7,7 +8,7 @@ namespace {
 
 struct State {
   std::string root;
-  int64_t nowMs = 0;
+  std::atomic<int64_t> nowMs{0};  // read by the platform's worker threads too
   bool ringerOn = true;
   std::string machine = "iPhone13,4";
   std::string systemVersion = "14.4";
@@ -50,10 +51,10 @@ std::string hostPath(const std::string& devicePath) {
 }
 
 int64_t nowMs() {
-  return state().nowMs;
+  return state().nowMs.load(std::memory_order_relaxed);
 }
 void setNowMs(int64_t ms) {
-  state().nowMs = ms;
+  state().nowMs.store(ms, std::memory_order_relaxed);
 }
 
 bool ringerOn() {

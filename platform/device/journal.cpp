@@ -1,5 +1,7 @@
 #include "device/journal.h"
 
+#include <mutex>
+
 #include "device/device.h"
 #include "device/utf8.h"
 
@@ -8,6 +10,12 @@
 namespace journal {
 namespace {
 
+// Platform work runs on several threads (the main queue, background queues, export workers),
+// so every change to the journal takes this lock.
+std::recursive_mutex& lock() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
 std::vector<Entry>& log() {
   static std::vector<Entry> entries;
   return entries;
@@ -16,6 +24,7 @@ Sink& sink() {
   static Sink current;
   return current;
 }
+// Called with lock() held.
 void keep(Entry entry) {
   if (sink()) {
     sink()(entry);
@@ -23,10 +32,9 @@ void keep(Entry entry) {
     log().push_back(std::move(entry));
   }
 }
-int& pauses() {
-  static int depth = 0;
-  return depth;
-}
+// A pause silences the thread that made it only: the host quiets its own set-up while the
+// platform's workers go on recording.
+thread_local int pauses = 0;
 
 // Makes every string of `value`, object keys included, well-formed UTF-8, in place: an entry
 // can carry any bytes the platform was handed (a file name, a scenario's text), and JSON cannot.
@@ -60,16 +68,19 @@ void record(const std::string& kind, const Entry& fields) {
   for (const auto& [name, value] : fields.items()) entry[name] = value;
   entry["t"] = static_cast<double>(device::nowMs()) / 1000.0;
   repairText(entry);
+  std::lock_guard guard(lock());
   keep(std::move(entry));
 }
 
 void append(const Entry& entry) {
   Entry repaired = entry;
   repairText(repaired);
+  std::lock_guard guard(lock());
   keep(std::move(repaired));
 }
 
 Sink exchangeSink(Sink next) {
+  std::lock_guard guard(lock());
   return std::exchange(sink(), std::move(next));
 }
 
@@ -77,17 +88,18 @@ const std::vector<Entry>& entries() {
   return log();
 }
 void clear() {
+  std::lock_guard guard(lock());
   log().clear();
 }
 
 Pause::Pause() {
-  ++pauses();
+  ++pauses;
 }
 Pause::~Pause() {
-  --pauses();
+  --pauses;
 }
 bool recording() {
-  return pauses() == 0;
+  return pauses == 0;
 }
 
 }  // namespace journal

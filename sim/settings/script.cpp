@@ -109,6 +109,37 @@ std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, st
   return tap;
 }
 
+std::optional<Action> parsePick(const std::vector<Token>& tokens, id, std::string& problem) {
+  Pick pick;
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    const Token& word = tokens[i];
+    if (!word.quoted && word.text == "--deleted") {
+      pick.deleted = true;
+    } else if (!word.quoted && word.text == "--no-reference-url") {
+      pick.noReferenceURL = true;
+    } else if (pick.item.empty() && !(word.text.rfind("--", 0) == 0 && !word.quoted)) {
+      pick.item = word.text;
+    } else {
+      problem = "bad pick '" + word.text + "'";
+      return std::nullopt;
+    }
+  }
+  bool usage = pick.noReferenceURL ? pick.item.empty() && !pick.deleted : !pick.item.empty();
+  if (!usage) {
+    problem = "pick takes an item: pick ITEM, pick --deleted ITEM or pick --no-reference-url";
+    return std::nullopt;
+  }
+  return pick;
+}
+
+std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, std::string& problem) {
+  if (tokens.size() != 1) {
+    problem = "cancel takes no arguments";
+    return std::nullopt;
+  }
+  return Cancel{};
+}
+
 std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::string& problem) {
   if (tokens.size() != 1) {
     problem = "show takes no arguments";
@@ -148,6 +179,18 @@ const LineKind kLines[] = {
       "framework performs the row's action if it has one (sent to the row's target with the "
       "row), then deselects the cell. A row that is not shown stops the script (exit status 1)."},
      parseTap},
+    {"pick",
+     {"pick ITEM | pick --deleted ITEM | pick --no-reference-url",
+      "In the picker on screen, the user picks the photo-library item ITEM (its file name, e.g. "
+      "IMG_0004.MOV). With --deleted the item's asset is gone from the library by the time the "
+      "cell looks it up (its file stays on disk); --no-reference-url is a pick whose info carries "
+      "no reference URL. Without a picker on screen, an ITEM not in the library, or a video in a "
+      "picker that offers pictures only: exit status 1."},
+     parsePick},
+    {"cancel",
+     {"cancel",
+      "The user cancels the picker on screen (exit status 1 when there is none)."},
+     parseCancel},
 };
 
 }  // namespace

@@ -30,10 +30,16 @@ struct Set {
   RowRef row;
   std::variant<bool, int64_t, std::string> value;
 };
+struct Pick {
+  std::string item;  // empty with noReferenceURL
+  bool deleted = false;
+  bool noReferenceURL = false;
+};
+struct Cancel {};
 struct Tap {
   RowRef row;
 };
-using Action = std::variant<Show, Set, Tap>;
+using Action = std::variant<Show, Set, Tap, Pick, Cancel>;
 
 struct Command {
   int line = 0;

@@ -1,5 +1,6 @@
 // plinka-sim settings: the product's settings pane on a simulated Settings application.
 #include <Foundation/ObjectState.h>
+#include <Foundation/dispatch.h>
 #include <Preferences/Preferences.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIImage.h>
@@ -22,6 +23,7 @@
 #include "example_device.h"
 #include "help.h"
 #include "pane_picture.h"
+#include "picker.h"
 #include "script.h"
 
 namespace {
@@ -225,6 +227,13 @@ std::string cellText(const json& row) {
   if (row["selectionStyle"] != UITableViewCellSelectionStyleDefault) {
     out += ", selection " + nameIn(kSelectionStyles, row["selectionStyle"]);
   }
+  if (row.contains("preview")) {
+    const json& preview = row["preview"];
+    out += ", preview " + preview["source"].get<std::string>();
+    if (preview.contains("width")) {
+      out += " " + preview["width"].dump() + "x" + preview["height"].dump();
+    }
+  }
   return out + ")";
 }
 
@@ -302,9 +311,18 @@ class Session {
       journal::Sink before;
     } printing(this);
     try {
+      // A picker row's preview is journalled whenever it gets an image: its view's superview
+      // is the cell, whose row names it.
+      settings_sim::watchPreviews([](id view) -> std::string {
+        id cell = send(view, "superview");
+        if (!ns::isKindOf(cell, "ZELImagePickerCell")) return "";
+        json name = preferences::rowName(send(cell, "specifier"));
+        return name.is_string() ? name.get<std::string>() : "(unnamed row)";
+      });
       {
         ns::AutoreleasePool pool;
         preferences::layOutCells(controller_);
+        dispatch::runPendingWork();
       }
       std::fflush(stdout);
       int status = run(script);
@@ -322,38 +340,56 @@ class Session {
   }
 
   int run(const settings_sim::Script& script) {
-    int status = 0;
     for (const settings_sim::Command& command : script.commands) {
       ns::AutoreleasePool pool;
       line_ = command.line;
       closeAlert();
       std::string where = options_.script + ":" + std::to_string(command.line) + ": ";
-      const std::string* notShown = nullptr;
-      if (std::holds_alternative<settings_sim::Show>(command.action)) {
-        show();
-      } else if (const auto* tap = std::get_if<settings_sim::Tap>(&command.action)) {
-        if (!preferences::userTapsRow(controller_, tap->row.row)) notShown = &tap->row.name;
-      } else if (!set(std::get<settings_sim::Set>(command.action))) {
-        notShown = &std::get<settings_sim::Set>(command.action).row.name;
-      }
-      if (notShown != nullptr) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%srow '%s' is not shown\n", where.c_str(), notShown->c_str());
-        status = 1;
-      } else {
-        preferences::layOutCells(controller_);
-      }
+      std::string problem;
+      bool done = perform(command.action, problem);
+      // What the platform does later (handlers, exports, completions) belongs to this line.
+      dispatch::runPendingWork();
+      if (done) preferences::layOutCells(controller_);
       std::fflush(stdout);
-      if (status == 0 && !storeFailure_.empty()) {
-        std::fprintf(stderr, "%s%s\n", where.c_str(), storeFailure_.c_str());
-        status = 1;
+      if (done && !storeFailure_.empty()) problem = storeFailure_;
+      if (!done || !storeFailure_.empty()) {
+        std::fprintf(stderr, "%s%s\n", where.c_str(), problem.c_str());
+        return 1;
       }
-      if (status != 0) break;
     }
-    return status;
+    return 0;
   }
 
  private:
+  // One user action; false, with `problem` set, for one the screen does not allow.
+  bool perform(const settings_sim::Action& action, std::string& problem) {
+    if (std::holds_alternative<settings_sim::Show>(action)) {
+      show();
+      return true;
+    }
+    if (const auto* pick = std::get_if<settings_sim::Pick>(&action)) {
+      return settings_sim::pick(controller_, *pick, problem);
+    }
+    if (std::holds_alternative<settings_sim::Cancel>(action)) {
+      return settings_sim::cancel(controller_, problem);
+    }
+    if (settings_sim::presentedPicker(controller_) != nil) {
+      problem = "the picker covers the pane: pick or cancel first";
+      return false;
+    }
+    if (const auto* tap = std::get_if<settings_sim::Tap>(&action)) {
+      if (preferences::userTapsRow(controller_, tap->row.row)) return true;
+      problem = "row '" + tap->row.name + "' is not shown";
+      return false;
+    }
+    const auto& change = std::get<settings_sim::Set>(action);
+    if (!set(change)) {
+      problem = "row '" + change.row.name + "' is not shown";
+      return false;
+    }
+    return true;
+  }
+
   // The user closes an alert left on screen before doing anything else.
   void closeAlert() {
     id presented = msgSend(controller_, sel("presentedViewController"));
@@ -378,6 +414,9 @@ class Session {
                     {"cell", stringAttribute(row.row, "cell")},
                     {"value", value}};
       shown.update(cellFields(row.cell));
+      id cell = row.cell;
+      if (ns::isKindOf(cell, "ZELImagePickerCell"))
+        shown["preview"] = settings_sim::previewOf(cell);
       rows.push_back(std::move(shown));
       depths.push_back(depths_.count(row.row) != 0 ? depths_[row.row] : 0);
     }
@@ -485,6 +524,7 @@ class Session {
     } else if (kind == "kept-aside") {
       std::printf("kept aside: %s as %s\n", entry.value("file", "").c_str(),
                   entry.value("aside", "").c_str());
+    } else if (settings_sim::printPickEntry(entry)) {
     } else if (kind == "notify") {
       std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
     } else if (printCellEntry(entry)) {

@@ -69,7 +69,7 @@ TEST_F(TemporaryRoot, OldStyleTextIsReadAsTheTweakFilterIsWritten) {
       "Data = <0fA0 01>; Esc = \"a\\\"b\\n\"; }"));
   EXPECT_EQ(
       ns::toJson(filter).dump(),
-      R"({"Filter":{"Bundles":["com.apple.springboard","bare.id"]},"Data":{"bytes":3},"Esc":"a\"b\n"})");
+      R"({"Filter":{"Bundles":["com.apple.springboard","bare.id"]},"Data":{"bytes":3,"format":"other"},"Esc":"a\"b\n"})");
   for (const char* broken : {"{ Filter = { Bundles = ( \"x\" ); }", "{ a = b }", "( a, , b )",
                              "{ \"unterminated = 1; }", "{ a = <0f1>; }", "(((((((("}) {
     EXPECT_EQ(ns::readPlist(write("/broken.plist", broken)), nil) << broken;

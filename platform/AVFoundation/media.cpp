@@ -1,0 +1,180 @@
+// The FFmpeg work behind the AVFoundation stand-in: stream-copy export and the first frame.
+#include <AVFoundation/AVFoundation.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace avfoundation {
+namespace {
+
+struct InputCloser {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using Input = std::unique_ptr<AVFormatContext, InputCloser>;
+
+// A still picture that FFmpeg would read as a one-frame video (JPEG, PNG, ...); no media asset
+// on the device.
+bool isStillPicture(const AVInputFormat* format) {
+  std::string_view name = format->name;
+  return name == "image2" || name.ends_with("_pipe") || name == "gif";
+}
+
+// Opens a media file and reads its stream information; null when it is no media.
+Input openInput(const std::string& path) {
+  AVFormatContext* context = nullptr;
+  if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+  Input input(context);
+  if (isStillPicture(context->iformat)) return nullptr;
+  if (avformat_find_stream_info(context, nullptr) < 0) return nullptr;
+  return input;
+}
+
+const char* containerFor(const std::string& fileType) {
+  if (fileType == "com.apple.quicktime-movie") return "mov";
+  if (fileType == "public.mpeg-4") return "mp4";
+  return nullptr;
+}
+
+struct OutputCloser {
+  void operator()(AVFormatContext* context) const {
+    if (context->pb != nullptr) avio_closep(&context->pb);
+    avformat_free_context(context);
+  }
+};
+
+// Writes every packet of the streams the container can hold into `destination`, which exists
+// (just created, empty) and is ours to fill.
+NSInteger copyStreams(AVFormatContext* in, const std::string& destination, const char* container) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, nullptr, container, destination.c_str()) < 0) {
+    return AVErrorExportFailed;
+  }
+  std::unique_ptr<AVFormatContext, OutputCloser> out(raw);
+  std::vector<int> mapping(in->nb_streams, -1);
+  int mapped = 0;
+  for (unsigned i = 0; i < in->nb_streams; ++i) {
+    const AVCodecParameters* parameters = in->streams[i]->codecpar;
+    bool media = parameters->codec_type == AVMEDIA_TYPE_VIDEO ||
+                 parameters->codec_type == AVMEDIA_TYPE_AUDIO;
+    if (avformat_query_codec(out->oformat, parameters->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+      if (media) return AVErrorExportFailed;  // would need re-encoding
+      continue;
+    }
+    AVStream* stream = avformat_new_stream(out.get(), nullptr);
+    if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, parameters) < 0) {
+      return AVErrorExportFailed;
+    }
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = in->streams[i]->time_base;
+    av_dict_copy(&stream->metadata, in->streams[i]->metadata, 0);
+    mapping[i] = mapped++;
+  }
+  if (mapped == 0) return AVErrorExportFailed;
+  if (avio_open(&out->pb, destination.c_str(), AVIO_FLAG_WRITE) < 0) return AVErrorExportFailed;
+  if (avformat_write_header(out.get(), nullptr) < 0) return AVErrorExportFailed;
+  AVPacket* packet = av_packet_alloc();
+  int status = 0;
+  while ((status = av_read_frame(in, packet)) >= 0) {
+    int index = mapping[static_cast<size_t>(packet->stream_index)];
+    if (index >= 0) {
+      av_packet_rescale_ts(packet, in->streams[packet->stream_index]->time_base,
+                           out->streams[index]->time_base);
+      packet->stream_index = index;
+      packet->pos = -1;
+      status = av_interleaved_write_frame(out.get(), packet);
+      if (status < 0) break;
+    }
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  if (status != AVERROR_EOF) return AVErrorExportFailed;
+  return av_write_trailer(out.get()) < 0 ? AVErrorExportFailed : 0;
+}
+
+}  // namespace
+
+NSInteger exportByStreamCopy(const std::string& source, const std::string& destination,
+                             const std::string& fileType) {
+  const char* container = containerFor(fileType);
+  if (container == nullptr || destination.empty()) return AVErrorExportFailed;
+  // Claim the destination first, so that nothing standing there is ever touched.
+  int claim = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (claim < 0) return errno == EEXIST ? AVErrorFileAlreadyExists : AVErrorExportFailed;
+  ::close(claim);
+  Input in = openInput(source);
+  NSInteger code =
+      in ? copyStreams(in.get(), destination, container) : AVErrorFileFormatNotRecognized;
+  if (code != 0) ::unlink(destination.c_str());
+  return code;
+}
+
+bool firstFrame(const std::string& source, std::vector<uint8_t>& rgba, int& width, int& height) {
+  Input in = openInput(source);
+  if (!in) return false;
+  const AVCodec* codec = nullptr;
+  int index = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+  if (index < 0 || codec == nullptr) return false;
+  std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> decoder(
+      avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+  if (!decoder || avcodec_parameters_to_context(decoder.get(), in->streams[index]->codecpar) < 0) {
+    return false;
+  }
+  decoder->thread_type = FF_THREAD_SLICE;  // one frame wanted: no frame-threading delay
+  if (avcodec_open2(decoder.get(), codec, nullptr) < 0) return false;
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  bool got = false;
+  bool draining = false;
+  while (!got) {
+    if (!draining) {
+      int read = av_read_frame(in.get(), packet);
+      if (read < 0) {
+        draining = true;
+        avcodec_send_packet(decoder.get(), nullptr);
+      } else if (packet->stream_index == index) {
+        avcodec_send_packet(decoder.get(), packet);
+      }
+      av_packet_unref(packet);
+    }
+    int received = avcodec_receive_frame(decoder.get(), frame);
+    if (received == 0) {
+      got = true;
+    } else if (received == AVERROR_EOF || (draining && received != AVERROR(EAGAIN))) {
+      break;
+    } else if (draining && received == AVERROR(EAGAIN)) {
+      break;
+    }
+  }
+  bool ok = false;
+  if (got && frame->width > 0 && frame->height > 0) {
+    SwsContext* scaler = sws_getContext(
+        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+        frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (scaler != nullptr) {
+      width = frame->width;
+      height = frame->height;
+      rgba.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+      uint8_t* planes[4] = {rgba.data(), nullptr, nullptr, nullptr};
+      int strides[4] = {width * 4, 0, 0, 0};
+      ok = sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides) ==
+           frame->height;
+      sws_freeContext(scaler);
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  return ok;
+}
+
+}  // namespace avfoundation

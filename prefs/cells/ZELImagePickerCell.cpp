@@ -1,0 +1,338 @@
+#include <pkprefs3/ZELImagePickerCell.h>
+
+#include <AVFoundation/AVFoundation.h>
+#include <Foundation/Block.h>
+#include <Foundation/dispatch.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UIImagePickerController.h>
+#include <notify.h>
+
+#include <string>
+
+namespace {
+
+Class cellClass = Nil;
+
+// The cell's instance variables, found once after the class is registered.
+struct Fields {
+  ptrdiff_t listController, previewImage, key, defaults, postNotification, usesJPEG, usesGIF,
+      compressionQuality, allowsVideos, videoPath;
+} fields;
+
+template <typename T>
+T& field(id self, ptrdiff_t offset) {
+  return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
+}
+
+// Stores a strong reference, releasing the previous value.
+void setObject(id self, ptrdiff_t offset, id value) {
+  id& slot = field<id>(self, offset);
+  id old = slot;
+  slot = ns::retain(value);
+  ns::release(old);
+}
+
+id property(id specifier, const char* key) {
+  return send(send(specifier, "properties"), "objectForKey:", ns::string(key));
+}
+
+// --- the platform calls, each made in one place ------------------------------------------------
+
+id standardDefaults() {
+  return send(cls("NSUserDefaults"), "standardUserDefaults");
+}
+
+id storedValue(id self) {
+  return send(standardDefaults(), "objectForKey:inDomain:", field<id>(self, fields.key),
+              field<id>(self, fields.defaults));
+}
+
+void store(id self, id value) {
+  send<void>(standardDefaults(), "setObject:forKey:inDomain:", value, field<id>(self, fields.key),
+             field<id>(self, fields.defaults));
+}
+
+// A row without "PostNotification" posts nothing.
+void postChange(id self) {
+  id name = field<id>(self, fields.postNotification);
+  if (name != nil) notify_post(ns::utf8(name).c_str());
+}
+
+id fileManager() {
+  return send(cls("NSFileManager"), "defaultManager");
+}
+
+id fileURL(id path) {
+  return send(cls("NSURL"), "fileURLWithPath:", path);
+}
+
+bool makesQuickTime(id videoPath) {
+  return send<BOOL>(send(videoPath, "lowercaseString"), "hasSuffix:", ns::string(".mov")) != NO;
+}
+
+// The first frame of the video at a file URL, as an image; nil when there is none.
+id videoFrame(id url) {
+  id asset = send(cls("AVURLAsset"), "URLAssetWithURL:options:", url, id{nil});
+  id generator = send(cls("AVAssetImageGenerator"), "assetImageGeneratorWithAsset:", asset);
+  CGImageRef frame =
+      send<CGImageRef>(generator, "copyCGImageAtTime:actualTime:error:", CMTimeMake(0, 1),
+                       static_cast<CMTime*>(nullptr), static_cast<id*>(nullptr));
+  if (frame == nullptr) return nil;
+  id image = send(cls("UIImage"), "imageWithCGImage:", frame);
+  CGImageRelease(frame);
+  return image;
+}
+
+// The preview belongs to the main thread's interface: its image is set there, later.
+void showInPreview(id self, id image) {
+  ns::Ref cell(self), shown(image);
+  dispatch::async(dispatch_get_main_queue(), [cell, shown] {
+    send<void>(field<id>(cell, fields.previewImage), "setImage:", shown.get());
+  });
+}
+
+// --- construction and preview ------------------------------------------------------------------
+
+id initCell(id self, SEL, NSInteger style, id reuseIdentifier, id specifier) {
+  id cell = sendSuper(self, cellClass, "initWithStyle:reuseIdentifier:specifier:", style,
+                      reuseIdentifier, specifier);
+  if (cell == nil) return nil;
+  setObject(cell, fields.listController, send(specifier, "target"));
+  send<void>(specifier, "setTarget:", cell);
+  setObject(cell, fields.key, property(specifier, "key"));
+  setObject(cell, fields.defaults, property(specifier, "defaults"));
+  setObject(cell, fields.postNotification, property(specifier, "PostNotification"));
+  auto flag = [&](const char* key) {
+    id value = property(specifier, key);
+    return value != nil && send<BOOL>(value, "boolValue") != NO ? YES : NO;
+  };
+  field<BOOL>(cell, fields.usesJPEG) = flag("usesJPEG");
+  field<BOOL>(cell, fields.usesGIF) = flag("usesGIF");
+  id quality = property(specifier, "compressionQuality");
+  field<double>(cell, fields.compressionQuality) =
+      quality != nil ? static_cast<double>(send<float>(quality, "floatValue")) : 1.0;
+  field<BOOL>(cell, fields.allowsVideos) = flag("allowsVideos");
+  setObject(cell, fields.videoPath, property(specifier, "videoPath"));
+  return cell;
+}
+
+void didMoveToWindow(id self, SEL) {
+  sendSuper<void>(self, cellClass, "didMoveToWindow");
+  if (field<id>(self, fields.previewImage) != nil) return;
+  id view = send(send(cls("UIImageView"), "alloc"), "initWithFrame:", CGRectMake(0, 0, 29, 29));
+  send<void>(view, "setContentMode:", NSInteger{2});  // UIViewContentModeScaleAspectFill
+  send<void>(send(view, "layer"), "setCornerRadius:", 5.0);
+  send<void>(view, "setClipsToBounds:", YES);
+  send<void>(send(view, "layer"), "setBorderWidth:", 1.5);
+  send<void>(send(view, "layer"), "setBorderColor:",
+             send<CGColorRef>(send(cls("UIColor"), "lightGrayColor"), "CGColor"));
+  field<id>(self, fields.previewImage) = view;  // owned: made with alloc
+  send<void>(self, "setAccessoryView:", view);
+  send<void>(self, "addSubview:", view);
+  id image = ZELParseImage(storedValue(self));
+  id videoPath = field<id>(self, fields.videoPath);
+  if (image == nil && videoPath != nil) image = videoFrame(fileURL(videoPath));
+  if (image != nil) send<void>(view, "setImage:", image);
+}
+
+// --- the picker --------------------------------------------------------------------------------
+
+void chooseImage(id self, SEL) {
+  id picker = send(send(cls("UIImagePickerController"), "alloc"), "init");
+  send<void>(picker, "setSourceType:", UIImagePickerControllerSourceTypePhotoLibrary);
+  if (field<BOOL>(self, fields.allowsVideos)) {
+    send<void>(picker, "setMediaTypes:", ns::array({kUTTypeImage, kUTTypeMovie}));
+  }
+  send<void>(picker, "setDelegate:", self);
+  send<void>(field<id>(self, fields.listController),
+             "presentViewController:animated:completion:", picker, YES, id{nil});
+  ns::release(picker);
+}
+
+// A new file name beside the video, for the export to write without touching the old one: the
+// first of VIDEO.export-1, VIDEO.export-2, ... that is free. Should another export take the same
+// name meanwhile, the export fails (it never overwrites) and nothing is lost.
+id exportPathBeside(id videoPath) {
+  for (unsigned n = 1;; ++n) {
+    id path = ns::string(ns::utf8(videoPath) + ".export-" + std::to_string(n));
+    if (send<BOOL>(fileManager(), "fileExistsAtPath:", path) == NO) return path;
+  }
+}
+
+// Runs where the image manager calls it (a background queue): exports the video beside the
+// current one and, once the export has completed, puts it in place.
+void setUpExport(id self, id session) {
+  id videoPath = field<id>(self, fields.videoPath);
+  if (session == nil || videoPath == nil) return;
+  id exportURL = fileURL(exportPathBeside(videoPath));
+  send<void>(session, "setOutputURL:", exportURL);
+  send<void>(session, "setOutputFileType:",
+             makesQuickTime(videoPath) ? AVFileTypeQuickTimeMovie : AVFileTypeMPEG4);
+  ns::Ref cell(self), output(exportURL), exporting(session);
+  send<void>(
+      session, "exportAsynchronouslyWithCompletionHandler:", ns::block<>([cell, output, exporting] {
+        id path = send(output, "path");
+        id target = fileURL(field<id>(cell, fields.videoPath));
+        bool completed = send<AVAssetExportSessionStatus>(exporting, "status") ==
+                         AVAssetExportSessionStatusCompleted;
+        if (completed &&
+            send<BOOL>(
+                fileManager(),
+                "replaceItemAtURL:withItemAtURL:backupItemName:options:resultingItemURL:error:",
+                target, output.get(), id{nil}, NSUInteger{0}, static_cast<id*>(nullptr),
+                static_cast<id*>(nullptr)) != NO) {
+          store(cell, nil);
+          postChange(cell);
+          showInPreview(cell, videoFrame(target));
+          return;
+        }
+        // Nothing of the user's changes; the new file, if any was written, goes.
+        if (send<BOOL>(fileManager(), "fileExistsAtPath:", path) != NO) {
+          send<BOOL>(fileManager(), "removeItemAtPath:error:", path, static_cast<id*>(nullptr));
+        }
+      }));
+}
+
+// Runs on the main queue when the picture's bytes arrive.
+void receivePicture(id self, id data) {
+  id image = ZELParseImage(data);
+  if (image == nil) return;  // no bytes, or bytes that are no picture: keep the current choice
+  id bytes = field<BOOL>(self, fields.usesJPEG)
+                 ? UIImageJPEGRepresentation(image, field<double>(self, fields.compressionQuality))
+             : field<BOOL>(self, fields.usesGIF) ? data
+                                                 : UIImagePNGRepresentation(image);
+  if (bytes == nil) return;
+  store(self, bytes);
+  id videoPath = field<id>(self, fields.videoPath);
+  if (videoPath != nil) {
+    send<BOOL>(fileManager(), "removeItemAtPath:error:", videoPath, static_cast<id*>(nullptr));
+  }
+  postChange(self);
+  showInPreview(self, image);
+}
+
+void didFinishPicking(id self, SEL, id picker, id info) {
+  id pickerView = send(picker, "view");
+  id indicator = send(send(cls("UIActivityIndicatorView"), "alloc"),
+                      "initWithActivityIndicatorStyle:", NSInteger{0});  // WhiteLarge
+  send<void>(indicator, "setFrame:", send<CGRect>(pickerView, "frame"));
+  send<void>(indicator, "setHidesWhenStopped:", YES);
+  send<void>(pickerView, "addSubview:", indicator);
+  send<void>(indicator, "startAnimating");
+
+  id url = send(info, "objectForKey:", UIImagePickerControllerReferenceURL);
+  id asset = url == nil
+                 ? nil
+                 : send(send(cls("PHAsset"),
+                             "fetchAssetsWithALAssetURLs:options:", ns::array({url}), id{nil}),
+                        "lastObject");
+  ns::Ref cell(self);
+  if (asset != nil && send<BOOL>(asset, "isVideo") != NO) {
+    send<long>(send(cls("PHImageManager"), "defaultManager"),
+               "requestExportSessionForVideo:options:exportPreset:resultHandler:", asset, id{nil},
+               AVAssetExportPresetHighestQuality,
+               ns::block<id, id>([cell](id session, id) { setUpExport(cell, session); }));
+  } else if (asset != nil) {
+    send<long>(
+        send(cls("PHImageManager"), "defaultManager"),
+        "requestImageDataForAsset:options:resultHandler:", asset, id{nil},
+        ns::block<id, id, long, id>([cell](id data, id, long, id) { receivePicture(cell, data); }));
+  }
+  // Whatever came of the pick, the picker goes and its indicator stops.
+  ns::Ref spinner = ns::Ref::adopt(indicator);
+  send<void>(field<id>(self, fields.listController),
+             "dismissViewControllerAnimated:completion:", YES,
+             ns::block<>([spinner] { send<void>(spinner, "stopAnimating"); }));
+}
+
+void didCancel(id self, SEL, id) {
+  send<void>(field<id>(self, fields.listController),
+             "dismissViewControllerAnimated:completion:", YES, id{nil});
+}
+
+// --- properties and lifetime -------------------------------------------------------------------
+
+template <ptrdiff_t Fields::*F>
+id getObject(id self, SEL) {
+  return field<id>(self, fields.*F);
+}
+template <ptrdiff_t Fields::*F>
+void setObjectProperty(id self, SEL, id value) {
+  setObject(self, fields.*F, value);
+}
+template <ptrdiff_t Fields::*F>
+BOOL getFlag(id self, SEL) {
+  return field<BOOL>(self, fields.*F);
+}
+template <ptrdiff_t Fields::*F>
+void setFlag(id self, SEL, BOOL value) {
+  field<BOOL>(self, fields.*F) = value;
+}
+double compressionQuality(id self, SEL) {
+  return field<double>(self, fields.compressionQuality);
+}
+void setCompressionQuality(id self, SEL, double value) {
+  field<double>(self, fields.compressionQuality) = value;
+}
+
+void deallocCell(id self, SEL) {
+  for (ptrdiff_t offset : {fields.listController, fields.previewImage, fields.key, fields.defaults,
+                           fields.postNotification, fields.videoPath}) {
+    setObject(self, offset, nil);
+  }
+  sendSuper<void>(self, cellClass, "dealloc");
+}
+
+__attribute__((constructor)) void registerImagePickerCell() {
+  Class base = objc_getClass("PSTableCell");
+  if (base == Nil) return;
+  ClassBuilder builder("ZELImagePickerCell", base);
+  if (!builder) return;  // already registered
+  for (const char* name :
+       {"listController", "previewImage", "_key", "_defaults", "_postNotification", "_videoPath"}) {
+    builder.ivar(name, sizeof(id), 3, "@");
+  }
+  for (const char* name : {"_usesJPEG", "_usesGIF", "_allowsVideos"}) builder.ivar(name, 1, 0, "c");
+  builder.ivar("_compressionQuality", sizeof(double), 3, "d")
+      .method("initWithStyle:reuseIdentifier:specifier:", initCell)
+      .method("didMoveToWindow", didMoveToWindow)
+      .method("chooseImage", chooseImage)
+      .method("imagePickerController:didFinishPickingMediaWithInfo:", didFinishPicking)
+      .method("imagePickerControllerDidCancel:", didCancel)
+      .method("key", getObject<&Fields::key>)
+      .method("setKey:", setObjectProperty<&Fields::key>)
+      .method("defaults", getObject<&Fields::defaults>)
+      .method("setDefaults:", setObjectProperty<&Fields::defaults>)
+      .method("postNotification", getObject<&Fields::postNotification>)
+      .method("setPostNotification:", setObjectProperty<&Fields::postNotification>)
+      .method("usesJPEG", getFlag<&Fields::usesJPEG>)
+      .method("setUsesJPEG:", setFlag<&Fields::usesJPEG>)
+      .method("usesGIF", getFlag<&Fields::usesGIF>)
+      .method("setUsesGIF:", setFlag<&Fields::usesGIF>)
+      .method("compressionQuality", compressionQuality)
+      .method("setCompressionQuality:", setCompressionQuality)
+      .method("allowsVideos", getFlag<&Fields::allowsVideos>)
+      .method("setAllowsVideos:", setFlag<&Fields::allowsVideos>)
+      .method("videoPath", getObject<&Fields::videoPath>)
+      .method("setVideoPath:", setObjectProperty<&Fields::videoPath>)
+      .method("dealloc", deallocCell);
+  cellClass = builder.register_();
+  auto offset = [](const char* name) {
+    return ivar_getOffset(class_getInstanceVariable(cellClass, name));
+  };
+  fields = Fields{offset("listController"), offset("previewImage"),        offset("_key"),
+                  offset("_defaults"),      offset("_postNotification"),   offset("_usesJPEG"),
+                  offset("_usesGIF"),       offset("_compressionQuality"), offset("_allowsVideos"),
+                  offset("_videoPath")};
+}
+
+}  // namespace
+
+id ZELParseImage(id data) {
+  if (data == nil || !ns::isKindOf(data, "NSData")) return nil;
+  return send(cls("UIImage"), "imageWithData:", data);
+}
+
+Class ZELImagePickerCell::runtimeClass() {
+  return objc_getClass("ZELImagePickerCell");
+}

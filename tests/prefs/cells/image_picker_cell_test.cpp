@@ -1,0 +1,331 @@
+// ZELImagePickerCell on the simulated Settings application: what a pick, a cancel and the
+// preview do to the user's stored choice, in the order the journal shows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "program.h"
+#include "temporary_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+const char* const kDomain = "com.plinka.test";
+const char* const kLibrary = "var/mobile/Media/DCIM/100APPLE";
+
+// A picker row: label, key, and the row's own attributes as plist XML.
+std::string row(const std::string& label, const std::string& key, const std::string& extra = "",
+                bool notification = true) {
+  std::string xml =
+      "<dict><key>cell</key><string>PSButtonCell</string>"
+      "<key>cellClass</key><string>ZELImagePickerCell</string>"
+      "<key>action</key><string>chooseImage</string>"
+      "<key>label</key><string>" +
+      label +
+      "</string>"
+      "<key>key</key><string>" +
+      key +
+      "</string>"
+      "<key>defaults</key><string>" +
+      kDomain + "</string>";
+  if (notification) xml += "<key>PostNotification</key><string>" + key + ".changed</string>";
+  return xml + extra + "</dict>";
+}
+std::string flag(const std::string& name) {
+  return "<key>" + name + "</key><true/>";
+}
+std::string text(const std::string& name, const std::string& value) {
+  return "<key>" + name + "</key><string>" + value + "</string>";
+}
+
+class ImagePickerCellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(PLINKA_EXAMPLE_DEVICE, root_, fs::copy_options::recursive);
+    writeRows(
+        {row("Plain", "plain"), row("Jpeg", "jpeg", flag("usesJPEG")),
+         row("Half", "half", flag("usesJPEG") + "<key>compressionQuality</key><real>0.5</real>"),
+         row("Both", "both", flag("usesJPEG") + flag("usesGIF")),
+         row("Gif", "gif", flag("usesGIF")), row("Silent", "silent", "", false),
+         row("Video", "video",
+             flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/V.mov")),
+         row("Mixed", "mixed",
+             flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/M.MoV")),
+         row("Bare", "bare",
+             flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/bare")),
+         row("Lost", "lost",
+             flag("allowsVideos") + text("videoPath", "/var/mobile/Nowhere/L.mov"))});
+  }
+  void writeRows(const std::vector<std::string>& rows) {
+    std::ofstream file(rowsFile_);
+    file << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+            "<key>title</key><string>Test</string><key>items</key><array>";
+    for (const std::string& r : rows) file << r;
+    file << "</array></dict></plist>";
+  }
+  // Runs a script; answers the journal lines without their time.
+  std::vector<json> run(const std::string& script, int expectedStatus = 0) {
+    testing_support::ProgramRun r = testing_support::runProgram(
+        PLINKA_SIM,
+        {"settings", "--device-root", root_.string(), "--rows", rowsFile_, "--json", "-"}, script);
+    EXPECT_EQ(r.status, expectedStatus) << r.err << r.out;
+    err_ = r.err;
+    std::vector<json> lines;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) {
+      json entry = json::parse(line);
+      entry.erase("t");
+      lines.push_back(entry);
+    }
+    return lines;
+  }
+  static std::vector<json> only(const std::vector<json>& lines,
+                                const std::vector<std::string>& kinds) {
+    std::vector<json> kept;
+    for (const json& line : lines) {
+      if (std::find(kinds.begin(), kinds.end(), line["kind"]) != kinds.end()) kept.push_back(line);
+    }
+    return kept;
+  }
+  // The entries from the first tap on: without what opening the pane recorded.
+  static std::vector<json> afterOpening(const std::vector<json>& lines) {
+    auto first = std::find_if(lines.begin(), lines.end(),
+                              [](const json& line) { return line["kind"] == "select"; });
+    return {first, lines.end()};
+  }
+  // The kinds in order, for the order of effects.
+  static std::vector<std::string> kinds(const std::vector<json>& lines) {
+    std::vector<std::string> out;
+    for (const json& line : lines) out.push_back(line["kind"]);
+    return out;
+  }
+  std::string device(const std::string& path) const { return (root_ / path).string(); }
+  std::vector<char> bytesOf(const std::string& path) const {
+    std::ifstream file(device(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+  void putFile(const std::string& path, const std::string& content) const {
+    std::ofstream(device(path), std::ios::binary) << content;
+  }
+
+  testing_support::TemporaryFolder folder_;
+  fs::path root_ = fs::path(folder_.path()) / "device";
+  std::string rowsFile_ = folder_.path() + "/Rows.plist";
+  std::string err_;
+};
+
+TEST_F(ImagePickerCellTest, APictureIsStoredInTheFormTheRowAsksFor) {
+  std::vector<json> lines =
+      run("tap Jpeg\npick IMG_0001.HEIC\n"
+          "tap Half\npick IMG_0001.HEIC\n"
+          "tap Both\npick IMG_0005.GIF\n"
+          "tap Plain\npick IMG_0005.GIF\n"
+          "tap Gif\npick IMG_0005.GIF\n");
+  std::vector<json> stored = only(lines, {"encode", "defaults"});
+  ASSERT_EQ(stored.size(), 9u) << json(lines).dump(1);
+  EXPECT_EQ(stored[0]["format"], "jpeg");
+  EXPECT_EQ(stored[0]["quality"], 1.0);  // the default quality
+  EXPECT_EQ(stored[1]["value"]["format"], "jpeg");
+  EXPECT_EQ(stored[1]["value"]["bytes"], stored[0]["bytes"]);
+  EXPECT_EQ(stored[2]["quality"], 0.5);
+  EXPECT_LT(stored[3]["value"]["bytes"].get<int>(), stored[1]["value"]["bytes"].get<int>());
+  EXPECT_EQ(stored[4]["format"], "jpeg");  // JPEG wins over GIF
+  EXPECT_EQ(stored[5]["value"]["format"], "jpeg");
+  EXPECT_EQ(stored[6]["format"], "png");  // a GIF from the library, stored as PNG
+  EXPECT_EQ(stored[7]["value"]["format"], "png");
+  EXPECT_EQ(stored[8]["kind"], "defaults");  // with usesGIF: the bytes as delivered
+  EXPECT_EQ(stored[8]["value"],
+            (json{{"bytes", bytesOf(std::string(kLibrary) + "/IMG_0005.GIF").size()},
+                  {"format", "gif"}}));
+  EXPECT_EQ(stored[8]["domain"], kDomain);
+  EXPECT_EQ(stored[8]["key"], "gif");
+  // Each pick: the picker goes, its indicator stops, the picture is stored, the change posted,
+  // and the preview, set on the main thread, shows the picture picked.
+  std::vector<json> one =
+      only(lines, {"present", "indicator", "dismiss", "defaults", "notify", "preview"});
+  ASSERT_GE(one.size(), 7u);
+  EXPECT_EQ(kinds({one.begin(), one.begin() + 7}),
+            (std::vector<std::string>{"present", "indicator", "dismiss", "indicator", "defaults",
+                                      "notify", "preview"}));
+  EXPECT_EQ(one[0]["mediaTypes"], json::array({"public.image"}));  // pictures only
+  EXPECT_EQ(one[0]["sourceType"], 0);
+  EXPECT_EQ(one[1]["state"], "start");
+  EXPECT_EQ(one[2]["animated"], true);
+  EXPECT_EQ(one[2]["completion"], true);
+  EXPECT_EQ(one[3]["state"], "stop");
+  EXPECT_EQ(one[5]["name"], "jpeg.changed");
+  EXPECT_EQ(one[6], (json{{"kind", "preview"},
+                          {"row", "Jpeg"},
+                          {"source", "picked"},
+                          {"width", 640},
+                          {"height", 480},
+                          {"thread", "main"}}));
+}
+
+TEST_F(ImagePickerCellTest, VideoAndPictureReplaceEachOtherWholeAndInOrder) {
+  std::vector<json> lines =
+      run("tap Video\npick IMG_0002.JPG\n"
+          "tap Video\npick IMG_0004.MOV\n"
+          "tap Video\npick IMG_0006.MP4\n"
+          "tap Video\npick IMG_0003.PNG\n");
+  std::vector<json> effects = only(afterOpening(lines), {"defaults", "remove-file", "notify",
+                                                         "export", "move", "frame", "preview"});
+  ASSERT_EQ(effects.size(), 20u) << json(lines).dump(1);
+  // A picture while no video is there: stored, the (absent) video removed, posted, shown.
+  EXPECT_EQ(kinds({effects.begin(), effects.begin() + 4}),
+            (std::vector<std::string>{"defaults", "remove-file", "notify", "preview"}));
+  EXPECT_EQ(effects[1]["ok"], false);
+  // A video after the picture: exported beside, moved into place, then the picture goes, the
+  // change is posted, the first frame of the file in place is shown.
+  EXPECT_EQ(kinds({effects.begin() + 4, effects.begin() + 11}),
+            (std::vector<std::string>{"export", "move", "defaults", "notify", "frame", "preview",
+                                      "export"}));
+  EXPECT_EQ(effects[4]["output"], "/var/mobile/Library/Plinka/V.mov.export-1");
+  EXPECT_EQ(effects[4]["fileType"], "com.apple.quicktime-movie");
+  EXPECT_EQ(effects[4]["status"], "completed");
+  EXPECT_EQ(effects[5], (json{{"kind", "move"},
+                              {"from", "/var/mobile/Library/Plinka/V.mov.export-1"},
+                              {"to", "/var/mobile/Library/Plinka/V.mov"},
+                              {"ok", true}}));
+  EXPECT_TRUE(effects[6]["value"].is_null());
+  EXPECT_EQ(effects[8]["path"], "/var/mobile/Library/Plinka/V.mov");
+  EXPECT_EQ(effects[9]["source"], "video");
+  EXPECT_EQ(effects[9]["thread"], "main");
+  // A second video replaces the first: the export never overwrites, so it goes beside again.
+  EXPECT_EQ(effects[10]["status"], "completed");
+  EXPECT_EQ(effects[11]["ok"], true);
+  // A picture after the video: stored first, then the video removed, then posted.
+  EXPECT_EQ(kinds({effects.begin() + 16, effects.end()}),
+            (std::vector<std::string>{"defaults", "remove-file", "notify", "preview"}));
+  EXPECT_EQ(effects[17]["ok"], true);
+  EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov")));
+  EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov.export-1")));
+}
+
+TEST_F(ImagePickerCellTest, TheContainerFollowsTheVideoPathsExtension) {
+  std::vector<json> lines = run("tap Mixed\npick IMG_0006.MP4\ntap Bare\npick IMG_0004.MOV\n");
+  std::vector<json> exports = only(lines, {"export"});
+  ASSERT_EQ(exports.size(), 2u);
+  EXPECT_EQ(exports[0]["fileType"], "com.apple.quicktime-movie");  // ".MoV" in any case
+  EXPECT_EQ(exports[1]["fileType"], "public.mpeg-4");              // no extension
+  std::vector<char> mov = bytesOf("var/mobile/Library/Plinka/M.MoV");
+  std::vector<char> mp4 = bytesOf("var/mobile/Library/Plinka/bare");
+  ASSERT_GT(mov.size(), 12u);
+  ASSERT_GT(mp4.size(), 12u);
+  EXPECT_EQ(std::string(mov.begin() + 8, mov.begin() + 12), "qt  ");
+  EXPECT_EQ(std::string(mp4.begin() + 8, mp4.begin() + 12), "isom");
+}
+
+TEST_F(ImagePickerCellTest, AFailedExportKeepsThePictureAndChangesNothing) {
+  std::vector<json> lines = run("tap Lost\npick IMG_0002.JPG\ntap Lost\npick IMG_0004.MOV\nshow\n");
+  std::vector<json> afterVideo =
+      only(lines, {"export", "move", "defaults", "notify", "remove-file"});
+  ASSERT_GE(afterVideo.size(), 4u) << json(lines).dump(1);
+  const json& failed = afterVideo[3];
+  EXPECT_EQ(failed["kind"], "export");
+  EXPECT_EQ(failed["status"], "failed");
+  EXPECT_EQ(failed["code"], -11820);  // the folder does not exist
+  EXPECT_EQ(afterVideo.size(), 4u) << "no move, no removal of the picture, no post";
+  const json& shown = lines.back()["rows"];
+  EXPECT_EQ(shown.back()["preview"]["source"], "picture") << "the picture is still the choice";
+}
+
+TEST_F(ImagePickerCellTest, ANewVideoThatCannotBeExportedLeavesTheOldOne) {
+  run("tap Video\npick IMG_0004.MOV\n");
+  std::vector<char> before = bytesOf("var/mobile/Library/Plinka/V.mov");
+  ASSERT_FALSE(before.empty());
+  putFile(std::string(kLibrary) + "/IMG_0009.MOV", "this is no movie at all");
+  std::vector<json> lines = run("tap Video\npick IMG_0009.MOV\n");
+  std::vector<json> effects = only(lines, {"export", "move", "defaults", "notify", "remove-file"});
+  ASSERT_EQ(effects.size(), 1u) << json(lines).dump(1);
+  EXPECT_EQ(effects[0]["code"], -11828);
+  EXPECT_EQ(bytesOf("var/mobile/Library/Plinka/V.mov"), before);
+  EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov.export-1")));
+}
+
+TEST_F(ImagePickerCellTest, BytesThatAreNoPictureChangeNothingWhateverTheFlags) {
+  run("tap Video\npick IMG_0004.MOV\ntap Gif\npick IMG_0003.PNG\n");
+  putFile(std::string(kLibrary) + "/IMG_0010.PNG", "not a png");
+  putFile(std::string(kLibrary) + "/IMG_0011.GIF", "");
+  std::vector<json> lines =
+      run("tap Video\npick IMG_0010.PNG\ntap Gif\npick IMG_0010.PNG\n"
+          "tap Gif\npick IMG_0011.GIF\n");
+  EXPECT_EQ(only(lines, {"defaults", "remove-file", "notify", "encode"}).size(), 0u)
+      << json(lines).dump(1);
+  for (const json& preview : only(lines, {"preview"})) {
+    EXPECT_NE(preview["source"], "picked") << "only the stored choices are shown";
+  }
+  EXPECT_EQ(only(lines, {"dismiss"}).size(), 3u);
+  EXPECT_TRUE(fs::exists(device("var/mobile/Library/Plinka/V.mov")));
+}
+
+TEST_F(ImagePickerCellTest, APickWithoutAnAssetClosesThePickerAndChangesNothing) {
+  run("tap Video\npick IMG_0002.JPG\n");
+  std::vector<json> lines =
+      run("tap Video\npick --no-reference-url\ntap Video\npick --deleted IMG_0004.MOV\n");
+  EXPECT_EQ(kinds(only(lines, {"present", "indicator", "dismiss", "defaults", "notify",
+                               "remove-file", "export"})),
+            (std::vector<std::string>{"present", "indicator", "dismiss", "indicator", "present",
+                                      "indicator", "dismiss", "indicator"}))
+      << json(lines).dump(1);
+  EXPECT_TRUE(fs::exists(device(std::string(kLibrary) + "/IMG_0004.MOV"))) << "the file stays";
+}
+
+TEST_F(ImagePickerCellTest, CancelAndARowWithoutNotificationPostNothing) {
+  std::vector<json> lines = run("tap Jpeg\ncancel\ntap Silent\npick IMG_0002.JPG\n");
+  std::vector<json> effects =
+      only(lines, {"dismiss", "defaults", "notify", "remove-file", "encode"});
+  ASSERT_EQ(effects.size(), 4u) << json(lines).dump(1);
+  EXPECT_EQ(effects[0], (json{{"kind", "dismiss"},
+                              {"controller", "UIImagePickerController#1"},
+                              {"animated", true},
+                              {"completion", false}}));
+  EXPECT_EQ(kinds({effects.begin() + 1, effects.end()}),
+            (std::vector<std::string>{"dismiss", "encode", "defaults"}));
+}
+
+TEST_F(ImagePickerCellTest, ThePreviewShowsTheStoredChoiceOrTheVideosFirstFrame) {
+  run("tap Jpeg\npick IMG_0002.JPG\ntap Video\npick IMG_0004.MOV\n");
+  std::vector<json> lines = run("show\n");
+  std::vector<json> previews = only(lines, {"preview"});
+  ASSERT_GE(previews.size(), 2u) << json(lines).dump(1);
+  EXPECT_EQ(previews[0]["row"], "Jpeg");
+  EXPECT_EQ(previews[0]["source"], "stored");
+  EXPECT_EQ(previews[1]["row"], "Video");
+  EXPECT_EQ(previews[1]["source"], "video");
+  EXPECT_EQ(previews[1]["width"], 320);
+  // Stored bytes that are no picture, with the video in place: its first frame instead.
+  putFile("var/mobile/Library/Preferences/" + std::string(kDomain) + ".plist",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+          "<key>video</key><data>bm90IGEgcGljdHVyZQ==</data></dict></plist>");
+  previews.clear();
+  for (const json& line : run("show\n")) {
+    if (line["kind"] == "preview" || line.value("path", "") == "/var/mobile/Library/Plinka/V.mov") {
+      previews.push_back(line);
+    }
+  }
+  ASSERT_EQ(previews.size(), 2u);
+  EXPECT_EQ(previews[0]["kind"], "frame");
+  EXPECT_EQ(previews[1]["row"], "Video");
+  EXPECT_EQ(previews[1]["source"], "video");
+}
+
+TEST_F(ImagePickerCellTest, WhatTheUserCannotDoIsAClearError) {
+  run("pick IMG_0002.JPG\n", 1);
+  EXPECT_NE(err_.find("no picker is on screen"), std::string::npos) << err_;
+  run("cancel\n", 1);
+  run("tap Plain\npick IMG_0099.JPG\n", 1);
+  EXPECT_NE(err_.find("not in the photo library"), std::string::npos) << err_;
+  run("tap Plain\npick IMG_0004.MOV\n", 1);
+  EXPECT_NE(err_.find("offers pictures only"), std::string::npos) << err_;
+  run("tap Plain\nset Plain on\n", 1);
+  EXPECT_NE(err_.find("the picker covers the pane"), std::string::npos) << err_;
+  run("tap Plain\ntap Jpeg\n", 1);
+}
+
+}  // namespace
