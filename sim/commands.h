@@ -13,7 +13,7 @@ int deviceCommand(const Arguments& args);       // sim/device
 int colorCommand(const Arguments& args);        // sim/device
 int settingsCommand(const Arguments& args);     // sim/settings
 
-int soundsCommand(const Arguments& args);       // sim/sounds
+int soundsCommand(const Arguments& args);  // sim/sounds
 
 std::string springboardHelp();
 std::string deviceHelp();

@@ -3,6 +3,7 @@
 //
 // Journal: setObject:forKey:inDomain: records "defaults" {domain, key, value}, the value as
 // ns::toJson shows it (data as {bytes, format}); null when the key is removed.
+#include <Foundation/DefaultsJournal.h>
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
 #include <device/journal.h>
@@ -11,6 +12,8 @@
 
 namespace ns {
 namespace {
+
+thread_local int storesJournalledByCaller = 0;
 
 std::string domainFile(id domain) {
   return device::hostPath("/var/mobile/Library/Preferences/" + utf8(domain) + ".plist");
@@ -32,8 +35,10 @@ id objectForKeyInDomain(id, SEL, id key, id domain) {
 // journal does.
 void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
   if (key == nil || domain == nil || utf8(domain).empty()) return;
-  journal::record("defaults",
-                  {{"domain", utf8(domain)}, {"key", utf8(key)}, {"value", toJson(value)}});
+  if (storesJournalledByCaller == 0) {
+    journal::record("defaults",
+                    {{"domain", utf8(domain)}, {"key", utf8(key)}, {"value", toJson(value)}});
+  }
   PlistUpdate outcome;
   updatePlistDictionary(
       domainFile(domain),
@@ -43,6 +48,13 @@ void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
 }
 
 }  // namespace
+
+StoreJournalledByCaller::StoreJournalledByCaller() {
+  ++storesJournalledByCaller;
+}
+StoreJournalledByCaller::~StoreJournalledByCaller() {
+  --storesJournalledByCaller;
+}
 
 void internal::registerUserDefaultsClass() {
   ClassBuilder("NSUserDefaults", rootClass())

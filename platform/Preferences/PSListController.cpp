@@ -1,3 +1,4 @@
+#include <Foundation/DefaultsJournal.h>
 #include <Foundation/ObjectState.h>
 #include <Preferences/PSListController.h>
 #include <device/device.h>
@@ -179,7 +180,7 @@ void setPreferenceValue(id, SEL, id value, id specifier) {
       stored = ns::boolNumber(!readsOn(value));
     }
     id defaults = msgSend(objc_getClass("NSUserDefaults"), sel("standardUserDefaults"));
-    journal::Pause recordedAsStore;  // the host's own write is the "store" entry above
+    ns::StoreJournalledByCaller recordedAsStore;  // the "store" entry above
     msgSend<void>(defaults, sel("setObject:forKey:inDomain:"), stored, key, domain);
     forgetDomain(domain);
   }

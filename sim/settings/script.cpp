@@ -98,7 +98,8 @@ std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList,
   return set;
 }
 
-std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, std::string& problem) {
+std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList,
+                               std::string& problem) {
   if (tokens.size() != 2) {
     problem = "tap takes a row: tap ROW";
     return std::nullopt;
@@ -188,8 +189,7 @@ const LineKind kLines[] = {
       "picker that offers pictures only: exit status 1."},
      parsePick},
     {"cancel",
-     {"cancel",
-      "The user cancels the picker on screen (exit status 1 when there is none)."},
+     {"cancel", "The user cancels the picker on screen (exit status 1 when there is none)."},
      parseCancel},
 };
 

@@ -66,14 +66,10 @@ class Channel {
 };
 
 nlohmann::json toJson(const DeviceState& d) {
-  return {{"onAC", d.onAC},
-          {"battery", d.battery},
-          {"locked", d.locked},
-          {"ringerOn", d.ringerOn},
-          {"clockMs", d.clockMs},
-          {"leftOut", d.leftOut},
-          {"launches", d.launches},
-          {"initAnswersAnother", d.initAnswersAnother}};
+  return {{"onAC", d.onAC},         {"battery", d.battery},
+          {"locked", d.locked},     {"ringerOn", d.ringerOn},
+          {"clockMs", d.clockMs},   {"leftOut", d.leftOut},
+          {"launches", d.launches}, {"initAnswersAnother", d.initAnswersAnother}};
 }
 
 DeviceState fromJson(const nlohmann::json& j) {
