@@ -380,10 +380,20 @@ bool decodeWithPixbuf(const char* type, const uint8_t* bytes, size_t size, Pixel
 }
 
 bool decodeBMP(const uint8_t* bytes, size_t size, Pixels& out) {
-  // The size is checked here, before the loader allocates what the header declares.
+  // The header and the picture's size are checked here, before the loader allocates what the
+  // file declares (it reads a header of whatever length the file claims).
   if (size < 26) return false;
-  int32_t width = static_cast<int32_t>(little32(bytes + 18));
-  int32_t height = static_cast<int32_t>(little32(bytes + 22));
+  uint32_t headerSize = little32(bytes + 14);
+  bool core = headerSize == 12;  // the oldest header: 16-bit width and height
+  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 64 &&
+      headerSize != 108 && headerSize != 124) {
+    return false;
+  }
+  if (size < 14 + static_cast<size_t>(headerSize)) return false;
+  int32_t width = core ? static_cast<int16_t>(bytes[18] | bytes[19] << 8)
+                       : static_cast<int32_t>(little32(bytes + 18));
+  int32_t height = core ? static_cast<int16_t>(bytes[20] | bytes[21] << 8)
+                        : static_cast<int32_t>(little32(bytes + 22));
   if (width <= 0 || height == 0 || height == INT32_MIN ||
       !acceptableSize(static_cast<uint64_t>(width), static_cast<uint64_t>(std::abs(height)))) {
     return false;

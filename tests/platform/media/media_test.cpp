@@ -201,6 +201,13 @@ TEST(ImageCodecTest, BytesThatAreNoPictureOrClaimTooMuchGiveNothing) {
       {"GIF claiming 65535 x 65535", gif},
       {"BMP claiming 60000 x 60000", bmpBytes(60000, 60000)},
       {"BMP of negative width", bmpBytes(-2, 2)},
+      // Found by fuzzing: a header claiming to be 4 GB long, which the loader allocated whole.
+      {"BMP claiming a 4 GB header",
+       [] {
+         std::vector<uint8_t> bmp = bmpBytes();
+         bmp[14] = 0x0a, bmp[15] = 0x42, bmp[16] = 0xff, bmp[17] = 0xff;
+         return bmp;
+       }()},
   };
   for (const auto& [what, bytes] : bad) EXPECT_EQ(imageOf(bytes), nil) << what;
 }
