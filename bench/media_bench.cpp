@@ -25,15 +25,15 @@ const std::string& longVideo() {
     fs::create_directories(kFolder);
     std::string file = (kFolder / "long-1080p-grain.mov").string();
     if (!fs::exists(file)) {
-      media::VideoSpec spec;
-      spec.width = 1920;
-      spec.height = 1080;
-      spec.framesPerSecond = 30;
-      spec.seconds = 60;
-      spec.fast = true;
-      spec.grain = 6;  // a camera's bit rate, not a cartoon's
+      media::VideoSpec shape;
+      shape.width = 1920;
+      shape.height = 1080;
+      shape.framesPerSecond = 30;
+      shape.seconds = 60;
+      shape.fast = true;
+      shape.grain = 6;  // a camera's bit rate, not a cartoon's
       std::string error;
-      if (!media::writeVideo(file + ".part", spec, error))
+      if (!media::writeVideo(file + ".part", shape, error))
         std::fprintf(stderr, "%s\n", error.c_str());
       fs::rename(file + ".part", file);
     }

@@ -187,11 +187,11 @@ int encodeAndWrite(AVFormatContext* out, Encoder& encoder, AVFrame* frame) {
 
 }  // namespace
 
-bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& error) {
+bool writeVideo(const std::string& path, const VideoSpec& shape, std::string& error) {
   av_log_set_level(AV_LOG_ERROR);  // the encoders' progress notes are not wanted
   AVFormatContext* out = nullptr;
-  if (avformat_alloc_output_context2(&out, nullptr, spec.container.c_str(), path.c_str()) < 0) {
-    error = "no container " + spec.container;
+  if (avformat_alloc_output_context2(&out, nullptr, shape.container.c_str(), path.c_str()) < 0) {
+    error = "no container " + shape.container;
     return false;
   }
   std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> output(out, [](AVFormatContext* c) {
@@ -206,14 +206,14 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
   Encoder video;
   video.stream = avformat_new_stream(out, nullptr);
   video.context = avcodec_alloc_context3(h264);
-  video.context->width = spec.width;
-  video.context->height = spec.height;
-  video.context->time_base = AVRational{1, spec.framesPerSecond};
-  video.context->framerate = AVRational{spec.framesPerSecond, 1};
+  video.context->width = shape.width;
+  video.context->height = shape.height;
+  video.context->time_base = AVRational{1, shape.framesPerSecond};
+  video.context->framerate = AVRational{shape.framesPerSecond, 1};
   video.context->pix_fmt = AV_PIX_FMT_YUV420P;
-  video.context->gop_size = spec.framesPerSecond * 2;
+  video.context->gop_size = shape.framesPerSecond * 2;
   if (out->oformat->flags & AVFMT_GLOBALHEADER) video.context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  av_opt_set(video.context->priv_data, "preset", spec.fast ? "ultrafast" : "veryfast", 0);
+  av_opt_set(video.context->priv_data, "preset", shape.fast ? "ultrafast" : "veryfast", 0);
   int status = avcodec_open2(video.context, h264, nullptr);
   if (status < 0) {
     error = "cannot open the H.264 encoder: " + ffmpegError(status);
@@ -223,7 +223,7 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
   video.stream->time_base = video.context->time_base;
 
   Encoder audio;
-  const AVCodec* aac = spec.withAudio ? avcodec_find_encoder(AV_CODEC_ID_AAC) : nullptr;
+  const AVCodec* aac = shape.withAudio ? avcodec_find_encoder(AV_CODEC_ID_AAC) : nullptr;
   if (aac != nullptr) {
     audio.stream = avformat_new_stream(out, nullptr);
     audio.context = avcodec_alloc_context3(aac);
@@ -249,14 +249,14 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
     return false;
   }
 
-  std::vector<uint8_t> rgb = picture(spec.width, spec.height, spec.hue);
+  std::vector<uint8_t> rgb = picture(shape.width, shape.height, shape.hue);
   AVFrame* frame = av_frame_alloc();
   frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = spec.width;
-  frame->height = spec.height;
+  frame->width = shape.width;
+  frame->height = shape.height;
   av_frame_get_buffer(frame, 0);
-  int frames = static_cast<int>(std::lround(spec.seconds * spec.framesPerSecond));
-  int side = std::max(8, spec.height / 4);
+  int frames = static_cast<int>(std::lround(shape.seconds * shape.framesPerSecond));
+  int side = std::max(8, shape.height / 4);
   AVFrame* sound = nullptr;
   int64_t samplesWritten = 0;
   if (audio.context != nullptr) {
@@ -269,19 +269,20 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
   }
   // The background in YUV once; each frame copies it and draws the square.
   std::vector<uint8_t> planes[3];
-  planes[0].resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
-  planes[1].resize(static_cast<size_t>((spec.width + 1) / 2) *
-                   static_cast<size_t>((spec.height + 1) / 2));
+  planes[0].resize(static_cast<size_t>(shape.width) * static_cast<size_t>(shape.height));
+  planes[1].resize(static_cast<size_t>((shape.width + 1) / 2) *
+                   static_cast<size_t>((shape.height + 1) / 2));
   planes[2].resize(planes[1].size());
-  size_t chromaWidth = static_cast<size_t>((spec.width + 1) / 2);
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
-      const uint8_t* p =
-          &rgb[(static_cast<size_t>(y) * static_cast<size_t>(spec.width) + static_cast<size_t>(x)) *
-               3];
+  size_t chromaWidth = static_cast<size_t>((shape.width + 1) / 2);
+  for (int y = 0; y < shape.height; ++y) {
+    for (int x = 0; x < shape.width; ++x) {
+      const uint8_t* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(shape.width) +
+                               static_cast<size_t>(x)) *
+                              3];
       double r = p[0], g = p[1], b = p[2];
-      planes[0][static_cast<size_t>(y) * static_cast<size_t>(spec.width) + static_cast<size_t>(x)] =
-          static_cast<uint8_t>(16 + 0.257 * r + 0.504 * g + 0.098 * b);
+      planes[0]
+            [static_cast<size_t>(y) * static_cast<size_t>(shape.width) + static_cast<size_t>(x)] =
+                static_cast<uint8_t>(16 + 0.257 * r + 0.504 * g + 0.098 * b);
       if (y % 2 == 0 && x % 2 == 0) {
         size_t at = static_cast<size_t>(y / 2) * chromaWidth + static_cast<size_t>(x / 2);
         planes[1][at] = static_cast<uint8_t>(128 - 0.148 * r - 0.291 * g + 0.439 * b);
@@ -292,26 +293,26 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
   for (int i = 0; status >= 0 && i < frames; ++i) {
     av_frame_make_writable(frame);
     for (int plane = 0; plane < 3; ++plane) {
-      int rows = plane == 0 ? spec.height : (spec.height + 1) / 2;
-      size_t width = plane == 0 ? static_cast<size_t>(spec.width) : chromaWidth;
+      int rows = plane == 0 ? shape.height : (shape.height + 1) / 2;
+      size_t width = plane == 0 ? static_cast<size_t>(shape.width) : chromaWidth;
       for (int y = 0; y < rows; ++y) {
         std::copy_n(&planes[plane][static_cast<size_t>(y) * width], width,
                     frame->data[plane] + static_cast<ptrdiff_t>(y) * frame->linesize[plane]);
       }
     }
-    if (spec.grain > 0) {
+    if (shape.grain > 0) {
       uint32_t seed = 2654435761u * static_cast<uint32_t>(i + 1);
-      for (int y = 0; y < spec.height; ++y) {
+      for (int y = 0; y < shape.height; ++y) {
         uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < shape.width; ++x) {
           seed = seed * 1664525u + 1013904223u;
-          int noisy = row[x] + static_cast<int>(seed >> 24) % (2 * spec.grain + 1) - spec.grain;
+          int noisy = row[x] + static_cast<int>(seed >> 24) % (2 * shape.grain + 1) - shape.grain;
           row[x] = static_cast<uint8_t>(std::clamp(noisy, 16, 235));
         }
       }
     }
-    int boxX = (spec.width - side) * i / std::max(1, frames - 1);
-    for (int y = spec.height / 2 - side / 2; y < spec.height / 2 + side / 2; ++y) {
+    int boxX = (shape.width - side) * i / std::max(1, frames - 1);
+    for (int y = shape.height / 2 - side / 2; y < shape.height / 2 + side / 2; ++y) {
       std::fill_n(frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0] + boxX, side,
                   uint8_t{26});
     }
@@ -319,7 +320,7 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& err
     status = encodeAndWrite(out, video, frame);
     // The tone keeps up with the pictures.
     while (status >= 0 && sound != nullptr &&
-           samplesWritten * spec.framesPerSecond < static_cast<int64_t>(i + 1) * 44100) {
+           samplesWritten * shape.framesPerSecond < static_cast<int64_t>(i + 1) * 44100) {
       av_frame_make_writable(sound);
       auto* samples = reinterpret_cast<float*>(sound->data[0]);
       for (int s = 0; s < sound->nb_samples; ++s) {

@@ -31,7 +31,7 @@ struct VideoSpec {
   bool fast = false;
   int grain = 0;  // amplitude of per-frame noise in the picture: camera-like bit rates
 };
-bool writeVideo(const std::string& path, const VideoSpec& spec, std::string& error);
+bool writeVideo(const std::string& path, const VideoSpec& shape, std::string& error);
 
 // The example device's library under DEVICE-ROOT/var/mobile/Media/DCIM/100APPLE: IMG_0001.HEIC,
 // IMG_0002.JPG, IMG_0003.PNG, IMG_0004.MOV, IMG_0005.GIF, IMG_0006.MP4; and the empty folder

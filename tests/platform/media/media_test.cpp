@@ -288,11 +288,11 @@ class PhotosTest : public ::testing::Test {
     fs::create_directories(folder_);
     std::string error;
     ASSERT_TRUE(media::writeJPEG(folder_ + "/IMG_0002.JPG", 32, 24, 0, error)) << error;
-    media::VideoSpec spec;
-    spec.seconds = 0.5;
-    spec.width = 160;
-    spec.height = 120;
-    ASSERT_TRUE(media::writeVideo(folder_ + "/IMG_0004.MOV", spec, error)) << error;
+    media::VideoSpec shape;
+    shape.seconds = 0.5;
+    shape.width = 160;
+    shape.height = 120;
+    ASSERT_TRUE(media::writeVideo(folder_ + "/IMG_0004.MOV", shape, error)) << error;
     journal::clear();
   }
   id fetch(const std::string& url) {
