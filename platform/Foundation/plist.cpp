@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -185,9 +186,79 @@ bool readFile(const std::string& path, std::string& content) {
   return static_cast<bool>(in) || in.eof();
 }
 
+bool isBinaryPlist(const std::string& content) {
+  return content.size() >= 8 && content.compare(0, 6, "bplist") == 0;
+}
+
 bool isBinaryPlistFile(const std::string& path) {
   std::string content;
-  return readFile(path, content) && content.size() >= 8 && content.compare(0, 6, "bplist") == 0;
+  return readFile(path, content) && isBinaryPlist(content);
+}
+
+// The big-endian unsigned integer of `width` bytes at `at`, or nothing when it overruns.
+std::optional<uint64_t> bigEndian(const std::string& bytes, uint64_t at, uint64_t width) {
+  if (width == 0 || width > 8 || at > bytes.size() || bytes.size() - at < width) return {};
+  uint64_t value = 0;
+  for (uint64_t i = 0; i < width; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// Whether the text object at `at` of a binary list holds U+0000 (or cannot be read).
+bool textObjectHoldsNul(const std::string& bytes, uint64_t at) {
+  auto marker = bigEndian(bytes, at, 1);
+  if (!marker) return true;
+  uint64_t kind = *marker >> 4;
+  if (kind != 0x5 && kind != 0x6 && kind != 0x7) return false;  // not text
+  uint64_t unit = kind == 0x6 ? 2 : 1;
+  uint64_t count = *marker & 0xf;
+  uint64_t start = at + 1;
+  if (count == 0xf) {
+    auto sizeMarker = bigEndian(bytes, start, 1);
+    if (!sizeMarker || (*sizeMarker >> 4) != 0x1) return true;
+    uint64_t width = uint64_t{1} << (*sizeMarker & 0xf);
+    auto length = bigEndian(bytes, start + 1, width);
+    if (!length) return true;
+    count = *length;
+    start += 1 + width;
+  }
+  if (start > bytes.size() || count > (bytes.size() - start) / unit) return true;
+  for (uint64_t i = 0; i < count; ++i) {
+    bool zero =
+        bytes[start + i * unit] == '\0' && (unit == 1 || bytes[start + i * unit + 1] == '\0');
+    if (zero) return true;
+  }
+  return false;
+}
+
+// Whether any text of a binary list holds U+0000, or its object table cannot be walked. libplist
+// keeps such text whole, and its key getter asserts (aborting the process) on a key that does.
+bool binaryTextHoldsNul(const std::string& bytes) {
+  constexpr uint64_t kTrailer = 32;
+  if (bytes.size() < 8 + kTrailer) return true;
+  uint64_t trailer = bytes.size() - kTrailer;
+  auto offsetWidth = bigEndian(bytes, trailer + 6, 1);
+  auto objects = bigEndian(bytes, trailer + 8, 8);
+  auto table = bigEndian(bytes, trailer + 24, 8);
+  if (!offsetWidth || !objects || !table || *offsetWidth == 0 || *offsetWidth > 8) return true;
+  if (*table > trailer || *objects > (trailer - *table) / *offsetWidth) return true;
+  for (uint64_t i = 0; i < *objects; ++i) {
+    auto offset = bigEndian(bytes, *table + i * *offsetWidth, *offsetWidth);
+    if (!offset || textObjectHoldsNul(bytes, *offset)) return true;
+  }
+  return false;
+}
+
+// `root` with every text read up to its first U+0000, as the platform's strings are: written
+// out as XML, which stops each text there, and read back.
+plist_t withTextCutAtNul(plist_t root) {
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(root, &xml, &length);
+  plist_free(root);
+  plist_t cut = nullptr;
+  if (xml != nullptr) plist_from_xml(xml, length, &cut);
+  std::free(xml);
+  return cut;
 }
 
 }  // namespace
@@ -196,6 +267,10 @@ id plistFromBytes(const std::string& content) {
   if (content.empty() || content.size() > UINT32_MAX) return nil;
   plist_t root = nullptr;
   plist_from_memory(content.data(), static_cast<uint32_t>(content.size()), &root);
+  if (root != nullptr && isBinaryPlist(content) && binaryTextHoldsNul(content)) {
+    root = withTextCutAtNul(root);
+    if (root == nullptr) return nil;
+  }
   // Not XML or binary: perhaps the old text form, which the platform reads as well.
   id object = root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root));
   if (root != nullptr) plist_free(root);

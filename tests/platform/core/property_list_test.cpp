@@ -171,6 +171,25 @@ TEST_F(TemporaryRoot, AStringHoldingNulIsReadUpToItNotAnAbort) {
             R"({"on":true,"name":"Ta"})");
 }
 
+// Found by fuzzing: libplist asserted (aborting the process) on a dictionary key holding U+0000,
+// which binary lists store as UTF-16. Keys and strings are read up to it, the other values whole.
+TEST_F(TemporaryRoot, AKeyHoldingNulIsReadUpToItNotAnAbort) {
+  ns::AutoreleasePool pool;
+  id list = ns::dictionary();
+  ns::setValue(list, "\u00e9Xb", ns::string("\u00e9Yz"));
+  ns::setValue(list, "mode", ns::integerNumber(-3));
+  std::string host = device::hostPath("/utf16.plist");
+  ASSERT_TRUE(ns::writePlist(host, list, true));
+  std::string binary = read(host);
+  for (char unit : {'X', 'Y'}) {
+    size_t at = binary.find(std::string{'\0', unit});
+    ASSERT_NE(at, std::string::npos) << "UTF-16 unit " << unit;
+    binary[at + 1] = '\0';
+  }
+  EXPECT_EQ(ns::toJson(ns::readPlist(write("/nul-key.plist", binary))).dump(),
+            "{\"\u00e9\":\"\u00e9\",\"mode\":-3}");
+}
+
 TEST_F(TemporaryRoot, UpdatingKeepsAnXmlFileXmlAndRemovesKeysGivenNothing) {
   ns::AutoreleasePool pool;
   std::string host = write("/p.plist", kXml);
