@@ -1,6 +1,7 @@
-// Writes the fuzz targets' seed corpora into fuzz/corpus/<target>/, each input made by the
+// Writes the fuzz targets' seed corpora into CORPUS_FOLDER/<target>/, each input made by the
 // project's own code: property lists by the Foundation stand-in's writer (binary and XML), the
-// example device's files, sounds by the tone generator, images by UIKit's encoders.
+// example device's files, sounds by the tone generator, images by UIKit's encoders and the
+// photo library's writers (HEIC, GIF), videos by the library's H.264 writer.
 //
 //   plinka-fuzz-seeds CORPUS_FOLDER
 #include <AudioToolbox/AudioToolbox.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "media.h"
 #include "tones.h"
 
 namespace {
@@ -34,15 +36,17 @@ void seed(const std::string& target, const std::string& name, const std::string&
   std::ofstream(corpus / target / name, std::ios::binary) << bytes;
 }
 
+void fail(const std::string& error) {
+  std::fprintf(stderr, "plinka-fuzz-seeds: %s\n", error.c_str());
+  std::exit(1);
+}
+
 // A property list seed in both of the writer's forms.
 void plistSeeds(const std::string& target, const std::string& name, id root) {
   for (bool binary : {true, false}) {
     fs::path path = corpus / target / (name + (binary ? ".bplist" : ".xml"));
     fs::create_directories(path.parent_path());
-    if (!ns::writePlist(path.string(), root, binary)) {
-      std::fprintf(stderr, "plinka-fuzz-seeds: cannot write %s\n", path.c_str());
-      std::exit(1);
-    }
+    if (!ns::writePlist(path.string(), root, binary)) fail("cannot write " + path.string());
   }
 }
 
@@ -120,10 +124,7 @@ void soundSeeds() {
     fs::path path = corpus / "system_sound_fuzz" / kind.name;
     fs::create_directories(path.parent_path());
     std::string error;
-    if (!tones::write(path.string(), sound, error)) {
-      std::fprintf(stderr, "plinka-fuzz-seeds: %s\n", error.c_str());
-      std::exit(1);
-    }
+    if (!tones::write(path.string(), sound, error)) fail(error);
   }
 }
 
@@ -153,6 +154,33 @@ void imageSeeds() {
   CGImageRelease(picture);
   CGDataProviderRelease(provider);
   CGColorSpaceRelease(space);
+  // The photo library's other kinds, as a camera or a download stores them.
+  fs::create_directories(corpus / "image_fuzz");
+  std::string error;
+  if (!media::writeHEIC((corpus / "image_fuzz" / "photo.heic").string(), 16, 12, 30, error) ||
+      !media::writeGIF((corpus / "image_fuzz" / "photo.gif").string(), 16, 12, 120, error)) {
+    fail(error);
+  }
+}
+
+// Short, small videos in both containers, with and without sound.
+void videoSeeds() {
+  fs::create_directories(corpus / "media_fuzz");
+  media::VideoSpec shape;
+  shape.width = 32;
+  shape.height = 24;
+  shape.framesPerSecond = 8;
+  shape.seconds = 0.25;
+  shape.fast = true;
+  std::string error;
+  for (const char* container : {"mov", "mp4"}) {
+    for (bool withAudio : {true, false}) {
+      shape.container = container;
+      shape.withAudio = withAudio;
+      std::string name = std::string(withAudio ? "sound" : "silent") + "." + container;
+      if (!media::writeVideo((corpus / "media_fuzz" / name).string(), shape, error)) fail(error);
+    }
+  }
 }
 
 }  // namespace
@@ -199,10 +227,12 @@ int main(int argc, char** argv) {
 
   soundSeeds();
   imageSeeds();
+  videoSeeds();
 
   seed("url_version_fuzz", "web", "https://example.com/a/b?c=d#e\n14.10\nfile:///var/x y");
   seed("url_version_fuzz", "versions", "14.4\n14.04.0\n13.0");
   seed("url_version_fuzz", "long-digits", "15.000000000000000000001\n15.1\nhttp://[::1]:80/");
+  seed("url_version_fuzz", "profile", "14.0\n13.7\n\xC3\xA9t\xC3\xA9 #1/2?x=%41&y");
   std::printf("seeds written to %s\n", corpus.c_str());
   return 0;
 }

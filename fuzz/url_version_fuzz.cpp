@@ -1,13 +1,17 @@
 // Strings of any bytes where the product takes them as URLs and versions: +[NSURL URLWithString:]
-// and what the URL answers, file URLs, -[NSString compare:options:] with NSNumericSearch, and
-// ZELDeviceUtils' version questions with the running version taken from the input too.
+// and what the URL answers, file URLs, -[NSString compare:options:] with NSNumericSearch,
+// ZELDeviceUtils' version questions with the running version taken from the input too, and the
+// profile cell's address for a user name (percent-encoded into the web address).
 //
 // The input is up to three strings separated by newlines. Checked: the numeric order is
-// antisymmetric, and the four version questions agree with each other.
+// antisymmetric, the four version questions agree with each other, and every user name makes a
+// valid address that decodes back to the name.
 #include <Foundation/Foundation.h>
 #include <device/device.h>
 #include <pkprefs3/ZELDeviceUtils.h>
+#include <pkprefs3/ZELLinkCells.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,7 +25,50 @@ void require(bool condition, const char* what, const std::string& a, const std::
   std::abort();
 }
 
+// The text of `encoded` with every "%XY" made back into its byte; false on a stray "%".
+bool percentDecode(const std::string& encoded, std::string& decoded) {
+  auto digit = [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+           : c >= 'A' && c <= 'F'                      ? c - 'A' + 10
+                                                       : -1;
+  };
+  for (size_t i = 0; i < encoded.size(); ++i) {
+    if (encoded[i] != '%') {
+      decoded += encoded[i];
+      continue;
+    }
+    if (i + 2 >= encoded.size()) return false;
+    int high = digit(encoded[i + 1]);
+    int low = digit(encoded[i + 2]);
+    if (high < 0 || low < 0) return false;
+    decoded += static_cast<char>(high << 4 | low);
+    i += 2;
+  }
+  return true;
+}
+
+// The profile cell's web address for `name`: valid, and holding the name whole.
+void checkProfileAddress(const std::string& name) {
+  id text = ns::string(name);
+  id address = msgSend(cls("ZELTwitterCell"), sel("_urlForUsername:"), text);
+  require(address != nil, "no address for the user name", name, "");
+  std::string made = ns::utf8(address);
+  require(msgSend(cls("NSURL"), sel("URLWithString:"), address) != nil,
+          "the address for the user name is no URL", name, made);
+  std::string prefix = ProfileWebURLFormat;
+  prefix.resize(prefix.find("%@"));
+  require(made.compare(0, prefix.size(), prefix) == 0, "the address left its site", name, made);
+  std::string decoded;
+  require(percentDecode(made.substr(prefix.size()), decoded) && decoded == ns::utf8(text),
+          "the address does not hold the user name", name, made);
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzing::useTemporaryDevice();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ns::AutoreleasePool pool;
@@ -53,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       msgSend<NSComparisonResult>(right, sel("compare:options:"), left, NSNumericSearch);
   require(forward == -backward, "the numeric order is not antisymmetric", a, b);
 
+  checkProfileAddress(parts[2]);
+
   device::setSystemVersion(a);
   id utils = asId(ZELDeviceUtils::runtimeClass());
   BOOL ge = msgSend<BOOL>(utils, sel("isSystemVersionGreaterThanOrEqualTo:"), right);
@@ -61,5 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BOOL lt = msgSend<BOOL>(utils, sel("isSystemVersionLessThan:"), right);
   require(ge == !lt && le == !gt && (gt ? !le : true) && (ge || le),
           "the version questions disagree", a, b);
+  fuzzing::writeJournal();
   return 0;
 }
