@@ -60,20 +60,32 @@ const Device& benchDevice() {
   return device;
 }
 
+// The attribute name `name`: one string object per name for the whole list, as the platform's
+// property-list reader makes them.
+id attributeName(const char* name) {
+  static std::map<std::string, ns::Ref> names;
+  ns::Ref& key = names[name];
+  if (!key) key = ns::Ref(ns::string(name));
+  return key.get();
+}
+
 // The attributes of row `i` of the list; `owner` counts the owners met so far.
 id rowAttributes(int i, int& owner) {
   int inBlock = i % 10;
   int count = inBlock == 0 ? 9 : inBlock == 1 ? 5 : inBlock == 2 ? 2 : inBlock == 7 ? 2 : -1;
   id properties = ns::dictionary();
-  ns::setValue(properties, "label", ns::string("row " + std::to_string(i)));
+  auto set = [&](const char* name, id value) {
+    msgSend<void>(properties, sel("setObject:forKey:"), value, attributeName(name));
+  };
+  set("label", ns::string("row " + std::to_string(i)));
   if (count >= 0) {
     // Keys alternate between the on and the off ones.
-    ns::setValue(properties, "cell", ns::string("PSSwitchCell"));
-    ns::setValue(properties, "key", ns::string("k" + std::to_string(owner++ % kKeys)));
-    ns::setValue(properties, "defaults", ns::string(kDomain));
-    ns::setValue(properties, "nestedEntryCount", ns::integerNumber(count));
+    set("cell", ns::string("PSSwitchCell"));
+    set("key", ns::string("k" + std::to_string(owner++ % kKeys)));
+    set("defaults", ns::string(kDomain));
+    set("nestedEntryCount", ns::integerNumber(count));
   } else {
-    ns::setValue(properties, "cell", ns::string("PSStaticTextCell"));
+    set("cell", ns::string("PSStaticTextCell"));
   }
   return properties;
 }

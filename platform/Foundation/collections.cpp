@@ -210,12 +210,14 @@ struct DictionaryState : ObjectState {
     }
   }
 
-  // The position of the string key with this text and hash; entries.size() when none.
-  size_t findText(std::string_view text, size_t hash) const {
+  // The position of the string key with this text and hash; entries.size() when none. `key`,
+  // when given, is the string object itself: an entry holding that very object matches without
+  // its text being read.
+  size_t findText(std::string_view text, size_t hash, id key = nil) const {
     if (hash == kNotText) hash = 1;
     if (index.empty()) {
       for (size_t i = 0; i < entries.size(); ++i) {
-        if (hashes[i] == hash && matches(i, text)) return i;
+        if (hashes[i] == hash && matches(i, text, key)) return i;
       }
       return entries.size();
     }
@@ -223,12 +225,12 @@ struct DictionaryState : ObjectState {
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       uint32_t at = index[slot];
       if (at == 0) return entries.size();
-      if (hashes[at - 1] == hash && matches(at - 1, text)) return at - 1;
+      if (hashes[at - 1] == hash && matches(at - 1, text, key)) return at - 1;
     }
   }
   size_t find(id key) const {
     size_t hash = 0;
-    if (const std::string* text = internal::keyText(key, hash)) return findText(*text, hash);
+    if (const std::string* text = internal::keyText(key, hash)) return findText(*text, hash, key);
     for (size_t i = 0; i < entries.size(); ++i) {
       if (equal(entries[i].first, key)) return i;
     }
@@ -262,7 +264,8 @@ struct DictionaryState : ObjectState {
   }
 
  private:
-  bool matches(size_t at, std::string_view text) const {
+  bool matches(size_t at, std::string_view text, id key) const {
+    if (key != nil && entries[at].first == key) return true;
     const std::string* own = stringText(entries[at].first);
     return own != nullptr && *own == text;
   }

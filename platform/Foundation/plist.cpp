@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 #include "internal.h"
 #include "strings.h"
@@ -23,9 +24,35 @@ namespace fs = std::filesystem;
 // No settings file comes near this; anything larger is not read into memory.
 constexpr uintmax_t kLargestPlist = 64u << 20;
 
+// The dictionary keys of one read, one string object for each text, as the device's reader
+// shares them: a list of many rows holds its few key names once, and looking a key up in a
+// row finds the very object it is given without reading its text.
+class KeyStrings {
+ public:
+  KeyStrings() = default;
+  KeyStrings(const KeyStrings&) = delete;
+  KeyStrings& operator=(const KeyStrings&) = delete;
+  ~KeyStrings() {
+    for (auto& [text, key] : keys_) release(key);
+  }
+  // The key for `text`, retained for the caller.
+  id owned(std::string_view text) {
+    auto found = keys_.find(text);
+    if (found == keys_.end()) found = keys_.emplace(text, newString(Nil, text)).first;
+    return retain(found->second);
+  }
+
+ private:
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, id, TextHash, std::equal_to<>> keys_;
+};
+
 // The object for `node`, owned by the caller (retain count 1 or more): a long list is read
 // without sending every row through the autorelease pool.
-id ownedFromNode(plist_t node) {
+id ownedFromNode(plist_t node, KeyStrings& keys) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -84,7 +111,7 @@ id ownedFromNode(plist_t node) {
         plist_t child = nullptr;
         plist_array_next_item(node, it, &child);
         if (child == nullptr) break;
-        id item = ownedFromNode(child);
+        id item = ownedFromNode(child, keys);
         if (item != nil) items.push_back(item);
       }
       std::free(it);
@@ -101,11 +128,11 @@ id ownedFromNode(plist_t node) {
         plist_t value = nullptr;
         plist_dict_next_item(node, it, &key, &value);
         if (key == nullptr) break;
-        id object = ownedFromNode(value);
+        id object = ownedFromNode(value, keys);
         if (object != nil) {
           // Filled in place: the dictionary is still private to this reader.
           static const SEL setObjectForKey = sel("setObject:forKey:");
-          id name = newString(Nil, key);
+          id name = keys.owned(key);
           msgSend<void>(dict, setObjectForKey, object, name);
           release(name);
           release(object);
@@ -272,7 +299,9 @@ id plistFromBytes(const std::string& content) {
     if (root == nullptr) return nil;
   }
   // Not XML or binary: perhaps the old text form, which the platform reads as well.
-  id object = root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root));
+  KeyStrings keys;
+  id object =
+      root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root, keys));
   if (root != nullptr) plist_free(root);
   return object != nil && textWellFormed(object) ? object : nil;
 }
