@@ -1,9 +1,11 @@
 // NSArray, NSMutableArray, NSDictionary, NSMutableDictionary and NSData.
 #include <Foundation/ObjectState.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "internal.h"
 
@@ -114,6 +116,25 @@ id copyArray(id self, SEL) {
 }
 id mutableCopyArray(id self, SEL) {
   return makeArray(mutableArrayClass(), items(self));
+}
+// Raises as the device does for a nil among the objects.
+id classArrayWithObjectsCount(id self, SEL, const id* objects, NSUInteger count) {
+  for (NSUInteger i = 0; i < count; ++i) {
+    if (objects[i] == nil) {
+      raise("NSInvalidArgumentException",
+            "*** -[__NSPlaceholderArray initWithObjects:count:]: attempt to insert nil object "
+            "from objects[" +
+                std::to_string(i) + "]");
+    }
+  }
+  return autorelease(makeArray(reinterpret_cast<Class>(self), objects, objects + count));
+}
+void getObjectsRange(id self, SEL, id* buffer, NSRange range) {
+  std::vector<id>& all = items(self);
+  if (range.location > all.size() || range.length > all.size() - range.location) {
+    rangeError("getObjects:range:", range.location + range.length, all.size());
+  }
+  std::copy_n(all.begin() + static_cast<long>(range.location), range.length, buffer);
 }
 id subarrayWithRange(id self, SEL, NSRange range) {
   std::vector<id>& all = items(self);
@@ -465,6 +486,7 @@ void internal::registerCollectionClasses() {
                     .classMethod("array", classArray)
                     .classMethod("arrayWithArray:", classArrayWithArray)
                     .classMethod("arrayWithObject:", classArrayWithObject)
+                    .classMethod("arrayWithObjects:count:", classArrayWithObjectsCount)
                     .method("init", initArray)
                     .method("count", count)
                     .method("objectAtIndex:", objectAtIndex)
@@ -477,6 +499,7 @@ void internal::registerCollectionClasses() {
                     .method("copy", copyArray)
                     .method("mutableCopy", mutableCopyArray)
                     .method("subarrayWithRange:", subarrayWithRange)
+                    .method("getObjects:range:", getObjectsRange)
                     .method("description", describeArray)
                     .register_();
   ClassBuilder("NSMutableArray", array)

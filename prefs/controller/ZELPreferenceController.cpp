@@ -100,9 +100,8 @@ struct Selectors {
   SEL removeDisabledGroups = sel("removeDisabledGroups:");
   SEL addObject = sel("addObject:");
   SEL array = sel("array");
-  SEL subarrayWithRange = sel("subarrayWithRange:");
-  SEL mutableCopy = sel("mutableCopy");
-  SEL autorelease = sel("autorelease");
+  SEL getObjectsRange = sel("getObjects:range:");
+  SEL arrayWithObjectsCount = sel("arrayWithObjects:count:");
   id mutableArrayClass = cls("NSMutableArray");
 };
 const Selectors& selectors() {
@@ -131,6 +130,28 @@ std::optional<int> nestedEntryCount(id row) {
   return msgSend<int>(count, s.intValue);
 }
 
+// Rows `start` to `start + length` of `list`, taken in one message; a short run stays on the
+// stack.
+class RowsOf {
+ public:
+  RowsOf(id list, NSUInteger start, NSUInteger length) {
+    if (length > std::size(local_)) {
+      large_.resize(length);
+      rows_ = large_.data();
+    }
+    msgSend<void>(list, selectors().getObjectsRange, rows_, NSRange{start, length});
+  }
+  RowsOf(const RowsOf&) = delete;
+  RowsOf& operator=(const RowsOf&) = delete;
+  const id* data() const { return rows_; }
+  id operator[](NSUInteger i) const { return rows_[i]; }
+
+ private:
+  id local_[16];
+  std::vector<id> large_;
+  id* rows_ = local_;
+};
+
 // The rows that `owner` owns: a fresh mutable copy of the `count` rows that follow the owner's
 // first position in `_allSpecifiers`, clipped to the list.
 id nestedRun(id self, id owner, int count) {
@@ -152,8 +173,9 @@ id nestedRun(id self, id owner, int count) {
   NSUInteger start = *position + 1;
   NSUInteger length = std::min<NSUInteger>(static_cast<NSUInteger>(count), total - start);
   if (length == 0) return none();
-  id part = msgSend(all, s.subarrayWithRange, NSRange{start, length});
-  return msgSend(msgSend(part, s.mutableCopy), s.autorelease);
+  // Copied straight into the new array: a long list has a run for every off owner.
+  RowsOf part(all, start, length);
+  return msgSend(s.mutableArrayClass, s.arrayWithObjectsCount, part.data(), length);
 }
 
 // --- the controller's methods ------------------------------------------------------------
@@ -176,8 +198,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
   NSUInteger depthLimit = msgSend<NSUInteger>(allSpecifiers(self), s.count) + 1;
   ++index.depth;
 
-  std::vector<id> walked(count);
-  for (NSUInteger i = 0; i < count; ++i) walked[i] = msgSend(rows, s.objectAtIndex, i);
+  RowsOf walked(rows, 0, count);
 
   // Removals are collected and made once the walk is over: they only concern rows already
   // walked, and a single pass keeps a long list from being searched once per owner.
@@ -205,8 +226,8 @@ void removeDisabledGroups(id self, SEL, id rows) {
     return;
   }
   id kept = send(cls("NSMutableArray"), "arrayWithCapacity:", count);
-  for (id row : walked) {
-    if (!removed.contains(row)) msgSend<void>(kept, s.addObject, row);
+  for (NSUInteger i = 0; i < count; ++i) {
+    if (!removed.contains(walked[i])) msgSend<void>(kept, s.addObject, walked[i]);
   }
   send<void>(rows, "removeAllObjects");
   send<void>(rows, "addObjectsFromArray:", kept);

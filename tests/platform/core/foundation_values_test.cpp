@@ -103,6 +103,31 @@ TEST(NumericComparison, OrdersDigitRunsByValue) {
   }
 }
 
+// A run of a list copied in one message, as a long settings pane copies its runs.
+TEST(Arrays, ARangeIsCopiedWholeAndANilAmongObjectsRaises) {
+  ns::AutoreleasePool pool;
+  id a = ns::string("a"), b = ns::string("b"), c = ns::string("c");
+  id list = ns::array({a, b, c});
+  id got[2] = {nil, nil};
+  msgSend<void>(list, sel("getObjects:range:"), got, NSRange{1, 2});
+  EXPECT_EQ(got[0], b);
+  EXPECT_EQ(got[1], c);
+  id copy = msgSend(cls("NSMutableArray"), sel("arrayWithObjects:count:"),
+                    static_cast<const id*>(got), NSUInteger{2});
+  EXPECT_TRUE(ns::isKindOf(copy, "NSMutableArray"));
+  EXPECT_EQ(ns::elements(copy), (std::vector<id>{b, c}));
+  EXPECT_DEATH(msgSend<void>(list, sel("getObjects:range:"), got, NSRange{2, 2}),
+               "getObjects:range:\\]: index 4 beyond bounds \\[0 .. 2\\]");
+  const id withNil[] = {a, nil};
+  try {
+    msgSend(cls("NSArray"), sel("arrayWithObjects:count:"), withNil, NSUInteger{2});
+    ADD_FAILURE() << "no exception";
+  } catch (const ns::Exception& raised) {
+    EXPECT_EQ(raised.name(), "NSInvalidArgumentException");
+    EXPECT_NE(raised.reason().find("objects[1]"), std::string::npos);
+  }
+}
+
 TEST(Ownership, PoolsReleaseWhatWasAutoreleasedAndRetainsKeepObjectsAlive) {
   id kept;
   {

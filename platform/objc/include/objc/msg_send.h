@@ -119,6 +119,7 @@ PLINKA_OBJC_ENCODING(void*, "^v");
 PLINKA_OBJC_ENCODING(const void*, "r^v");
 PLINKA_OBJC_ENCODING(BOOL*, "^c");
 PLINKA_OBJC_ENCODING(id*, "^@");
+PLINKA_OBJC_ENCODING(const id*, "r^@");
 PLINKA_OBJC_ENCODING(CGPoint, "{CGPoint=dd}");
 PLINKA_OBJC_ENCODING(CGSize, "{CGSize=dd}");
 PLINKA_OBJC_ENCODING(CGRect, "{CGRect={CGPoint=dd}{CGSize=dd}}");
