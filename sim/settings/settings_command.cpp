@@ -294,7 +294,6 @@ class Session {
   Session(const Options& options, id controller, id fullList, std::string title)
       : options_(options),
         controller_(controller),
-        fullList_(fullList),
         title_(std::move(title)),
         depths_(nestingDepths(fullList)) {}
 
@@ -539,7 +538,6 @@ class Session {
   const Options& options_;
   int line_ = 0;  // the script line running; 0 before the first
   id controller_;
-  id fullList_;
   std::string title_;
   std::map<id, int> depths_;
   std::deque<std::vector<int>> shownDepths_;
