@@ -71,8 +71,12 @@ id classArrayWithArray(id self, SEL, id other) {
 id classArrayWithObject(id self, SEL, id object) {
   return autorelease(makeArray(reinterpret_cast<Class>(self), {object}));
 }
-id classArrayWithCapacity(id self, SEL, NSUInteger) {
-  return classArray(self, nullptr);
+// The capacity is a hint, as on the device: the room is made at once, and the array grows past
+// it when it must.
+id classArrayWithCapacity(id self, SEL, NSUInteger capacity) {
+  id array = classArray(self, nullptr);
+  items(array).reserve(std::min<NSUInteger>(capacity, NSUInteger{1} << 24));
+  return array;
 }
 id initArray(id self, SEL) {
   setObjectState(self, std::make_unique<ArrayState>());

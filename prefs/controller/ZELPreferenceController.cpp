@@ -22,6 +22,8 @@ class RowTable {
     used_ = 0;
   }
   bool empty() const { return used_ == 0; }
+  // Makes the first room for about `expected` rows, when the first row comes.
+  void expect(size_t expected) { expected_ = expected; }
 
   // Adds `row` at `position`; a row already present keeps its first position.
   void insert(id row, NSUInteger position) {
@@ -55,7 +57,7 @@ class RowTable {
   void grow() {
     std::vector<Slot> old;
     old.swap(slots_);
-    reset(old.empty() ? 8 : old.size());
+    reset(old.empty() ? std::max<size_t>(expected_, 8) : old.size());
     for (const Slot& slot : old) {
       if (slot.row != nil) insert(slot.row, slot.position);
     }
@@ -63,6 +65,7 @@ class RowTable {
 
   std::vector<Slot> slots_;
   size_t used_ = 0;
+  size_t expected_ = 0;
 };
 
 // Where each row first stands in `_allSpecifiers`, so that a run is found without a search
@@ -203,6 +206,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
   // Removals are collected and made once the walk is over: they only concern rows already
   // walked, and a single pass keeps a long list from being searched once per owner.
   RowTable removed;
+  removed.expect(count);
   for (NSUInteger i = count; i-- > 0;) {
     id row = walked[i];
     if (removed.contains(row)) continue;
