@@ -178,6 +178,9 @@ TEST_F(ImagePickerCellTest, VideoAndPictureReplaceEachOtherWholeAndInOrder) {
           "tap Video\npick IMG_0004.MOV\n"
           "tap Video\npick IMG_0006.MP4\n"
           "tap Video\npick IMG_0003.PNG\n");
+  for (const json& present : only(lines, {"present"})) {
+    EXPECT_EQ(present["mediaTypes"], json::array({"public.image", "public.movie"}));
+  }
   std::vector<json> effects = only(afterOpening(lines), {"defaults", "remove-file", "notify",
                                                          "export", "move", "frame", "preview"});
   ASSERT_EQ(effects.size(), 20u) << json(lines).dump(1);
