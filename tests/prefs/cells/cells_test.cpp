@@ -153,6 +153,7 @@ TEST_F(CellsTest, EveryCellIsMadeInStyleZeroAndEndsInTheSubtitleStyleWithItsLook
   }
   EXPECT_EQ(detail("Button"), "Tap me");
   EXPECT_EQ(detail("Site"), "") << "no subtitle: an empty detail line, not a missing one";
+  EXPECT_NE(msgSend(msgSend(cell("Site"), sel("detailTextLabel")), sel("text")), nil);
   EXPECT_EQ(detail("Plain"), "(no detail line)") << "the framework's cell keeps style 0";
   EXPECT_EQ(msgSend(cell("Button"), sel("accessoryView")), nil);
   std::vector<std::string> accessories;
@@ -194,7 +195,8 @@ TEST_F(CellsTest, ATapSelectsRunsTheRowsActionAndDeselects) {
 
 TEST_F(CellsTest, SelectingOpensTheAddressEveryTimeAndDeselectingNothing) {
   open({row("Site", "ZELLinkCell", {{"link", "https://plinka.example.org/a?b=c"}}),
-        row("Chat", "ZELDiscordCell", {{"invite", "%41b/c?d"}})});
+        row("Chat", "ZELDiscordCell", {{"invite", "%41b/c?d"}}),
+        row("Slashed", "ZELDiscordCell", {{"invite", "/x/"}})});
   EXPECT_EQ(select("Site", false),
             (Lines{R"({"kind":"select","row":"Site","selected":false,"animated":false})"}));
   EXPECT_EQ(only(tap("Site"), {"open-url"}), (Lines{opened("https://plinka.example.org/a?b=c")}));
@@ -202,6 +204,8 @@ TEST_F(CellsTest, SelectingOpensTheAddressEveryTimeAndDeselectingNothing) {
             (Lines{opened("https://plinka.example.org/a?b=c")}));
   EXPECT_EQ(only(tap("Chat"), {"open-url"}), (Lines{opened("https://discord.gg/%41b/c?d")}))
       << "the invite is appended as it is, never encoded";
+  EXPECT_EQ(only(tap("Slashed"), {"open-url"}), (Lines{opened("https://discord.gg//x/")}))
+      << "nor joined as a path";
   // The link and the invite are read from the specifier at each selection.
   msgSend<void>(rowNamed("Site"), sel("setProperty:forKey:"), ns::string("https://other.example/"),
                 ns::string("link"));
@@ -225,6 +229,28 @@ TEST_F(CellsTest, AProfileOpensInTheFirstClientInstalledElseOnTheWeb) {
       << "the first in the table wins and later ones are not asked";
 }
 
+TEST_F(CellsTest, EachClientOpensTheProfileInItsOwnForm) {
+  open({row("Me", "ZELTwitterCell", {{"user", "me"}})});
+  const struct {
+    const char* app;
+    const char* scheme;
+    const char* address;
+  } clients[] = {
+      {"Aphelion", "aphelion", "aphelion://profile/me"},
+      {"Tweetbot", "tweetbot", "tweetbot:///user_profile/me"},
+      {"Twitterrific", "twitterrific", "twitterrific:///profile?screen_name=me"},
+      {"Tweetings", "tweetings", "tweetings:///user?screen_name=me"},
+      {"Official", "twitter", "twitter://user?screen_name=me"},
+  };
+  for (const auto& client : clients) {
+    installClient(client.app, client.scheme);
+    EXPECT_EQ(only(select("Me", true), {"open-url"}), (Lines{opened(client.address)}))
+        << "only " << client.app << " installed";
+    fs::remove_all(
+        device::hostPath("/var/containers/Bundle/Application/" + std::string(client.app)));
+  }
+}
+
 TEST_F(CellsTest, AProfileCellKeepsTheUserItWasMadeWith) {
   open({row("Me", "ZELTwitterCell", {{"user", "first"}}),
         row("Other", "ZELTwitterCell", {{"user", "second"}})});
@@ -239,16 +265,31 @@ id subclassAddress(id, SEL, id name) {
   return ns::string("https://profiles.example/" + ns::utf8(name));
 }
 
+id noAddress(id, SEL, id) {
+  return nil;
+}
+
 TEST_F(CellsTest, ASubclassChoosesTheProfileAddressThroughItsClass) {
   static Class subclass = [] {
     ClassBuilder builder("TestProfileCell", ZELTwitterCell::runtimeClass());
     builder.classMethod("_urlForUsername:", subclassAddress);
     return builder.register_();
   }();
+  static Class silent = [] {
+    ClassBuilder builder("TestNoProfileCell", ZELTwitterCell::runtimeClass());
+    builder.classMethod("_urlForUsername:", noAddress);
+    return builder.register_();
+  }();
   (void)subclass;
-  open({row("Me", "TestProfileCell", {{"user", "me"}})});
+  (void)silent;
+  open({row("Me", "TestProfileCell", {{"user", "me"}}),
+        row("Nobody", "TestNoProfileCell", {{"user", "me"}})});
   EXPECT_EQ(only(select("Me", true), {"can-open", "open-url"}),
             (Lines{opened("https://profiles.example/me")}));
+  EXPECT_EQ(
+      only(select("Nobody", true), {"can-open", "open-url", "open-refused"}),
+      (Lines{
+          R"({"kind":"open-refused","row":"Nobody","reason":"_urlForUsername: gave no address"})"}));
 }
 
 TEST_F(CellsTest, ARowWithoutItsAddressOpensNothingAndSaysWhy) {

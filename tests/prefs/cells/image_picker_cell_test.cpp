@@ -52,6 +52,8 @@ class ImagePickerCellTest : public ::testing::Test {
          row("Half", "half", flag("usesJPEG") + "<key>compressionQuality</key><real>0.5</real>"),
          row("Both", "both", flag("usesJPEG") + flag("usesGIF")),
          row("Gif", "gif", flag("usesGIF")), row("Silent", "silent", "", false),
+         row("Off", "off", "<key>usesJPEG</key><false/><key>usesGIF</key><false/>"),
+         row("Pathless", "pathless", flag("allowsVideos")),
          row("Video", "video",
              flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/V.mov")),
          row("Mixed", "mixed",
@@ -125,9 +127,10 @@ TEST_F(ImagePickerCellTest, APictureIsStoredInTheFormTheRowAsksFor) {
           "tap Half\npick IMG_0001.HEIC\n"
           "tap Both\npick IMG_0005.GIF\n"
           "tap Plain\npick IMG_0005.GIF\n"
-          "tap Gif\npick IMG_0005.GIF\n");
+          "tap Gif\npick IMG_0005.GIF\n"
+          "tap Off\npick IMG_0005.GIF\n");
   std::vector<json> stored = only(lines, {"encode", "defaults"});
-  ASSERT_EQ(stored.size(), 9u) << json(lines).dump(1);
+  ASSERT_EQ(stored.size(), 11u) << json(lines).dump(1);
   EXPECT_EQ(stored[0]["format"], "jpeg");
   EXPECT_EQ(stored[0]["quality"], 1.0);  // the default quality
   EXPECT_EQ(stored[1]["value"]["format"], "jpeg");
@@ -144,6 +147,8 @@ TEST_F(ImagePickerCellTest, APictureIsStoredInTheFormTheRowAsksFor) {
                   {"format", "gif"}}));
   EXPECT_EQ(stored[8]["domain"], kDomain);
   EXPECT_EQ(stored[8]["key"], "gif");
+  EXPECT_EQ(stored[9]["format"], "png") << "flags set to false ask for nothing";
+  EXPECT_EQ(stored[10]["value"]["format"], "png");
   // Each pick: the picker goes, its indicator stops, the picture is stored, the change posted,
   // and the preview, set on the main thread, shows the picture picked.
   std::vector<json> one =
@@ -173,6 +178,9 @@ TEST_F(ImagePickerCellTest, VideoAndPictureReplaceEachOtherWholeAndInOrder) {
           "tap Video\npick IMG_0004.MOV\n"
           "tap Video\npick IMG_0006.MP4\n"
           "tap Video\npick IMG_0003.PNG\n");
+  for (const json& present : only(lines, {"present"})) {
+    EXPECT_EQ(present["mediaTypes"], json::array({"public.image", "public.movie"}));
+  }
   std::vector<json> effects = only(afterOpening(lines), {"defaults", "remove-file", "notify",
                                                          "export", "move", "frame", "preview"});
   ASSERT_EQ(effects.size(), 20u) << json(lines).dump(1);
@@ -246,6 +254,47 @@ TEST_F(ImagePickerCellTest, ANewVideoThatCannotBeExportedLeavesTheOldOne) {
   EXPECT_EQ(effects[0]["code"], -11828);
   EXPECT_EQ(bytesOf("var/mobile/Library/Plinka/V.mov"), before);
   EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov.export-1")));
+}
+
+TEST_F(ImagePickerCellTest, AnExportNeverWritesOverAFileInItsWay) {
+  putFile("var/mobile/Library/Plinka/V.mov.export-1", "someone else's");
+  std::vector<json> lines = run("tap Video\npick IMG_0004.MOV\n");
+  std::vector<json> effects = only(lines, {"export", "move"});
+  ASSERT_EQ(effects.size(), 2u) << json(lines).dump(1);
+  EXPECT_EQ(effects[0]["output"], "/var/mobile/Library/Plinka/V.mov.export-2");
+  EXPECT_EQ(effects[1]["from"], "/var/mobile/Library/Plinka/V.mov.export-2");
+  std::vector<char> untouched = bytesOf("var/mobile/Library/Plinka/V.mov.export-1");
+  EXPECT_EQ(std::string(untouched.begin(), untouched.end()), "someone else's");
+}
+
+TEST_F(ImagePickerCellTest, AVideoThatCannotBePutInPlaceGoesAndThePictureStays) {
+  run("tap Video\npick IMG_0002.JPG\n");
+  // The old video's place holds a folder with something in it: the move over it fails.
+  fs::create_directories(device("var/mobile/Library/Plinka/V.mov"));
+  putFile("var/mobile/Library/Plinka/V.mov/inside", "x");
+  std::vector<json> lines = run("tap Video\npick IMG_0004.MOV\nshow\n");
+  std::vector<json> effects = only(lines, {"export", "move", "defaults", "notify", "remove-file"});
+  EXPECT_EQ(kinds(effects), (std::vector<std::string>{"export", "move", "remove-file"}))
+      << json(lines).dump(1);
+  ASSERT_EQ(effects.size(), 3u);
+  EXPECT_EQ(effects[0]["status"], "completed");
+  EXPECT_EQ(effects[1]["ok"], false);
+  EXPECT_EQ(effects[2], (json{{"kind", "remove-file"},
+                              {"path", "/var/mobile/Library/Plinka/V.mov.export-1"},
+                              {"ok", true}}));
+  EXPECT_TRUE(fs::exists(device("var/mobile/Library/Plinka/V.mov/inside")));
+  const json& rows = lines.back()["rows"];
+  auto video = std::find_if(rows.begin(), rows.end(),
+                            [](const json& row) { return row["label"] == "Video"; });
+  ASSERT_NE(video, rows.end());
+  EXPECT_EQ((*video)["preview"]["source"], "picture") << "the picture is still the choice";
+}
+
+TEST_F(ImagePickerCellTest, AVideoForARowWithoutAVideoPathChangesNothing) {
+  std::vector<json> lines = run("tap Pathless\npick IMG_0004.MOV\n");
+  EXPECT_EQ(kinds(only(lines, {"dismiss", "export", "move", "defaults", "notify", "remove-file"})),
+            (std::vector<std::string>{"dismiss"}))
+      << json(lines).dump(1);
 }
 
 TEST_F(ImagePickerCellTest, BytesThatAreNoPictureChangeNothingWhateverTheFlags) {

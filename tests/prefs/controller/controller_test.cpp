@@ -250,6 +250,29 @@ TEST_F(ControllerTest, RunsReachingPastTheEndStopThere) {
                    R"({"kind":"insert","after":"Last","rows":["X","Y"],"animated":true})"}));
 }
 
+// Longer than a short run: the list and the run are copied through the heap.
+TEST_F(ControllerTest, ALongRunIsHiddenAndShownWholeAndInOrder) {
+  root_.store({{"kLong", false}});
+  json list =
+      json::array({plainRow("Head"), switchRow("Long", "kLong", {{"nestedEntryCount", 20}})});
+  json names = json::array();
+  for (int i = 1; i <= 20; ++i) {
+    list.push_back(plainRow("R" + std::to_string(i)));
+    names.push_back("R" + std::to_string(i));
+  }
+  list.push_back(plainRow("Tail"));
+  open(list);
+  EXPECT_EQ(shown(), (Lines{"Head", "Long", "Tail"}));
+  std::string rows = names.dump();
+  EXPECT_EQ(turn("Long", true),
+            (Lines{store("Long", "kLong", "true"),
+                   R"({"kind":"insert","after":"Long","rows":)" + rows + R"(,"animated":true})"}));
+  EXPECT_EQ(turn("Long", false),
+            (Lines{store("Long", "kLong", "false"),
+                   R"({"kind":"remove","rows":)" + rows + R"(,"animated":true})"}));
+  EXPECT_EQ(shown(), (Lines{"Head", "Long", "Tail"}));
+}
+
 TEST_F(ControllerTest, CountsThatAreNotUsableOwnNothing) {
   json items = json::array(
       {switchRow("Negative", "kNegative", {{"nestedEntryCount", -2}}), plainRow("N1"),
