@@ -3,8 +3,10 @@
 #include <AVFoundation/AVFoundation.h>
 #include <Foundation/Block.h>
 #include <Foundation/dispatch.h>
+#include <Preferences/PSSpecifier.h>
 #include <UIKit/UIImage.h>
 #include <UIKit/UIImagePickerController.h>
+#include <device/journal.h>
 #include <notify.h>
 
 #include <string>
@@ -50,6 +52,12 @@ id storedValue(id self) {
 void store(id self, id value) {
   send<void>(standardDefaults(), "setObject:forKey:inDomain:", value, field<id>(self, fields.key),
              field<id>(self, fields.defaults));
+}
+
+// A pick that changes nothing says why: the user picked, and nothing happened.
+void refusePick(id self, const char* reason) {
+  journal::record("pick-refused",
+                  {{"row", preferences::rowName(send(self, "specifier"))}, {"reason", reason}});
 }
 
 // A row without "PostNotification" posts nothing.
@@ -163,7 +171,10 @@ id exportPathBeside(id videoPath) {
 // current one and, once the export has completed, puts it in place.
 void setUpExport(id self, id session) {
   id videoPath = field<id>(self, fields.videoPath);
-  if (session == nil || videoPath == nil) return;
+  if (session == nil || videoPath == nil) {
+    refusePick(self, session == nil ? "the video cannot be exported" : "the row keeps no video");
+    return;
+  }
   id exportURL = fileURL(exportPathBeside(videoPath));
   send<void>(session, "setOutputURL:", exportURL);
   send<void>(session, "setOutputFileType:",
@@ -196,12 +207,18 @@ void setUpExport(id self, id session) {
 // Runs on the main queue when the picture's bytes arrive.
 void receivePicture(id self, id data) {
   id image = ZELParseImage(data);
-  if (image == nil) return;  // no bytes, or bytes that are no picture: keep the current choice
+  if (image == nil) {  // no bytes, or bytes that are no picture: keep the current choice
+    refusePick(self, "the picked item is no picture");
+    return;
+  }
   id bytes = field<BOOL>(self, fields.usesJPEG)
                  ? UIImageJPEGRepresentation(image, field<double>(self, fields.compressionQuality))
              : field<BOOL>(self, fields.usesGIF) ? data
                                                  : UIImagePNGRepresentation(image);
-  if (bytes == nil) return;
+  if (bytes == nil) {
+    refusePick(self, "the picture cannot be stored");
+    return;
+  }
   store(self, bytes);
   id videoPath = field<id>(self, fields.videoPath);
   if (videoPath != nil) {
@@ -237,6 +254,8 @@ void didFinishPicking(id self, SEL, id picker, id info) {
         send(cls("PHImageManager"), "defaultManager"),
         "requestImageDataForAsset:options:resultHandler:", asset, id{nil},
         ns::block<id, id, long, id>([cell](id data, id, long, id) { receivePicture(cell, data); }));
+  } else {
+    refusePick(self, "the pick names no item of the photo library");
   }
   // Whatever came of the pick, the picker goes and its indicator stops.
   ns::Ref spinner = ns::Ref::adopt(indicator);

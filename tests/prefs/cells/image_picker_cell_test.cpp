@@ -106,6 +106,14 @@ class ImagePickerCellTest : public ::testing::Test {
     for (const json& line : lines) out.push_back(line["kind"]);
     return out;
   }
+  // Each pick that changed nothing, as "ROW: reason".
+  static std::vector<std::string> refusals(const std::vector<json>& lines) {
+    std::vector<std::string> out;
+    for (const json& line : only(lines, {"pick-refused"})) {
+      out.push_back(line["row"].get<std::string>() + ": " + line["reason"].get<std::string>());
+    }
+    return out;
+  }
   std::string device(const std::string& path) const { return (root_ / path).string(); }
   std::vector<char> bytesOf(const std::string& path) const {
     std::ifstream file(device(path), std::ios::binary);
@@ -295,6 +303,7 @@ TEST_F(ImagePickerCellTest, AVideoForARowWithoutAVideoPathChangesNothing) {
   EXPECT_EQ(kinds(only(lines, {"dismiss", "export", "move", "defaults", "notify", "remove-file"})),
             (std::vector<std::string>{"dismiss"}))
       << json(lines).dump(1);
+  EXPECT_EQ(refusals(lines), (std::vector<std::string>{"Pathless: the row keeps no video"}));
 }
 
 TEST_F(ImagePickerCellTest, BytesThatAreNoPictureChangeNothingWhateverTheFlags) {
@@ -310,6 +319,9 @@ TEST_F(ImagePickerCellTest, BytesThatAreNoPictureChangeNothingWhateverTheFlags) 
     EXPECT_NE(preview["source"], "picked") << "only the stored choices are shown";
   }
   EXPECT_EQ(only(lines, {"dismiss"}).size(), 3u);
+  EXPECT_EQ(refusals(lines), (std::vector<std::string>{"Video: the picked item is no picture",
+                                                       "Gif: the picked item is no picture",
+                                                       "Gif: the picked item is no picture"}));
   EXPECT_TRUE(fs::exists(device("var/mobile/Library/Plinka/V.mov")));
 }
 
@@ -322,6 +334,8 @@ TEST_F(ImagePickerCellTest, APickWithoutAnAssetClosesThePickerAndChangesNothing)
             (std::vector<std::string>{"present", "indicator", "dismiss", "indicator", "present",
                                       "indicator", "dismiss", "indicator"}))
       << json(lines).dump(1);
+  EXPECT_EQ(refusals(lines),
+            (std::vector<std::string>(2, "Video: the pick names no item of the photo library")));
   EXPECT_TRUE(fs::exists(device(std::string(kLibrary) + "/IMG_0004.MOV"))) << "the file stays";
 }
 
@@ -330,6 +344,7 @@ TEST_F(ImagePickerCellTest, CancelAndARowWithoutNotificationPostNothing) {
   std::vector<json> effects =
       only(lines, {"dismiss", "defaults", "notify", "remove-file", "encode"});
   ASSERT_EQ(effects.size(), 4u) << json(lines).dump(1);
+  EXPECT_TRUE(refusals(lines).empty()) << "a cancel is the user's own choice";
   EXPECT_EQ(effects[0], (json{{"kind", "dismiss"},
                               {"controller", "UIImagePickerController#1"},
                               {"animated", true},
