@@ -5,19 +5,22 @@
 
 #include <algorithm>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace {
 
-// Rows (object pointers) mapped to positions in a flat open-addressing table: the walk looks
-// rows up once or twice each, and a table of nodes would cost an allocation per row and a
-// cache miss per look-up on a long list.
+// Rows (object pointers) in a flat open-addressing table, each with its position in a list
+// when `kPositions`: the walk looks rows up once or twice each, and a table of nodes would cost
+// an allocation per row and a cache miss per look-up on a long list. Kept small for the same
+// reason: filled up to three quarters, a set holding the pointers alone.
+template <bool kPositions>
 class RowTable {
  public:
   // Empties the table, made ready for about `expected` rows.
   void reset(size_t expected) {
     size_t size = 16;
-    while (size < 2 * expected) size *= 2;
+    while (3 * size < 4 * expected) size *= 2;
     slots_.assign(size, Slot{});
     used_ = 0;
   }
@@ -25,28 +28,34 @@ class RowTable {
   // Makes the first room for about `expected` rows, when the first row comes.
   void expect(size_t expected) { expected_ = expected; }
 
-  // Adds `row` at `position`; a row already present keeps its first position.
-  void insert(id row, NSUInteger position) {
-    if (2 * (used_ + 1) > slots_.size()) grow();
+  // Adds `row` (at `position`); a row already present keeps its first position.
+  void insert(id row, NSUInteger position = 0) {
+    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
     Slot& slot = slotFor(row);
     if (slot.row != nil) return;
-    slot = Slot{row, position};
+    slot.row = row;
+    if constexpr (kPositions) slot.position = position;
     ++used_;
   }
   // Where `row` was added; nothing when it was not.
-  std::optional<NSUInteger> find(id row) const {
-    if (used_ == 0) return std::nullopt;
-    const Slot& slot = const_cast<RowTable*>(this)->slotFor(row);
-    if (slot.row == nil) return std::nullopt;
-    return slot.position;
+  std::optional<NSUInteger> find(id row) const requires kPositions {
+    const Slot* slot = lookUp(row);
+    if (slot == nullptr) return std::nullopt;
+    return slot->position;
   }
-  bool contains(id row) const { return find(row).has_value(); }
+  bool contains(id row) const { return lookUp(row) != nullptr; }
 
  private:
+  struct NoPosition {};
   struct Slot {
     id row = nil;
-    NSUInteger position = 0;
+    [[no_unique_address]] std::conditional_t<kPositions, NSUInteger, NoPosition> position{};
   };
+  const Slot* lookUp(id row) const {
+    if (used_ == 0) return nullptr;
+    const Slot& slot = const_cast<RowTable*>(this)->slotFor(row);
+    return slot.row == nil ? nullptr : &slot;
+  }
   Slot& slotFor(id row) {
     size_t mask = slots_.size() - 1;
     auto bits = reinterpret_cast<uintptr_t>(row);
@@ -59,7 +68,12 @@ class RowTable {
     old.swap(slots_);
     reset(old.empty() ? std::max<size_t>(expected_, 8) : old.size());
     for (const Slot& slot : old) {
-      if (slot.row != nil) insert(slot.row, slot.position);
+      if (slot.row == nil) continue;
+      if constexpr (kPositions) {
+        insert(slot.row, slot.position);
+      } else {
+        insert(slot.row);
+      }
     }
   }
 
@@ -67,12 +81,14 @@ class RowTable {
   size_t used_ = 0;
   size_t expected_ = 0;
 };
+using RowPositions = RowTable<true>;
+using RowSet = RowTable<false>;
 
 // Where each row first stands in `_allSpecifiers`, so that a run is found without a search
 // through the list; rebuilt whenever `_allSpecifiers` is replaced.
 struct RunIndex {
   id list = nil;  // the `_allSpecifiers` array the positions were taken from; not retained
-  RowTable firstPositions;
+  RowPositions firstPositions;
   NSUInteger depth = 0;  // removeDisabledGroups: calls in progress
 };
 
@@ -205,7 +221,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
 
   // Removals are collected and made once the walk is over: they only concern rows already
   // walked, and a single pass keeps a long list from being searched once per owner.
-  RowTable removed;
+  RowSet removed;
   removed.expect(count);
   for (NSUInteger i = count; i-- > 0;) {
     id row = walked[i];
@@ -222,7 +238,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
         break;
       }
     }
-    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j), 0);
+    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j));
   }
   --index.depth;
 
