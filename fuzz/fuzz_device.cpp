@@ -44,6 +44,12 @@ void writeDeviceFile(const std::string& devicePath, const std::string& bytes) {
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "fuzz check failed: %s\n", what);
+  std::abort();
+}
+
 void writeJournal() {
   std::string out;
   for (const journal::Entry& entry : journal::entries()) out += entry.dump() + "\n";

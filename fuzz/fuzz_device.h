@@ -19,6 +19,10 @@ void writeDeviceFile(const std::string& devicePath, const std::string& bytes);
 // journal. Every entry must be writable whatever bytes the input held.
 void writeJournal();
 
+// A target's check beyond "no crash": when `condition` fails, says `what` on standard error and
+// aborts, which libFuzzer reports as a crash with its input.
+void require(bool condition, const char* what);
+
 inline std::string bytesOf(const uint8_t* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }

@@ -17,12 +17,6 @@
 
 namespace {
 
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "image: %s\n", what);
-  std::abort();
-}
-
 CGSize sizeOf(id image) {
   return msgSend<CGSize>(image, sel("size"));
 }
@@ -34,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   id image = ZELParseImage(ns::data(data, size));
   if (image == nil) return 0;
   id colour = msgSend(asId(ZELColor::runtimeClass()), sel("dominantColorFromIcon:"), image);
-  require(colour != nil, "an image that decoded has no dominant colour");
+  fuzzing::require(colour != nil, "an image that decoded has no dominant colour");
   CGSize shape = sizeOf(image);
   // Storing a picture of many megapixels takes seconds in this instrumented build and reaches no
   // code a smaller one does not; the decoders above still meet every size.
@@ -42,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The quality a row may ask for, from 0 to 1, taken from the input.
   double quality = static_cast<double>(size % 11) / 10.0;
   for (id stored : {UIImageJPEGRepresentation(image, quality), UIImagePNGRepresentation(image)}) {
-    require(stored != nil, "a picture that decoded cannot be stored");
+    fuzzing::require(stored != nil, "a picture that decoded cannot be stored");
     id again = ZELParseImage(stored);
-    require(again != nil, "a stored picture does not decode");
+    fuzzing::require(again != nil, "a stored picture does not decode");
     CGSize storedShape = sizeOf(again);
-    require(storedShape.width == shape.width && storedShape.height == shape.height,
-            "a stored picture changed its size");
+    fuzzing::require(storedShape.width == shape.width && storedShape.height == shape.height,
+                     "a stored picture changed its size");
   }
   return 0;
 }

@@ -21,12 +21,6 @@ namespace {
 
 constexpr const char* kFolder = "/var/mobile/Library/Plinka";
 
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "media: %s\n", what);
-  std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -49,10 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                          CMTimeMake(0, 1), static_cast<CMTime*>(nullptr), &error);
   bool hasFrame = frame != nullptr;
   if (frame != nullptr) {
-    require(CGImageGetWidth(frame) > 0 && CGImageGetHeight(frame) > 0, "a frame without a size");
+    fuzzing::require(CGImageGetWidth(frame) > 0 && CGImageGetHeight(frame) > 0,
+                     "a frame without a size");
     CGImageRelease(frame);
   } else {
-    require(error != nil, "no frame and no error");
+    fuzzing::require(error != nil, "no frame and no error");
   }
 
   // The export into each container, beside the file, never over anything.
@@ -63,17 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::error_code missing;
     bool written = fs::exists(destination, missing);
     if (code == 0) {
-      require(written, "an export that succeeded wrote nothing");
+      fuzzing::require(written, "an export that succeeded wrote nothing");
       std::vector<uint8_t> rgba;
       int width = 0;
       int height = 0;
       bool copied = avfoundation::firstFrame(destination, rgba, width, height);
-      require(copied || !hasFrame, "the exported video lost the frame the original shows");
-      require(rgba.size() == static_cast<size_t>(width) * static_cast<size_t>(height) * 4,
-              "a frame whose pixels do not fill its size");
+      fuzzing::require(copied || !hasFrame, "the exported video lost the frame the original shows");
+      fuzzing::require(rgba.size() == static_cast<size_t>(width) * static_cast<size_t>(height) * 4,
+                       "a frame whose pixels do not fill its size");
       fs::remove(destination, missing);
     } else {
-      require(!written, "an export that failed left a file behind");
+      fuzzing::require(!written, "an export that failed left a file behind");
     }
   }
   fuzzing::writeJournal();

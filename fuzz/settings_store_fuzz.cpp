@@ -27,12 +27,6 @@ std::string hostFileContent(const std::string& path) {
   return content.str();
 }
 
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "settings store: %s\n", what);
-  std::abort();
-}
-
 // The tweak's reading of one value: a switch or a number when it answers the message, and a
 // sound's file name made into a system sound, as a sound event does.
 void readAsTheTweakDoes(id value) {
@@ -91,14 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ns::string("kCustomLock"), ns::string(kDomain));
 
   id written = ns::readPlist(host);
-  require(written != nil && ns::isKindOf(written, "NSDictionary"), "the domain was not written");
+  fuzzing::require(written != nil && ns::isKindOf(written, "NSDictionary"),
+                   "the domain was not written");
   if (readable) {
     for (auto& [key, value] : ns::dictionaryEntries(stored)) {
-      require(msgSend(written, sel("objectForKey:"), key) != nil, "a stored key was lost");
+      fuzzing::require(msgSend(written, sel("objectForKey:"), key) != nil, "a stored key was lost");
     }
   } else {
-    require(hostFileContent(host + ".unreadable") == bytes,
-            "an unreadable file was not kept as it was");
+    fuzzing::require(hostFileContent(host + ".unreadable") == bytes,
+                     "an unreadable file was not kept as it was");
   }
   fuzzing::writeJournal();
   return 0;
