@@ -276,7 +276,8 @@ bool binaryTextHoldsNul(const std::string& bytes) {
 }
 
 // `root` with every text read up to its first U+0000, as the platform's strings are: written
-// out as XML, which stops each text there, and read back.
+// out as XML (the writer keeps the U+0000) and read back, libplist's XML reader ending each text
+// there. A UID comes back as its {CF$UID} dictionary; no settings file or row list holds one.
 plist_t withTextCutAtNul(plist_t root) {
   char* xml = nullptr;
   uint32_t length = 0;
