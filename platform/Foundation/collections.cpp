@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "internal.h"
 
@@ -217,21 +218,82 @@ void replaceObjectAtIndex(id self, SEL, NSUInteger index, id object) {
 
 // --- dictionaries ------------------------------------------------------------------------
 
-// Entries in insertion order. String keys are found by their text: a few entries are looked
-// through in order, comparing hashes first; past kIndexedFrom entries an open-addressing index
-// of positions, kept at most half full, finds them directly.
+// One entry of a dictionary: its key and value, both retained, and the hash of the key's text
+// (kNotText for a key that is not a string), kept beside them so that a look-up reads one
+// block.
+struct Entry {
+  id first;
+  id second;
+  size_t hash;
+};
+
+// A dictionary's entries in insertion order. A dictionary made with a known size keeps them in
+// its own block, right after its state, so that a look-up touches one allocation instead of
+// three; entries past that room, and those of a dictionary made empty, live on the heap.
+class EntryList {
+ public:
+  EntryList() = default;
+  EntryList(Entry* room, size_t capacity) : data_(room), capacity_(capacity) {}
+  EntryList(const EntryList&) = delete;
+  EntryList& operator=(const EntryList&) = delete;
+  ~EntryList() {
+    if (onHeap_) ::operator delete(data_);
+  }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  Entry& operator[](size_t at) { return data_[at]; }
+  const Entry& operator[](size_t at) const { return data_[at]; }
+  Entry* begin() { return data_; }
+  Entry* end() { return data_ + size_; }
+  const Entry* begin() const { return data_; }
+  const Entry* end() const { return data_ + size_; }
+
+  void reserve(size_t capacity) {
+    if (capacity > capacity_) moveTo(capacity);
+  }
+  void push_back(const Entry& entry) {
+    if (size_ == capacity_) moveTo(std::max<size_t>(4, 2 * capacity_));
+    data_[size_++] = entry;
+  }
+  void erase(size_t at) {
+    std::memmove(data_ + at, data_ + at + 1, (size_ - at - 1) * sizeof(Entry));
+    --size_;
+  }
+
+ private:
+  static_assert(std::is_trivially_copyable_v<Entry>);
+  void moveTo(size_t capacity) {
+    auto* fresh = static_cast<Entry*>(::operator new(capacity * sizeof(Entry)));
+    if (size_ > 0) std::memcpy(fresh, data_, size_ * sizeof(Entry));
+    if (onHeap_) ::operator delete(data_);
+    data_ = fresh;
+    capacity_ = capacity;
+    onHeap_ = true;
+  }
+
+  Entry* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+  bool onHeap_ = false;
+};
+
+// String keys are found by their text: a few entries are looked through in order, comparing
+// hashes first; past kIndexedFrom entries an open-addressing index of positions, kept at most
+// half full, finds them directly.
 struct DictionaryState : ObjectState {
   static constexpr size_t kIndexedFrom = 9;
   static constexpr size_t kNotText = 0;  // the hash kept for a key that is not a string
 
-  std::vector<std::pair<id, id>> entries;  // keys and values retained
-  std::vector<size_t> hashes;              // of each entry's key text; kNotText for others
-  std::vector<uint32_t> index;             // position + 1 of an entry, 0 for a free slot
+  EntryList entries;
+  std::vector<uint32_t> index;  // position + 1 of an entry, 0 for a free slot
 
+  DictionaryState() = default;
+  DictionaryState(Entry* room, size_t capacity) : entries(room, capacity) {}
   ~DictionaryState() override {
-    for (auto& [key, value] : entries) {
-      release(key);
-      release(value);
+    for (const Entry& entry : entries) {
+      release(entry.first);
+      release(entry.second);
     }
   }
 
@@ -242,7 +304,7 @@ struct DictionaryState : ObjectState {
     if (hash == kNotText) hash = 1;
     if (index.empty()) {
       for (size_t i = 0; i < entries.size(); ++i) {
-        if (hashes[i] == hash && matches(i, text, key)) return i;
+        if (entries[i].hash == hash && matches(i, text, key)) return i;
       }
       return entries.size();
     }
@@ -250,7 +312,7 @@ struct DictionaryState : ObjectState {
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       uint32_t at = index[slot];
       if (at == 0) return entries.size();
-      if (hashes[at - 1] == hash && matches(at - 1, text, key)) return at - 1;
+      if (entries[at - 1].hash == hash && matches(at - 1, text, key)) return at - 1;
     }
   }
   size_t find(id key) const {
@@ -268,8 +330,7 @@ struct DictionaryState : ObjectState {
     } else if (hash == kNotText) {
       hash = 1;
     }
-    entries.emplace_back(key, value);
-    hashes.push_back(hash);
+    entries.push_back({key, value, hash});
     if (entries.size() >= kIndexedFrom) {
       if (index.size() < 2 * entries.size()) {
         reindex();
@@ -279,13 +340,12 @@ struct DictionaryState : ObjectState {
     }
   }
   void erase(size_t at) {
-    auto [key, value] = entries[at];
-    entries.erase(entries.begin() + static_cast<long>(at));
-    hashes.erase(hashes.begin() + static_cast<long>(at));
+    Entry gone = entries[at];
+    entries.erase(at);
     index.clear();
     if (entries.size() >= kIndexedFrom) reindex();
-    release(key);
-    release(value);
+    release(gone.first);
+    release(gone.second);
   }
 
  private:
@@ -295,9 +355,9 @@ struct DictionaryState : ObjectState {
     return own != nullptr && *own == text;
   }
   void place(size_t at) {
-    if (hashes[at] == kNotText) return;
+    if (entries[at].hash == kNotText) return;
     size_t mask = index.size() - 1;
-    size_t slot = hashes[at] & mask;
+    size_t slot = entries[at].hash & mask;
     while (index[slot] != 0) slot = (slot + 1) & mask;
     index[slot] = static_cast<uint32_t>(at + 1);
   }
@@ -309,12 +369,23 @@ struct DictionaryState : ObjectState {
   }
 };
 
+// A new dictionary of class `cls` (retain count 1) with room for `capacity` entries in its own
+// block.
+id newDictionary(Class cls, size_t capacity) {
+  void* room = nullptr;
+  id dictionary =
+      detail::allocateWithRoom(cls, sizeof(DictionaryState) + capacity * sizeof(Entry), &room);
+  auto* entryRoom = reinterpret_cast<Entry*>(static_cast<char*>(room) + sizeof(DictionaryState));
+  detail::adoptInlineState(dictionary, ::new (room) DictionaryState(entryRoom, capacity));
+  return dictionary;
+}
+
 DictionaryState* dictionaryState(id self) {
   return stateOf<DictionaryState>(self);
 }
 
-std::vector<std::pair<id, id>>& entries(id self) {
-  static std::vector<std::pair<id, id>> none;
+EntryList& entries(id self) {
+  static EntryList none;
   DictionaryState* state = dictionaryState(self);
   return state != nullptr ? state->entries : none;
 }
@@ -327,17 +398,18 @@ Class mutableDictionaryClass() {
   return cls;
 }
 
-id makeDictionary(Class cls, const std::vector<std::pair<id, id>>& from) {
-  id dictionary = newObjectWith<DictionaryState>(cls);
+id makeDictionary(Class cls, const EntryList& from) {
+  id dictionary = newDictionary(cls, from.size());
   auto* state = static_cast<DictionaryState*>(objectState(dictionary));
-  state->entries.reserve(from.size());
-  state->hashes.reserve(from.size());
-  for (auto& [key, value] : from) state->add(retain(key), retain(value));
+  for (const Entry& entry : from) state->add(retain(entry.first), retain(entry.second));
   return dictionary;
+}
+id makeDictionary(Class cls) {
+  return newDictionary(cls, 0);
 }
 
 id classDictionary(id self, SEL) {
-  return autorelease(makeDictionary(reinterpret_cast<Class>(self), {}));
+  return autorelease(makeDictionary(reinterpret_cast<Class>(self)));
 }
 id classDictionaryWithDictionary(id self, SEL, id other) {
   return autorelease(makeDictionary(reinterpret_cast<Class>(self), entries(other)));
@@ -397,7 +469,9 @@ void setObjectForKey(id self, SEL, id value, id key) {
 }
 id describeDictionary(id self, SEL) {
   std::string text = "{";
-  for (auto& [k, v] : entries(self)) text += "\n    " + describe(k) + " = " + describe(v) + ";";
+  for (const Entry& entry : entries(self)) {
+    text += "\n    " + describe(entry.first) + " = " + describe(entry.second) + ";";
+  }
   return string(text + (entries(self).empty() ? "}" : "\n}"));
 }
 
@@ -455,7 +529,7 @@ std::vector<id> elements(id arrayObject) {
   return items(arrayObject);
 }
 id dictionary() {
-  return autorelease(makeDictionary(mutableDictionaryClass(), {}));
+  return autorelease(makeDictionary(mutableDictionaryClass()));
 }
 void setValue(id dict, std::string_view key, id value) {
   setObjectForKey(dict, nullptr, value, string(key));
@@ -468,7 +542,9 @@ id valueFor(id dict, std::string_view key) {
   return at < state->entries.size() ? state->entries[at].second : nil;
 }
 std::vector<std::pair<id, id>> dictionaryEntries(id dict) {
-  return entries(dict);
+  std::vector<std::pair<id, id>> all;
+  for (const Entry& entry : entries(dict)) all.emplace_back(entry.first, entry.second);
+  return all;
 }
 id data(const void* bytes, size_t length) {
   return autorelease(makeData(objc_getClass("NSData"), bytes, length));
@@ -478,11 +554,7 @@ std::vector<uint8_t> bytes(id dataObject) {
 }
 
 id internal::newMutableDictionary(size_t capacity) {
-  id dictionary = newObjectWith<DictionaryState>(mutableDictionaryClass());
-  auto* state = static_cast<DictionaryState*>(objectState(dictionary));
-  state->entries.reserve(capacity);
-  state->hashes.reserve(capacity);
-  return dictionary;
+  return newDictionary(mutableDictionaryClass(), capacity);
 }
 
 void internal::registerCollectionClasses() {
