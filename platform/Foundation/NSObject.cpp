@@ -2,8 +2,12 @@
 #include <Foundation/Block.h>
 #include <Foundation/ObjectState.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -50,7 +54,15 @@ size_t roundedInstanceSize(Class cls) {
   return (class_getInstanceSize(cls) + 15) & ~size_t{15};
 }
 
-thread_local std::vector<std::vector<id>> poolStack;
+// The thread's autorelease pools, as the runtime keeps them: one stack of autoreleased objects,
+// and where each open pool begins in it. Opening and closing a pool allocates nothing, so a
+// pool around each turn of a long loop is cheap.
+// (One thread-local object, so that each use looks the thread's storage up once.)
+struct Pools {
+  std::vector<id> objects;
+  std::vector<size_t> starts;
+};
+thread_local Pools pools;
 
 // --- class methods -------------------------------------------------------------------------
 
@@ -240,7 +252,9 @@ void release(id object) {
 
 id autorelease(id object) {
   // With no pool in place the object is leaked, as on the device.
-  if (object != nil && !poolStack.empty()) poolStack.back().push_back(object);
+  if (object == nil) return object;
+  Pools& open = pools;
+  if (!open.starts.empty()) open.objects.push_back(object);
   return object;
 }
 
@@ -250,17 +264,9 @@ NSUInteger retainCount(id object) {
   return count == kImmortal ? UINT64_MAX : static_cast<NSUInteger>(count);
 }
 
-AutoreleasePool::AutoreleasePool() {
-  poolStack.emplace_back();
-}
+AutoreleasePool::AutoreleasePool() : token_(objc_autoreleasePoolPush()) {}
 AutoreleasePool::~AutoreleasePool() {
-  // Releasing may autorelease more into this pool; drain until it stays empty.
-  while (!poolStack.back().empty()) {
-    std::vector<id> drained;
-    drained.swap(poolStack.back());
-    for (id object : drained) release(object);
-  }
-  poolStack.pop_back();
+  objc_autoreleasePoolPop(token_);
 }
 
 ObjectState* objectState(id object) {
@@ -318,3 +324,27 @@ void internal::forgetJournalName(id object) {
 }
 
 }  // namespace ns
+
+// A pool's token is its depth: the number of pools open once it is.
+void* objc_autoreleasePoolPush(void) {
+  ns::Pools& open = ns::pools;
+  open.starts.push_back(open.objects.size());
+  return reinterpret_cast<void*>(open.starts.size());
+}
+
+void objc_autoreleasePoolPop(void* token) {
+  ns::Pools& open = ns::pools;
+  auto depth = reinterpret_cast<size_t>(token);
+  if (depth == 0 || depth > open.starts.size()) {
+    // The runtime's own words, and its end: popping a pool already closed is a fatal error.
+    std::fprintf(stderr, "objc[%d]: Invalid or prematurely-freed autorelease pool %p.\n",
+                 static_cast<int>(getpid()), token);
+    std::abort();
+  }
+  // Released in the order they came. Releasing may autorelease more into this pool: they join
+  // the end and are released in turn, by position, as the stack may move when it grows.
+  size_t start = open.starts[depth - 1];
+  for (size_t at = start; at < open.objects.size(); ++at) ns::release(open.objects[at]);
+  open.objects.resize(start);
+  open.starts.resize(depth - 1);
+}

@@ -2,6 +2,7 @@
 #include <Foundation/Foundation.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -140,6 +141,72 @@ TEST(Ownership, PoolsReleaseWhatWasAutoreleasedAndRetainsKeepObjectsAlive) {
   // Messages to nil answer zero of every type.
   EXPECT_EQ(send<double>(nil, "doubleValue"), 0.0);
   EXPECT_EQ(send<id>(nil, "description"), nil);
+}
+
+// A dictionary made at its size keeps its entries in its own block and moves them when it
+// grows; growing, removing and indexing must keep every entry, in insertion order.
+TEST(Dictionaries, GrowingPastTheirMadeSizeAndRemovingKeepEveryEntryInOrder) {
+  ns::AutoreleasePool pool;
+  id made = ns::dictionary();
+  for (const char* key : {"a", "b", "c"}) ns::setValue(made, key, ns::string(key));
+  id dict = msgSend(cls("NSMutableDictionary"), sel("dictionaryWithDictionary:"), made);
+  std::vector<std::string> expected = {"a", "b", "c"};
+  for (int i = 0; i < 20; ++i) {
+    std::string key = "k" + std::to_string(i);
+    ns::setValue(dict, key, ns::string(key));
+    expected.push_back(key);
+  }
+  for (const char* gone : {"b", "k0", "k19"}) {
+    msgSend<void>(dict, sel("removeObjectForKey:"), ns::string(gone));
+    expected.erase(std::find(expected.begin(), expected.end(), gone));
+  }
+  ns::setValue(dict, "k5", ns::string("five"));
+  std::vector<std::string> keys;
+  for (auto& [key, value] : ns::dictionaryEntries(dict)) keys.push_back(ns::utf8(key));
+  EXPECT_EQ(keys, expected);
+  for (const std::string& key : expected) {
+    EXPECT_EQ(ns::utf8(ns::valueFor(dict, key)), key == "k5" ? "five" : key) << key;
+  }
+  EXPECT_EQ(ns::valueFor(dict, "b"), nil);
+  EXPECT_EQ(msgSend<NSUInteger>(dict, sel("count")), expected.size());
+  // The dictionary copied from keeps its own three.
+  EXPECT_EQ(msgSend<NSUInteger>(made, sel("count")), 3u);
+}
+
+// Pools as the runtime keeps them: a pool drains what was autoreleased since it opened,
+// including what a release autoreleases while it drains; closing an outer pool closes those
+// opened inside it; a pool closed twice ends the process, as on the device.
+TEST(Ownership, PoolsNestAndDrainWhatTheirOwnDrainingAutoreleases) {
+  static id handedOn = nil;
+  auto deallocHandingOn = [](id self, SEL) {
+    ns::autorelease(handedOn);  // the last reference, given up while the pool drains
+    handedOn = nil;
+    sendSuper<void>(self, ns::classNamed("HandsOnWhenFreed"), "dealloc");
+  };
+  static Class handsOn = ClassBuilder("HandsOnWhenFreed", ns::classNamed("NSObject"))
+                             .method("dealloc", static_cast<void (*)(id, SEL)>(deallocHandingOn))
+                             .register_();
+  id outerObject = send(cls("NSObject"), "new");
+  id innerObject = send(cls("NSObject"), "new");
+  id watched = send(cls("NSObject"), "new");
+  void* outer = objc_autoreleasePoolPush();
+  ns::autorelease(ns::retain(outerObject));
+  void* inner = objc_autoreleasePoolPush();
+  ns::autorelease(ns::retain(innerObject));
+  objc_autoreleasePoolPop(inner);
+  EXPECT_EQ(ns::retainCount(innerObject), 1u);
+  EXPECT_EQ(ns::retainCount(outerObject), 2u);
+
+  handedOn = ns::retain(watched);
+  ns::autorelease(send(handsOn, "new"));
+  objc_autoreleasePoolPush();  // left open: closing the outer pool closes it
+  ns::autorelease(ns::retain(innerObject));
+  objc_autoreleasePoolPop(outer);
+  EXPECT_EQ(ns::retainCount(outerObject), 1u);
+  EXPECT_EQ(ns::retainCount(innerObject), 1u);
+  EXPECT_EQ(ns::retainCount(watched), 1u);
+  EXPECT_DEATH(objc_autoreleasePoolPop(outer), "Invalid or prematurely-freed autorelease pool");
+  for (id object : {outerObject, innerObject, watched}) ns::release(object);
 }
 
 TEST(Notifications, AnObserverRegisteredTwiceHearsEachPostTwice) {

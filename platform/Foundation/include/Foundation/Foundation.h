@@ -56,6 +56,12 @@ struct TypeEncoding<NSRange> {
   static std::string get() { return "{_NSRange=QQ}"; }
 };
 
+// What the compiler emits for `@autoreleasepool { ... }`, for product code: push opens a pool
+// and answers its token; pop drains every object autoreleased since that push (and closes any
+// pool opened after it but not yet closed).
+extern "C" void* objc_autoreleasePoolPush(void);
+extern "C" void objc_autoreleasePoolPop(void* token);
+
 namespace ns {
 
 // --- Ownership ---------------------------------------------------------------------------
@@ -73,6 +79,9 @@ class AutoreleasePool {
   ~AutoreleasePool();
   AutoreleasePool(const AutoreleasePool&) = delete;
   AutoreleasePool& operator=(const AutoreleasePool&) = delete;
+
+ private:
+  void* token_;
 };
 
 // A strong reference: retains what it is given unless adopted, releases when it goes.
