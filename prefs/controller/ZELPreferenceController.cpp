@@ -149,6 +149,18 @@ std::optional<int> nestedEntryCount(id row) {
   return msgSend<int>(count, s.intValue);
 }
 
+// `@autoreleasepool { ... }`, as a scope.
+class AutoreleasePoolScope {
+ public:
+  AutoreleasePoolScope() : token_(objc_autoreleasePoolPush()) {}
+  ~AutoreleasePoolScope() { objc_autoreleasePoolPop(token_); }
+  AutoreleasePoolScope(const AutoreleasePoolScope&) = delete;
+  AutoreleasePoolScope& operator=(const AutoreleasePoolScope&) = delete;
+
+ private:
+  void* token_;
+};
+
 // Rows `start` to `start + length` of `list`, taken in one message; a short run stays on the
 // stack.
 class RowsOf {
@@ -228,6 +240,10 @@ void removeDisabledGroups(id self, SEL, id rows) {
     if (removed.contains(row)) continue;
     std::optional<int> owned = nestedEntryCount(row);
     if (!owned) continue;
+    // What one owner autoreleases (the value read, its run, the runs inside) goes as soon as
+    // the owner is done: on a long list, thousands of runs would otherwise wait for the walk's
+    // end and every new one would take memory the cache has long lost.
+    AutoreleasePoolScope turn;
     if (readsOn(msgSend(self, s.readPreferenceValue, row))) continue;
     id run = nestedRun(self, row, *owned);
     NSUInteger runCount = msgSend<NSUInteger>(run, s.count);
