@@ -57,12 +57,13 @@ size_t roundedInstanceSize(Class cls) {
 // The thread's autorelease pools, as the runtime keeps them: one stack of autoreleased objects,
 // and where each open pool begins in it. Opening and closing a pool allocates nothing, so a
 // pool around each turn of a long loop is cheap.
-// (One thread-local object, so that each use looks the thread's storage up once.)
+// (One thread-local object, so that each use finds the thread's storage once, and found at a
+// fixed offset: this library is loaded with the program, never opened later.)
 struct Pools {
   std::vector<id> objects;
   std::vector<size_t> starts;
 };
-thread_local Pools pools;
+thread_local Pools pools __attribute__((tls_model("initial-exec")));
 
 // --- class methods -------------------------------------------------------------------------
 

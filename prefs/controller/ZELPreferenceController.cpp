@@ -254,7 +254,8 @@ void removeDisabledGroups(id self, SEL, id rows) {
         break;
       }
     }
-    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(msgSend(run, s.objectAtIndex, j));
+    RowsOf hidden(run, 0, runCount);
+    for (NSUInteger j = 0; j < runCount; ++j) removed.insert(hidden[j]);
   }
   --index.depth;
 
