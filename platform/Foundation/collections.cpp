@@ -2,9 +2,11 @@
 #include <Foundation/ObjectState.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -218,64 +220,92 @@ void replaceObjectAtIndex(id self, SEL, NSUInteger index, id object) {
 
 // --- dictionaries ------------------------------------------------------------------------
 
-// One entry of a dictionary: its key and value, both retained, and the hash of the key's text
-// (kNotText for a key that is not a string), kept beside them so that a look-up reads one
-// block.
+// One entry of a dictionary: its key and value, both retained.
 struct Entry {
   id first;
   id second;
-  size_t hash;
 };
 
-// A dictionary's entries in insertion order. A dictionary made with a known size keeps them in
-// its own block, right after its state, so that a look-up touches one allocation instead of
-// three; entries past that room, and those of a dictionary made empty, live on the heap.
+// A dictionary's entries in insertion order, each with the hash of its key's text (kNotText
+// for a key that is not a string). One block holds the hashes, packed, then the entries, so
+// that a look-up scans a few bytes of hashes and reads one entry. A dictionary made with a
+// known size keeps that block in its own, right after its state: a look-up then touches one
+// allocation instead of three. Past that room, or for a dictionary made empty, the block is
+// on the heap.
 class EntryList {
  public:
+  static constexpr uint32_t kNotText = 0;
+
+  // The bytes of a block for `capacity` entries.
+  static size_t bytesFor(size_t capacity) { return hashBytes(capacity) + capacity * sizeof(Entry); }
+
   EntryList() = default;
-  EntryList(Entry* room, size_t capacity) : data_(room), capacity_(capacity) {}
+  EntryList(void* room, size_t capacity) : block_(room) {
+    if (capacity >= kOnHeap) throw std::bad_alloc();
+    capacity_ = static_cast<uint32_t>(capacity);
+  }
   EntryList(const EntryList&) = delete;
   EntryList& operator=(const EntryList&) = delete;
   ~EntryList() {
-    if (onHeap_) ::operator delete(data_);
+    if (onHeap()) ::operator delete(block_);
   }
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  Entry& operator[](size_t at) { return data_[at]; }
-  const Entry& operator[](size_t at) const { return data_[at]; }
-  Entry* begin() { return data_; }
-  Entry* end() { return data_ + size_; }
-  const Entry* begin() const { return data_; }
-  const Entry* end() const { return data_ + size_; }
+  Entry& operator[](size_t at) { return entries()[at]; }
+  const Entry& operator[](size_t at) const { return entries()[at]; }
+  uint32_t hash(size_t at) const { return hashes()[at]; }
+  Entry* begin() { return entries(); }
+  Entry* end() { return entries() + size_; }
+  const Entry* begin() const { return entries(); }
+  const Entry* end() const { return entries() + size_; }
 
   void reserve(size_t capacity) {
-    if (capacity > capacity_) moveTo(capacity);
+    if (capacity > this->capacity()) moveTo(capacity);
   }
-  void push_back(const Entry& entry) {
-    if (size_ == capacity_) moveTo(std::max<size_t>(4, 2 * capacity_));
-    data_[size_++] = entry;
+  void push_back(const Entry& entry, uint32_t hash) {
+    if (size_ == capacity()) moveTo(std::max<size_t>(4, 2 * capacity()));
+    hashes()[size_] = hash;
+    entries()[size_] = entry;
+    ++size_;
   }
   void erase(size_t at) {
-    std::memmove(data_ + at, data_ + at + 1, (size_ - at - 1) * sizeof(Entry));
+    size_t after = size_ - at - 1;
+    std::memmove(hashes() + at, hashes() + at + 1, after * sizeof(uint32_t));
+    std::memmove(entries() + at, entries() + at + 1, after * sizeof(Entry));
     --size_;
   }
 
  private:
-  static_assert(std::is_trivially_copyable_v<Entry>);
+  static_assert(std::is_trivially_copyable_v<Entry> && alignof(Entry) <= 8);
+  // Set in capacity_ once the block is on the heap.
+  static constexpr uint32_t kOnHeap = uint32_t{1} << 31;
+
+  static size_t hashBytes(size_t capacity) {
+    return (capacity * sizeof(uint32_t) + 7) & ~size_t{7};
+  }
+  size_t capacity() const { return capacity_ & ~kOnHeap; }
+  bool onHeap() const { return (capacity_ & kOnHeap) != 0; }
+  uint32_t* hashes() const { return static_cast<uint32_t*>(block_); }
+  Entry* entries() const {
+    return reinterpret_cast<Entry*>(static_cast<char*>(block_) + hashBytes(capacity()));
+  }
   void moveTo(size_t capacity) {
-    auto* fresh = static_cast<Entry*>(::operator new(capacity * sizeof(Entry)));
-    if (size_ > 0) std::memcpy(fresh, data_, size_ * sizeof(Entry));
-    if (onHeap_) ::operator delete(data_);
-    data_ = fresh;
-    capacity_ = capacity;
-    onHeap_ = true;
+    if (capacity >= kOnHeap) throw std::bad_alloc();
+    void* fresh = ::operator new(bytesFor(capacity));
+    if (size_ > 0) {
+      std::memcpy(fresh, hashes(), size_ * sizeof(uint32_t));
+      std::memcpy(static_cast<char*>(fresh) + hashBytes(capacity), entries(),
+                  size_ * sizeof(Entry));
+    }
+    if (onHeap()) ::operator delete(block_);
+    block_ = fresh;
+    capacity_ = static_cast<uint32_t>(capacity) | kOnHeap;
   }
 
-  Entry* data_ = nullptr;
-  size_t size_ = 0;
-  size_t capacity_ = 0;
-  bool onHeap_ = false;
+  void* block_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
 };
 
 // String keys are found by their text: a few entries are looked through in order, comparing
@@ -283,13 +313,13 @@ class EntryList {
 // half full, finds them directly.
 struct DictionaryState : ObjectState {
   static constexpr size_t kIndexedFrom = 9;
-  static constexpr size_t kNotText = 0;  // the hash kept for a key that is not a string
+  static constexpr uint32_t kNotText = EntryList::kNotText;
 
   EntryList entries;
   std::vector<uint32_t> index;  // position + 1 of an entry, 0 for a free slot
 
   DictionaryState() = default;
-  DictionaryState(Entry* room, size_t capacity) : entries(room, capacity) {}
+  DictionaryState(void* room, size_t capacity) : entries(room, capacity) {}
   ~DictionaryState() override {
     for (const Entry& entry : entries) {
       release(entry.first);
@@ -300,11 +330,11 @@ struct DictionaryState : ObjectState {
   // The position of the string key with this text and hash; entries.size() when none. `key`,
   // when given, is the string object itself: an entry holding that very object matches without
   // its text being read.
-  size_t findText(std::string_view text, size_t hash, id key = nil) const {
-    if (hash == kNotText) hash = 1;
+  size_t findText(std::string_view text, size_t textHash, id key = nil) const {
+    uint32_t hash = kept(textHash);
     if (index.empty()) {
       for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].hash == hash && matches(i, text, key)) return i;
+        if (entries.hash(i) == hash && matches(i, text, key)) return i;
       }
       return entries.size();
     }
@@ -312,7 +342,7 @@ struct DictionaryState : ObjectState {
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       uint32_t at = index[slot];
       if (at == 0) return entries.size();
-      if (entries[at - 1].hash == hash && matches(at - 1, text, key)) return at - 1;
+      if (entries.hash(at - 1) == hash && matches(at - 1, text, key)) return at - 1;
     }
   }
   size_t find(id key) const {
@@ -324,13 +354,9 @@ struct DictionaryState : ObjectState {
     return entries.size();
   }
   void add(id key, id value) {
-    size_t hash = 0;
-    if (internal::keyText(key, hash) == nullptr) {
-      hash = kNotText;
-    } else if (hash == kNotText) {
-      hash = 1;
-    }
-    entries.push_back({key, value, hash});
+    size_t textHash = 0;
+    bool isText = internal::keyText(key, textHash) != nullptr;
+    entries.push_back({key, value}, isText ? kept(textHash) : kNotText);
     if (entries.size() >= kIndexedFrom) {
       if (index.size() < 2 * entries.size()) {
         reindex();
@@ -349,15 +375,20 @@ struct DictionaryState : ObjectState {
   }
 
  private:
+  // The hash kept for a string key: the text's hash in 32 bits, never kNotText.
+  static uint32_t kept(size_t textHash) {
+    auto hash = static_cast<uint32_t>(textHash);
+    return hash == kNotText ? 1 : hash;
+  }
   bool matches(size_t at, std::string_view text, id key) const {
     if (key != nil && entries[at].first == key) return true;
     const std::string* own = stringText(entries[at].first);
     return own != nullptr && *own == text;
   }
   void place(size_t at) {
-    if (entries[at].hash == kNotText) return;
+    if (entries.hash(at) == kNotText) return;
     size_t mask = index.size() - 1;
-    size_t slot = entries[at].hash & mask;
+    size_t slot = entries.hash(at) & mask;
     while (index[slot] != 0) slot = (slot + 1) & mask;
     index[slot] = static_cast<uint32_t>(at + 1);
   }
@@ -374,8 +405,8 @@ struct DictionaryState : ObjectState {
 id newDictionary(Class cls, size_t capacity) {
   void* room = nullptr;
   id dictionary =
-      detail::allocateWithRoom(cls, sizeof(DictionaryState) + capacity * sizeof(Entry), &room);
-  auto* entryRoom = reinterpret_cast<Entry*>(static_cast<char*>(room) + sizeof(DictionaryState));
+      detail::allocateWithRoom(cls, sizeof(DictionaryState) + EntryList::bytesFor(capacity), &room);
+  void* entryRoom = static_cast<char*>(room) + sizeof(DictionaryState);
   detail::adoptInlineState(dictionary, ::new (room) DictionaryState(entryRoom, capacity));
   return dictionary;
 }
