@@ -1,6 +1,8 @@
 // NSNumber: a boolean, a 64-bit integer or a double.
 #include <Foundation/ObjectState.h>
 
+#include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 
@@ -131,7 +133,24 @@ id boolNumber(bool value) {
   return value ? yes : no;
 }
 id integerNumber(int64_t value) {
-  return autorelease(make(NumberState::Kind::Integer, value, static_cast<double>(value)));
+  // The device answers a small integer with a tagged pointer: the same value is the same
+  // object, and costs no memory. Here small integers are shared objects that never go, made on
+  // first use; a long row list then holds a handful of numbers instead of one per row.
+  constexpr int64_t kFirstShared = -1;
+  constexpr int64_t kLastShared = 1023;
+  if (value < kFirstShared || value > kLastShared) {
+    return autorelease(make(NumberState::Kind::Integer, value, static_cast<double>(value)));
+  }
+  static std::array<std::atomic<id>, kLastShared - kFirstShared + 1> shared{};
+  std::atomic<id>& slot = shared[static_cast<size_t>(value - kFirstShared)];
+  id number = slot.load(std::memory_order_acquire);
+  if (number != nil) return number;
+  id made = make(NumberState::Kind::Integer, value, static_cast<double>(value));
+  if (slot.compare_exchange_strong(number, made, std::memory_order_acq_rel)) {
+    return makeImmortal(made);
+  }
+  release(made);  // another thread made it first
+  return number;
 }
 id doubleNumber(double value) {
   return autorelease(make(NumberState::Kind::Real, truncated(value), value));

@@ -56,6 +56,23 @@ TEST(NSNumberValues, NarrowingTruncatesAndTruthFollowsTheInteger) {
   EXPECT_EQ(send<NSInteger>(ns::boolNumber(true), "integerValue"), 1);
 }
 
+// Small integers are one object per value, as the device's tagged numbers are; each keeps its
+// own value, and the numbers outside that range are objects of their own.
+TEST(NSNumberValues, SmallIntegersAreSharedAndEachKeepsItsValue) {
+  ns::AutoreleasePool pool;
+  for (int value : {-2, -1, 0, 1, 9, 1023, 1024}) {
+    id number = send(cls("NSNumber"), "numberWithInt:", value);
+    EXPECT_EQ(send<int>(number, "intValue"), value);
+    EXPECT_EQ(send<BOOL>(number, "isEqual:", ns::integerNumber(value)), YES) << value;
+    bool shared = value >= -1 && value <= 1023;
+    EXPECT_EQ(number == ns::integerNumber(value), shared) << value;
+  }
+  id kept = ns::retain(ns::integerNumber(7));
+  ns::release(kept);
+  ns::release(kept);  // a shared number outlives any count of releases, as a tagged one does
+  EXPECT_EQ(send<int>(ns::integerNumber(7), "intValue"), 7);
+}
+
 TEST(NSNumberValues, DescriptionsAreShortAndExact) {
   ns::AutoreleasePool pool;
   EXPECT_EQ(ns::describe(ns::integerNumber(-12)), "-12");
