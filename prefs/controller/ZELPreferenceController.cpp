@@ -90,6 +90,11 @@ struct RunIndex {
   id list = nil;  // the `_allSpecifiers` array the positions were taken from; not retained
   RowPositions firstPositions;
   NSUInteger depth = 0;  // removeDisabledGroups: calls in progress
+  // The outermost walk's copy of its rows and its set of removed rows, kept from one walk to
+  // the next: on a long list, taking and giving back blocks that large at every opening of the
+  // pane makes the allocator return the memory to the system and fault it in again.
+  std::vector<id> outerRows;
+  RowSet outerRemoved;
 };
 
 Class controllerClass = Nil;
@@ -162,13 +167,14 @@ class AutoreleasePoolScope {
 };
 
 // Rows `start` to `start + length` of `list`, taken in one message; a short run stays on the
-// stack.
+// stack, a long one goes to `storage` when given.
 class RowsOf {
  public:
-  RowsOf(id list, NSUInteger start, NSUInteger length) {
+  RowsOf(id list, NSUInteger start, NSUInteger length, std::vector<id>* storage = nullptr) {
     if (length > std::size(local_)) {
-      large_.resize(length);
-      rows_ = large_.data();
+      if (storage == nullptr) storage = &large_;
+      storage->resize(length);
+      rows_ = storage->data();
     }
     msgSend<void>(list, selectors().getObjectsRange, rows_, NSRange{start, length});
   }
@@ -229,12 +235,18 @@ void removeDisabledGroups(id self, SEL, id rows) {
   NSUInteger depthLimit = msgSend<NSUInteger>(allSpecifiers(self), s.count) + 1;
   ++index.depth;
 
-  RowsOf walked(rows, 0, count);
+  bool outermost = index.depth == 1;
+  RowsOf walked(rows, 0, count, outermost ? &index.outerRows : nullptr);
 
   // Removals are collected and made once the walk is over: they only concern rows already
   // walked, and a single pass keeps a long list from being searched once per owner.
-  RowSet removed;
-  removed.expect(count);
+  RowSet inner;
+  RowSet& removed = outermost ? index.outerRemoved : inner;
+  if (outermost) {
+    removed.reset(count);
+  } else {
+    removed.expect(count);
+  }
   for (NSUInteger i = count; i-- > 0;) {
     id row = walked[i];
     if (removed.contains(row)) continue;
