@@ -6,6 +6,8 @@
 // owning the last two rows of the block; so owners nest three deep and four rows in ten are
 // owners. Every other owner is stored off. The owners share at most 1,000 keys, so that writing
 // and first reading the domain stays quick (a read costs the same whatever the domain holds).
+// The texts every row repeats (attribute names, cell classes, the domain) are one string each,
+// as the property-list reader makes them; labels and key names are each row's own.
 //
 //   BM_ApplyModifications/N  applyModificationsToSpecifiers: on a fresh copy of the full list of
 //                            N rows, as the Settings application calls it when it opens the pane
@@ -60,13 +62,13 @@ const Device& benchDevice() {
   return device;
 }
 
-// The attribute name `name`: one string object per name for the whole list, as the platform's
-// property-list reader makes them.
-id attributeName(const char* name) {
-  static std::map<std::string, ns::Ref> names;
-  ns::Ref& key = names[name];
-  if (!key) key = ns::Ref(ns::string(name));
-  return key.get();
+// The string `text` as the platform's property-list reader makes a text that every row
+// repeats (an attribute name, a cell class, a domain): one object for the whole list.
+id sharedText(const char* text) {
+  static std::map<std::string, ns::Ref> shared;
+  ns::Ref& string = shared[text];
+  if (!string) string = ns::Ref(ns::string(text));
+  return string.get();
 }
 
 // The attributes of row `i` of the list; `owner` counts the owners met so far.
@@ -75,17 +77,17 @@ id rowAttributes(int i, int& owner) {
   int count = inBlock == 0 ? 9 : inBlock == 1 ? 5 : inBlock == 2 ? 2 : inBlock == 7 ? 2 : -1;
   id properties = ns::dictionary();
   auto set = [&](const char* name, id value) {
-    msgSend<void>(properties, sel("setObject:forKey:"), value, attributeName(name));
+    msgSend<void>(properties, sel("setObject:forKey:"), value, sharedText(name));
   };
   set("label", ns::string("row " + std::to_string(i)));
   if (count >= 0) {
     // Keys alternate between the on and the off ones.
-    set("cell", ns::string("PSSwitchCell"));
+    set("cell", sharedText("PSSwitchCell"));
     set("key", ns::string("k" + std::to_string(owner++ % kKeys)));
-    set("defaults", ns::string(kDomain));
+    set("defaults", sharedText(kDomain));
     set("nestedEntryCount", ns::integerNumber(count));
   } else {
-    set("cell", ns::string("PSStaticTextCell"));
+    set("cell", sharedText("PSStaticTextCell"));
   }
   return properties;
 }

@@ -24,35 +24,62 @@ namespace fs = std::filesystem;
 // No settings file comes near this; anything larger is not read into memory.
 constexpr uintmax_t kLargestPlist = 64u << 20;
 
-// The dictionary keys of one read, one string object for each text, as the device's reader
-// shares them: a list of many rows holds its few key names once, and looking a key up in a
-// row finds the very object it is given without reading its text.
-class KeyStrings {
+// The strings of one read, keys and values alike, one string object for each text, as the
+// device's reader shares them (a binary list stores each text once; the XML reader uniques
+// its strings): a list of many rows then holds its key names, cell classes and domains once,
+// and looking a key up in a row finds the very object it is given without reading its text.
+// A flat table of the objects made, found by the hash of their text: a long list of texts
+// met once (the rows' labels) costs one slot each, no node and no copy of the text.
+class SharedStrings {
  public:
-  KeyStrings() = default;
-  KeyStrings(const KeyStrings&) = delete;
-  KeyStrings& operator=(const KeyStrings&) = delete;
-  ~KeyStrings() {
-    for (auto& [text, key] : keys_) release(key);
+  SharedStrings() = default;
+  SharedStrings(const SharedStrings&) = delete;
+  SharedStrings& operator=(const SharedStrings&) = delete;
+  ~SharedStrings() {
+    for (const Slot& slot : slots_) release(slot.string);
   }
-  // The key for `text`, retained for the caller.
+
+  // The string holding `text`, retained for the caller.
   id owned(std::string_view text) {
-    auto found = keys_.find(text);
-    if (found == keys_.end()) found = keys_.emplace(text, newString(Nil, text)).first;
-    return retain(found->second);
+    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
+    size_t hash = std::hash<std::string_view>{}(text);
+    size_t mask = slots_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (slot.string == nil) {
+        id made = newString(Nil, text);
+        slot = {hash, retain(made)};
+        ++used_;
+        return made;
+      }
+      if (slot.hash == hash && *stringText(slot.string) == text) return retain(slot.string);
+    }
   }
 
  private:
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  struct Slot {
+    size_t hash = 0;
+    id string = nil;  // retained
   };
-  std::unordered_map<std::string, id, TextHash, std::equal_to<>> keys_;
+  void grow() {
+    std::vector<Slot> old(std::max<size_t>(64, 2 * slots_.size()));
+    old.swap(slots_);
+    size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.string == nil) continue;
+      size_t at = slot.hash & mask;
+      while (slots_[at].string != nil) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
 };
 
 // The object for `node`, owned by the caller (retain count 1 or more): a long list is read
 // without sending every row through the autorelease pool.
-id ownedFromNode(plist_t node, KeyStrings& keys) {
+id ownedFromNode(plist_t node, SharedStrings& strings) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -83,12 +110,12 @@ id ownedFromNode(plist_t node, KeyStrings& keys) {
     case PLIST_STRING: {
       // Read in place: the node outlives the string made from it.
       const char* text = plist_get_string_ptr(node, nullptr);
-      return newString(Nil, text != nullptr ? text : "");
+      return strings.owned(text != nullptr ? text : "");
     }
     case PLIST_KEY: {
       char* text = nullptr;
       plist_get_key_val(node, &text);
-      id value = newString(Nil, text != nullptr ? text : "");
+      id value = strings.owned(text != nullptr ? text : "");
       std::free(text);
       return value;
     }
@@ -111,7 +138,7 @@ id ownedFromNode(plist_t node, KeyStrings& keys) {
         plist_t child = nullptr;
         plist_array_next_item(node, it, &child);
         if (child == nullptr) break;
-        id item = ownedFromNode(child, keys);
+        id item = ownedFromNode(child, strings);
         if (item != nil) items.push_back(item);
       }
       std::free(it);
@@ -128,11 +155,11 @@ id ownedFromNode(plist_t node, KeyStrings& keys) {
         plist_t value = nullptr;
         plist_dict_next_item(node, it, &key, &value);
         if (key == nullptr) break;
-        id object = ownedFromNode(value, keys);
+        id object = ownedFromNode(value, strings);
         if (object != nil) {
           // Filled in place: the dictionary is still private to this reader.
           static const SEL setObjectForKey = sel("setObject:forKey:");
-          id name = keys.owned(key);
+          id name = strings.owned(key);
           msgSend<void>(dict, setObjectForKey, object, name);
           release(name);
           release(object);
@@ -300,9 +327,9 @@ id plistFromBytes(const std::string& content) {
     if (root == nullptr) return nil;
   }
   // Not XML or binary: perhaps the old text form, which the platform reads as well.
-  KeyStrings keys;
+  SharedStrings strings;
   id object =
-      root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root, keys));
+      root == nullptr ? openStepPlistFromText(content) : autorelease(ownedFromNode(root, strings));
   if (root != nullptr) plist_free(root);
   return object != nil && textWellFormed(object) ? object : nil;
 }

@@ -203,7 +203,8 @@ TEST_F(TemporaryRoot, UpdatingKeepsAnXmlFileXmlAndRemovesKeysGivenNothing) {
 }
 
 // A long row list, binary and XML, read back whole and in order, arrays nested in arrays
-// included (each level walked on its own), empty arrays too.
+// included (each level walked on its own), empty arrays too. A text every row repeats comes
+// back as one shared string, key names too; every row keeps its own label.
 TEST_F(TemporaryRoot, LongArraysAreReadWholeAndInOrder) {
   ns::AutoreleasePool pool;
   constexpr int kRows = 20000;
@@ -211,6 +212,7 @@ TEST_F(TemporaryRoot, LongArraysAreReadWholeAndInOrder) {
   for (int i = 0; i < kRows; ++i) {
     id row = ns::dictionary();
     ns::setValue(row, "label", ns::string("row " + std::to_string(i)));
+    ns::setValue(row, "cell", ns::string("PSSwitchCell"));
     if (i % 7 == 0) {
       ns::setValue(row, "pair", ns::array({ns::integerNumber(i), ns::array({})}));
     }
@@ -225,9 +227,18 @@ TEST_F(TemporaryRoot, LongArraysAreReadWholeAndInOrder) {
     std::vector<id> read = ns::elements(ns::valueFor(back, "items"));
     ASSERT_EQ(read.size(), static_cast<size_t>(kRows)) << binary;
     for (int i : {0, 1, 7, 10001, kRows - 2, kRows - 1}) {
-      nlohmann::ordered_json expected = {{"label", "row " + std::to_string(i)}};
+      nlohmann::ordered_json expected = {{"label", "row " + std::to_string(i)},
+                                         {"cell", "PSSwitchCell"}};
       if (i % 7 == 0) expected["pair"] = {i, nlohmann::ordered_json::array()};
       EXPECT_EQ(ns::toJson(read[static_cast<size_t>(i)]), expected) << i << " binary " << binary;
+    }
+    id firstCell = ns::valueFor(read[0], "cell");
+    id firstLabelKey = ns::dictionaryEntries(read[0])[0].first;
+    for (int i = 0; i < kRows; ++i) {
+      id row = read[static_cast<size_t>(i)];
+      ASSERT_EQ(ns::utf8(ns::valueFor(row, "label")), "row " + std::to_string(i)) << binary;
+      ASSERT_EQ(ns::valueFor(row, "cell"), firstCell) << i << " binary " << binary;
+      ASSERT_EQ(ns::dictionaryEntries(row)[0].first, firstLabelKey) << i << " binary " << binary;
     }
   }
 }
