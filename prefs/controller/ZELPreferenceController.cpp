@@ -226,8 +226,8 @@ void applyModificationsToSpecifiers(id self, SEL, id rows) {
 }
 
 void removeDisabledGroups(id self, SEL, id rows) {
-  constexpr NSUInteger kAhead = 8;  // rows
-  constexpr int kAheadLines = 4;    // cache lines of 64 bytes
+  constexpr NSUInteger kAhead = 16;  // rows
+  constexpr int kAheadLines = 6;     // cache lines of 64 bytes
   const Selectors& s = selectors();
   NSUInteger count = msgSend<NSUInteger>(rows, s.count);
   if (count == 0) return;
