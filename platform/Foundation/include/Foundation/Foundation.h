@@ -16,7 +16,10 @@
 // start of a "%XX" escape, no automatic escaping), -[NSURL initWithString:] and
 // -[NSString stringByAppendingString:] raise NSInvalidArgumentException for nil;
 // stringByAddingPercentEncodingWithAllowedCharacters: encodes each UTF-8 byte outside the set as
-// "%XX" in upper-case hex; +[NSBundle bundleWithPath:] is nil where the device has no folder.
+// "%XX" in upper-case hex; +[NSBundle bundleWithPath:] is nil where the device has no folder;
+// an integer NSNumber from -1 to 1023 is one shared object per value that no release frees,
+// as the device's tagged numbers are; a property-list read gives one string object per
+// distinct text, as the device's readers do.
 // Simplified: strings are stored as UTF-8; no class
 // clusters beyond what is listed; a single thread at a time.
 //
