@@ -1,5 +1,6 @@
 #include <Foundation/DefaultsJournal.h>
 #include <Foundation/ObjectState.h>
+#include <Preferences/PSCells.h>
 #include <Preferences/PSListController.h>
 #include <device/device.h>
 #include <device/journal.h>
@@ -271,6 +272,10 @@ bool userChangesValue(id controller, id specifier, id value) {
   if (msgSend<PSCellType>(specifier, sel("cellType")) == PSSwitchCell &&
       readsOn(msgSend(specifier, sel("performGetter"))) == readsOn(value)) {
     return true;
+  }
+  if (msgSend<PSCellType>(specifier, sel("cellType")) == PSSliderCell && value != nil &&
+      msgSend<BOOL>(value, sel("respondsToSelector:"), sel("doubleValue"))) {
+    value = ns::doubleNumber(sliderValueFor(specifier, msgSend<double>(value, sel("doubleValue"))));
   }
   msgSend<void>(specifier, sel("performSetterWithValue:"), value);
   return true;

@@ -4,6 +4,8 @@
 #include <UIKit/UIViewController.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 namespace preferences::internal {
 
@@ -16,6 +18,12 @@ struct ListState : uikit::ViewControllerState {
     ns::Ref cell;
   };
   std::map<id, RowCell> cells;
+  // A pushed page: the row it was pushed for and the controller it was pushed from (not
+  // retained: the root's stack keeps each page while it is pushed).
+  ns::Ref specifier;
+  id parent = nil;
+  // On the root: the pages pushed over it, bottom to top.
+  std::vector<ns::Ref> pushed;
 };
 
 // The controller's state, made when it has none yet; null for nil.
@@ -27,5 +35,12 @@ id tableOf(id self, SEL);
 id cachedCell(id self, SEL, id specifier);
 // Refreshes the cell of a shown row with its specifier, as reloading the row does.
 void refreshCell(id controller, id specifier);
+// On a list page (PSListItemsController): checks the cell of the item whose value is the row's
+// value and unchecks the others.
+void markCurrentItem(id controller);
+// What a tap on a shown row does beyond its action: a list page stores the item's value; a row
+// with a detail controller pushes it. False with `problem` set when the row's detail names no
+// controller class.
+bool followRow(id controller, id specifier, std::string* problem);
 
 }  // namespace preferences::internal
