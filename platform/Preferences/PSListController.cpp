@@ -278,6 +278,8 @@ bool userChangesValue(id controller, id specifier, id value) {
     value = ns::doubleNumber(sliderValueFor(specifier, msgSend<double>(value, sel("doubleValue"))));
   }
   msgSend<void>(specifier, sel("performSetterWithValue:"), value);
+  // The control stands where the user put it, or where the pane put it back: the stored value.
+  internal::refreshCell(controller, specifier);
   return true;
 }
 

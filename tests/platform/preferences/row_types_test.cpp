@@ -133,6 +133,7 @@ TEST(RowTypesTest, SlidersStoreWithinTheirBoundsAndSegmentedOnesSnapToTheirStops
   Pane pane(root, {row("PSSliderCell", "Free", {{"min", 0}, {"max", 1}}),
                    row("PSSliderCell", "Steps",
                        {{"min", 0}, {"max", 10}, {"isSegmented", true}, {"segmentCount", 4}})});
+  id free = msgSend(pane.cellOf("Free"), sel("control"));
   for (auto [name, given, stored] : {std::tuple{"Free", 0.8, 0.8},
                                      {"Free", 1.0, 1.0},
                                      {"Free", 0.0, 0.0},
@@ -144,6 +145,7 @@ TEST(RowTypesTest, SlidersStoreWithinTheirBoundsAndSegmentedOnesSnapToTheirStops
     preferences::userChangesValue(pane.controller, pane.rowOf(name), ns::doubleNumber(given));
     EXPECT_DOUBLE_EQ(root.stored()[name].get<double>(), stored) << name << " set to " << given;
   }
+  EXPECT_EQ(msgSend<float>(free, sel("value")), 0.0f) << "the slider stands at the value stored";
 }
 
 TEST(RowTypesTest, AListPageChecksTheValueStoresTheChoiceMovesTheCheckAndPopsBack) {

@@ -92,8 +92,8 @@ bool showRowList(id controller, const std::string& hostPath, std::string* error)
 
 // The user changes a shown row's value, as its cell would: a switch already showing the value
 // (read as a boolean) sends nothing; a slider sends the value it can stand at (PSCells.h
-// sliderValueFor); any other change calls the row's setter on its target. False when the row is
-// not shown.
+// sliderValueFor); any other change calls the row's setter on its target, after which the row's
+// cell shows the value stored. False when the row is not shown.
 bool userChangesValue(id controller, id specifier, id value);
 
 // Drops the values read so far, so that the next read of each domain reads its file: the host
