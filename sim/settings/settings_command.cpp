@@ -17,6 +17,7 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "commands.h"
@@ -246,7 +247,11 @@ bool printCellEntry(const journal::Entry& entry) {
   };
   if (kind == "cell") {
     // The framework's own cells are made for every row: only the rows' own classes are news.
-    if (entry["class"] == "PSTableCell") return true;
+    static const std::set<std::string> kFramework = {"PSTableCell", "PSSwitchTableCell",
+                                                     "PSSegmentTableCell", "PSSliderTableCell",
+                                                     "PSEditableTableCell"};
+    if (entry["class"].is_string() && kFramework.count(entry["class"].get<std::string>()) != 0)
+      return true;
     std::printf("cell %s: %s (style %s)\n", nameText(entry["row"]).c_str(),
                 entry["class"].get<std::string>().c_str(), entry["style"].dump().c_str());
   } else if (kind == "unknown-cell-class") {

@@ -137,7 +137,7 @@ TEST_F(CellsTest, EveryCellIsMadeInStyleZeroAndEndsInTheSubtitleStyleWithItsLook
                    R"({"kind":"cell","row":"Site","class":"ZELLinkCell","style":0})",
                    R"({"kind":"cell","row":"Chat","class":"ZELDiscordCell","style":0})",
                    R"({"kind":"cell","row":"Me","class":"ZELTwitterCell","style":0})",
-                   R"({"kind":"cell","row":"Plain","class":"PSTableCell","style":0})"}))
+                   R"({"kind":"cell","row":"Plain","class":"PSSwitchTableCell","style":0})"}))
       << "the group row gets no cell";
   for (const char* name : {"Button", "Site", "Chat", "Me"}) {
     id made = cell(name);

@@ -103,8 +103,8 @@ TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
   EXPECT_EQ(std::count(labels.begin(), labels.end(), "Volume sound"), 0) << "volume is off";
   EXPECT_EQ(rows[1],
             json::parse(R"({"label":"Enabled","key":"kEnabledPK","cell":"PSSwitchCell","value":true,
-                      "class":"PSTableCell","style":0,"detail":null,"accessory":null,
-                      "accessoryType":0,"selectionStyle":3})"));
+                      "class":"PSSwitchTableCell","style":0,"detail":null,"accessory":null,
+                      "accessoryType":0,"selectionStyle":0})"));
   EXPECT_EQ(
       rows[4],
       json::parse(
@@ -115,8 +115,9 @@ TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
 
   r = settings("show\n");
   ASSERT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("  Enabled: on  (PSTableCell)\n    == Events ==\n    Charge: on  "
-                       "(PSTableCell)\n      Charge sound: \"Power Up.caf\"  (PSTableCell, "
+  EXPECT_NE(r.out.find("  Enabled: on  (PSSwitchTableCell, selection none)\n    == Events ==\n"
+                       "    Charge: on  (PSSwitchTableCell, selection none)\n      Charge sound: "
+                       "\"Power Up.caf\"  (PSTableCell, "
                        "disclosure indicator)\n"),
             std::string::npos)
       << r.out;
@@ -225,7 +226,8 @@ TEST_F(SettingsCommandTest, TheAboutRowsShowTheirCellsAndOpenTheirAddressesWhenT
   ASSERT_FALSE(lines.empty());
   json about = json::array();
   for (const json& row : lines[0]["rows"]) {
-    if (row["class"].is_string() && row["class"] != "PSTableCell") about.push_back(row);
+    if (row["class"].is_string() && row["class"].get<std::string>().rfind("ZEL", 0) == 0)
+      about.push_back(row);
   }
   EXPECT_EQ(about, json::parse(R"([
     {"label":"Plinka 3.0.0","key":null,"cell":"PSButtonCell","value":null,"class":"ZELButtonCell",
