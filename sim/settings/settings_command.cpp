@@ -255,8 +255,12 @@ bool printCellEntry(const journal::Entry& entry) {
     std::printf("cell %s: %s (style %s)\n", nameText(entry["row"]).c_str(),
                 entry["class"].get<std::string>().c_str(), entry["style"].dump().c_str());
   } else if (kind == "unknown-cell-class") {
-    std::printf("cell %s: no cell class %s (%s), PSTableCell instead\n",
+    std::printf("cell %s: no cell class %s (%s), the framework's cell instead\n",
                 nameText(entry["row"]).c_str(), entry["class"].get<std::string>().c_str(),
+                entry["reason"].get<std::string>().c_str());
+  } else if (kind == "unknown-cell-type") {
+    std::printf("cell %s: no cell type %s (%s), a plain row\n", nameText(entry["row"]).c_str(),
+                entry["cell"].is_string() ? entry["cell"].get<std::string>().c_str() : "(none)",
                 entry["reason"].get<std::string>().c_str());
   } else if (kind == "select") {
     std::printf("%s %s%s\n", entry["selected"] == true ? "select" : "deselect",
@@ -469,6 +473,16 @@ class Session {
     if (kind == "store-failed") {
       storeFailure_ =
           "could not store " + entry.value("key", "") + ": " + entry.value("reason", "");
+    } else if (kind == "unknown-cell-type" || kind == "unknown-cell-class") {
+      // A typo in a row list is the pane author's to hear of, whichever attribute it is in.
+      std::fflush(stdout);
+      bool type = kind == "unknown-cell-type";
+      json named = entry[type ? "cell" : "class"];
+      std::fprintf(stderr, "plinka-sim settings: row %s: %s %s (%s); %s\n",
+                   nameText(entry["row"]).c_str(), type ? "cell" : "cellClass",
+                   named.is_string() ? named.get<std::string>().c_str() : "(none)",
+                   entry.value("reason", "").c_str(),
+                   type ? "shown as a plain row" : "the framework's cell instead");
     } else if (kind == "kept-aside") {
       std::fflush(stdout);
       std::fprintf(stderr, "plinka-sim settings: %s was unreadable; kept aside as %s\n",

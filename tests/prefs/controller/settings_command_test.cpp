@@ -277,13 +277,31 @@ TEST_F(SettingsCommandTest, AnExceptionThePlatformRaisesEndsTheRunWithItsNameAnd
                  "tap Ghost\ntap Respring\nshow\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
+            "plinka-sim settings: row Ghost: cellClass NoSuchCell (no such class); the "
+            "framework's cell instead\n"
             "plinka-sim settings: -:2: the Settings application ended: uncaught exception "
             "'NSInvalidArgumentException', reason: '-[ZELPreferenceController respring:]: "
             "unrecognized selector sent to instance'\n");
   EXPECT_EQ(r.out,
-            "cell Ghost: no cell class NoSuchCell (no such class), PSTableCell instead\n"
+            "cell Ghost: no cell class NoSuchCell (no such class), the framework's cell instead\n"
             "select Ghost (animated)\ndeselect Ghost (animated)\nselect Respring (animated)\n")
       << "what happened before the exception is printed, and nothing after it runs";
+}
+
+TEST_F(SettingsCommandTest, ATypoInARowsCellTypeIsReportedLikeOneInItsCellClass) {
+  fs::path rows = root_ / "Typo.plist";
+  std::ofstream(rows) << R"(<plist version="1.0"><dict><key>items</key><array>
+    <dict><key>cell</key><string>PSSwichCell</string><key>label</key><string>Typo</string></dict>
+    </array></dict></plist>)";
+  Result r =
+      sim({"settings", "--device-root", root_.string(), "--rows", rows.string(), "-"}, "show\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "plinka-sim settings: row Typo: cell PSSwichCell (no such cell type); shown as a "
+            "plain row\n");
+  EXPECT_EQ(r.out,
+            "cell Typo: no cell type PSSwichCell (no such cell type), a plain row\n  Typo  "
+            "(PSTableCell)\n");
 }
 
 }  // namespace
