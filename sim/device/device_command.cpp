@@ -111,9 +111,9 @@ std::string colorHelp() {
          "       plinka-sim color text-for C... [--json]\n"
          "       plinka-sim color random [--json]\n"
          "\n"
-         "dominant: ZELColor's dominant colour of a PNG, JPEG or GIF. The image's size in points\n"
-         "is its pixel size divided by the scale (--scale S, default 1) and must be 1 to 16384\n"
-         "points a side.\n"
+         "dominant: ZELColor's dominant colour of a PNG, JPEG, GIF, HEIC, TIFF, BMP or ICO image.\n"
+         "Its size in points is its pixel size divided by the scale (--scale S, default 1) and\n"
+         "must be 1 to 16384 points a side.\n"
          "text-for: black or white, the readable text colour on a background of 2 to 5\n"
          "components (grey and alpha, or red, green, blue and alpha), each from 0 to 1.\n"
          "random: a random opaque colour.\n"
@@ -283,7 +283,9 @@ int dominant(const Arguments& args) {
   id icon =
       send(cls("UIImage"), "imageWithData:scale:", ns::data(bytes.data(), bytes.size()), scale);
   if (icon == nil) {
-    return sim::runtimeError("color", "'" + *image + "' is not a PNG, JPEG or GIF image", 2);
+    return sim::runtimeError(
+        "color",
+        "'" + *image + "' is no image the device reads (PNG, JPEG, GIF, HEIC, TIFF, BMP, ICO)", 2);
   }
   // The library draws the image at its size in points: keep that a bitmap it can hold.
   CGSize points = send<CGSize>(icon, "size");

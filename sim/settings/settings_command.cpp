@@ -259,9 +259,6 @@ bool printCellEntry(const journal::Entry& entry) {
     std::printf("can-open %s: %s\n", url("url").c_str(), entry["answer"] == true ? "yes" : "no");
   } else if (kind == "open-url") {
     std::printf("open %s\n", url("url").c_str());
-  } else if (kind == "open-refused") {
-    std::printf("open refused for %s: %s\n", nameText(entry["row"]).c_str(),
-                entry["reason"].get<std::string>().c_str());
   } else {
     return false;
   }

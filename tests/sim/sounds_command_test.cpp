@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "encode.h"
 #include "program.h"
 #include "temporary_folder.h"
+#include "tone_encoder.h"
 #include "tones.h"
 #include "wav.h"
 
