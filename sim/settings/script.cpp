@@ -5,6 +5,7 @@
 #include <Preferences/PSSpecifier.h>
 
 #include <charconv>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 
@@ -226,6 +227,12 @@ bool parseLine(const std::string& line, int number, id fullList, Script& into) {
     into.problems.push_back({number, problem});
   }
   return false;
+}
+
+void reportProblems(const std::string& scriptName, const std::vector<Problem>& problems) {
+  for (const Problem& bad : problems) {
+    std::fprintf(stderr, "%s:%d: %s\n", scriptName.c_str(), bad.line, bad.message.c_str());
+  }
 }
 
 Script parseScript(const std::string& text, id fullList) {

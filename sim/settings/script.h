@@ -64,6 +64,8 @@ const std::vector<sim::LineHelp>& scriptLines();
 // comment), or its problem. False for a bad line. A whole script and a single line typed at a
 // time go through this same check.
 bool parseLine(const std::string& line, int number, id fullList, Script& into);
+// Prints each problem as "SCRIPT:LINE: message" on standard error.
+void reportProblems(const std::string& scriptName, const std::vector<Problem>& problems);
 // Every line of a script, each through parseLine().
 Script parseScript(const std::string& text, id fullList);
 

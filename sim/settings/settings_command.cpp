@@ -101,9 +101,7 @@ int settingsCommand(const Arguments& args) {
 
   settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);
   if (!script.problems.empty()) {
-    for (const settings_sim::Problem& bad : script.problems) {
-      std::fprintf(stderr, "%s:%d: %s\n", options.script.c_str(), bad.line, bad.message.c_str());
-    }
+    settings_sim::reportProblems(options.script, script.problems);
     return 2;
   }
 

@@ -63,9 +63,7 @@ int Session::open() {
 int Session::runLine(const std::string& text, int number) {
   Script line;
   if (!parseLine(text, number, fullList_, line)) {
-    for (const Problem& bad : line.problems) {
-      std::fprintf(stderr, "%s:%d: %s\n", setup_.scriptName.c_str(), bad.line, bad.message.c_str());
-    }
+    reportProblems(setup_.scriptName, line.problems);
     return 2;
   }
   return run(line);
