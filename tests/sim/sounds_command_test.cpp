@@ -216,6 +216,13 @@ TEST(SoundsImport, KeepsWhatIsThereAndWritesNothingForBadInput) {
   EXPECT_NE(notAudio.err.find("not audio"), std::string::npos) << notAudio.err;
   EXPECT_TRUE(fs::is_empty(root.path()));
 
+  // A folder given as the sound is called a folder, not a missing file.
+  Result folder = sim({"sounds", "import", "Charge", s, "--device-root", root.path()});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find(s + ": a folder, not a sound file"), std::string::npos) << folder.err;
+  EXPECT_EQ(folder.err.find("no such file"), std::string::npos) << folder.err;
+  EXPECT_TRUE(fs::is_empty(root.path()));
+
   tone(s + "/a.wav", 0.2, 22050, 1, kWav16);
   tone(s + "/b.wav", 0.4, 22050, 1, kWav16);
   auto import = [&](const std::string& file, std::vector<std::string> extra) {
