@@ -22,6 +22,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "installed_pane.h"
 #include "pane_picture.h"
 #include "picker.h"
 #include "script.h"
@@ -38,8 +39,9 @@ struct Options {
   std::string systemVersion;
   std::string machine = "iPhone13,4";  // the simulated device's model: its screen
   bool json = false;
-  std::string png;  // empty: no picture
-  std::string rows;
+  std::string png;   // empty: no picture
+  std::string rows;  // empty: the pane installed on the device
+  std::string pane;  // which installed pane, by label or entry file name
   std::string script;
 };
 
@@ -85,6 +87,8 @@ bool parseOptions(const Arguments& args, Options& options, std::string& problem)
       }
     } else if (arg == "--rows") {
       if (!value(options.rows)) return false;
+    } else if (arg == "--pane") {
+      if (!value(options.pane)) return false;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
@@ -98,8 +102,8 @@ bool parseOptions(const Arguments& args, Options& options, std::string& problem)
       haveScript = true;
     }
   }
-  if (options.rows.empty()) {
-    problem = "--rows ROWS is required";
+  if (!options.rows.empty() && !options.pane.empty()) {
+    problem = "--rows and --pane exclude each other";
     return false;
   }
   if (!haveScript) {
@@ -548,11 +552,16 @@ class Session {
 
 std::string settingsHelp() {
   return "usage: plinka-sim settings [--device-root DIR] [--machine ID] [--system-version V]\n"
-         "                           [--json] [--png FILE] --rows ROWS SCRIPT\n"
+         "                           [--json] [--png FILE] [--rows ROWS | --pane NAME] SCRIPT\n"
          "\n"
-         "Builds the settings pane's list controller (ZELPreferenceController) on the row list\n"
-         "ROWS (a Root.plist: XML, binary or old-style text) and runs SCRIPT (a file, or - for\n"
-         "standard input): what the user does on the screen, and what the pane does in answer.\n"
+         "Opens the settings pane installed on the device as the Settings application of a\n"
+         "jailbroken device does: its entry plist in /var/LIY/PreferenceLoader/Preferences/\n"
+         "names a bundle in /var/LIY/PreferenceBundles/, whose Info.plist names the executable\n"
+         "(CFBundleExecutable, loaded) and the controller class (NSPrincipalClass, a\n"
+         "PSListController subclass), whose -specifiers are shown. With --rows, a bare\n"
+         "ZELPreferenceController on the row list ROWS (a Root.plist: XML, binary or old-style\n"
+         "text) instead. Then runs SCRIPT (a file, or - for standard input): what the user does\n"
+         "on the screen, and what the pane does in answer.\n"
          "Values are stored under the device root in\n"
          "/var/mobile/Library/Preferences/<defaults>.plist.\n"
          "\n"
@@ -566,7 +575,10 @@ std::string settingsHelp() {
          "  --json                the journal as JSON lines, one object per entry\n"
          "  --png FILE            after the script, draws the pane as the Settings application\n"
          "                        shows it into FILE (PNG); no picture when the script fails\n"
-         "  --rows ROWS           the row list (required)\n"
+         "  --rows ROWS           a bare row list instead of the installed pane\n"
+         "  --pane NAME           which installed pane, by its entry's label or file name;\n"
+         "                        needed when several are installed (without it they are\n"
+         "                        listed, exit status 2)\n"
          "\n"
          "Script lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
          "the whole script is checked before anything runs):\n" +
@@ -575,8 +587,9 @@ std::string settingsHelp() {
          "An unreadable settings file is kept aside, never overwritten, and named on standard\n"
          "error.\n"
          "\n"
-         "exit status: 0 done; 1 a row was not shown or a value could not be stored; 2 bad\n"
-         "arguments or a bad script line.\n";
+         "exit status: 0 done; 1 a row was not shown, a value could not be stored, or the\n"
+         "pane's controller raised or answered no rows; 2 bad arguments, a bad script line, or\n"
+         "a pane installed wrong (entry, bundle, Info.plist, executable, principal class).\n";
 }
 
 int settingsCommand(const Arguments& args) {
@@ -606,15 +619,34 @@ int settingsCommand(const Arguments& args) {
   journal::clear();
 
   ns::AutoreleasePool pool;
-  Class controllerClass = ZELPreferenceController::runtimeClass();
-  if (controllerClass == Nil) {
-    return sim::runtimeError(kName, "ZELPreferenceController is not registered");
-  }
-  ns::Ref controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+  ns::Ref controller;
+  ns::Ref fullList;
   std::string title;
-  id rows = preferences::loadRowList(options.rows, controller, &problem, &title);
-  if (rows == nil) return sim::runtimeError(kName, problem, 2);
-  ns::Ref fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+  id rows = nil;
+  if (options.rows.empty()) {
+    // The pane installed on the device, shown as soon as it is open.
+    std::vector<settings_sim::PaneEntry> entries;
+    settings_sim::PaneProblem failure;
+    const settings_sim::PaneEntry* entry = nullptr;
+    settings_sim::OpenedPane pane;
+    if (!settings_sim::findPaneEntries(entries, failure) ||
+        (entry = settings_sim::choosePane(entries, options.pane, failure)) == nullptr ||
+        !settings_sim::openPane(*entry, pane, failure)) {
+      return sim::runtimeError(kName, failure.message, failure.status);
+    }
+    controller = pane.controller;
+    fullList = pane.fullList;
+    title = pane.title;
+  } else {
+    Class controllerClass = ZELPreferenceController::runtimeClass();
+    if (controllerClass == Nil) {
+      return sim::runtimeError(kName, "ZELPreferenceController is not registered");
+    }
+    controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+    rows = preferences::loadRowList(options.rows, controller, &problem, &title);
+    if (rows == nil) return sim::runtimeError(kName, problem, 2);
+    fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+  }
 
   settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);
   if (!script.problems.empty()) {
@@ -624,7 +656,7 @@ int settingsCommand(const Arguments& args) {
     return 2;
   }
 
-  preferences::showRows(controller, rows);
+  if (rows != nil) preferences::showRows(controller, rows);
   // The Settings application shows the pane's table in its window.
   ns::Ref window =
       ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
