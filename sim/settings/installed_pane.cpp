@@ -233,6 +233,9 @@ bool openPane(const PaneEntry& entry, OpenedPane& pane, PaneProblem& problem) {
   }
   pane.fullList = ns::Ref::adopt(send(answered, "copy"));
   pane.title = entry.label;
+  pane.entryFile = entry.file;
+  pane.executable = executablePath;
+  pane.controllerClass = principal;
   id rows = ns::autorelease(send(answered, "mutableCopy"));
   try {
     preferences::showRows(pane.controller, rows);

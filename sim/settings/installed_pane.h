@@ -56,6 +56,9 @@ struct OpenedPane {
   ns::Ref controller;
   ns::Ref fullList;
   std::string title;
+  std::string entryFile;        // the entry's device path
+  std::string executable;       // the device path of the executable loaded
+  std::string controllerClass;  // the principal class
 };
 
 // Loads the entry's bundle and shows its controller's rows, as described above. False, with the

@@ -637,6 +637,18 @@ int settingsCommand(const Arguments& args) {
     controller = pane.controller;
     fullList = pane.fullList;
     title = pane.title;
+    // What was opened, first in the output: the controller and the executable it came from.
+    json opened = {{"kind", "pane"},
+                   {"label", pane.title},
+                   {"entry", pane.entryFile},
+                   {"class", pane.controllerClass},
+                   {"executable", pane.executable}};
+    if (options.json) {
+      std::printf("%s\n", opened.dump().c_str());
+    } else {
+      std::printf("pane %s: %s from %s\n", pane.title.c_str(), pane.controllerClass.c_str(),
+                  pane.executable.c_str());
+    }
   } else {
     Class controllerClass = ZELPreferenceController::runtimeClass();
     if (controllerClass == Nil) {
