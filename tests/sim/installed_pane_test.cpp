@@ -78,6 +78,9 @@ TEST(InstalledPane, TheExamplePaneOpensWithTheControllerOfItsOwnExecutable) {
   EXPECT_EQ(lines.front()["executable"], kPlinka + "/Plinka3");
   EXPECT_EQ(lines.front()["entry"], kEntries + "/Plinka3.plist");
   EXPECT_TRUE(has(r.out, "\"label\":\"Lock sound\"")) << r.out;
+  // The example device's Volume switch is off: its sound row is hidden.
+  EXPECT_TRUE(has(r.out, "\"label\":\"Volume\"")) << r.out;
+  EXPECT_FALSE(has(r.out, "\"label\":\"Volume sound\"")) << r.out;
 
   // The class comes from that file: without it there is no pane.
   fs::rename(root.path() + kPlinka + "/Plinka3", root.path() + kPlinka + "/Plinka3.moved");
@@ -90,8 +93,10 @@ TEST(InstalledPane, TheExamplePaneOpensWithTheControllerOfItsOwnExecutable) {
 TEST(InstalledPane, ASecondBundleWithOtherNamesOpensTheSameWay) {
   TemporaryFolder root;
   install(PLINKA_TEST_PANE_ROOT, root.path());
-  Result r = sim({"settings", "--device-root", root.path(), "-"}, "set Bell on\nshow\n");
+  Result r = sim({"settings", "--device-root", root.path(), "-"}, "show\nset Bell on\nshow\n");
   ASSERT_EQ(r.status, 0) << r.err;
+  // Opened as the Settings application opens a pane: the owner is off, so its row is hidden.
+  EXPECT_TRUE(has(r.out, "Chime\n  Bell: off  (PSTableCell)\nstore Bell (bell) = on\n")) << r.out;
   EXPECT_TRUE(has(r.out, "pane Chime: CHMSettingsController from " + kChime + "/ChimeSettings\n"))
       << r.out;
   // Its rows come from its own Chime.plist, and its controller is a ZELPreferenceController:
