@@ -145,6 +145,29 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
 }
 
+// An output that cannot be written is found before the script runs: no line runs, nothing is
+// stored, and the message names the file and why.
+TEST_F(SettingsCommandTest, APictureThatCannotBeWrittenStopsTheRunBeforeItStarts) {
+  std::string before = prefs();
+  std::ofstream(root_ / "plain") << "a file, not a folder";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {(root_ / "no/such/folder/pane.png").string(),
+       "no folder " + (root_ / "no/such/folder").string()},
+      {(root_ / "plain/pane.png").string(), (root_ / "plain").string() + " is not a folder"},
+      {root_.string(), "it is a folder"},
+  };
+  for (const auto& [png, why] : cases) {
+    Result r = settings("set Volume off\nshow\n", {"--png", png});
+    EXPECT_EQ(r.status, 1) << png;
+    EXPECT_EQ(r.out, "") << "nothing ran";
+    EXPECT_EQ(r.err, "plinka-sim settings: cannot write " + png + ": " + why + "\n");
+    EXPECT_EQ(prefs(), before) << png;
+  }
+  Result written = settings("set Volume off\n", {"--png", (root_ / "pane.png").string()});
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_TRUE(fs::exists(root_ / "pane.png"));
+}
+
 // Bytes that are not text: a row list holding them is no property list, and a script line
 // holding them is a bad line. (A sweep once crashed the command on such a row list.)
 TEST_F(SettingsCommandTest, RowsOrScriptsThatAreNotTextAreRefusedWithTheirReason) {
