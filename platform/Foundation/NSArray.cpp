@@ -152,6 +152,15 @@ id subarrayWithRange(id self, SEL, NSRange range) {
   }
   return autorelease(makeArray(arrayClass(), all.data() + range.location, range.length));
 }
+// A new array of the same objects, ordered by sending `comparator` to one with the other
+// (answering an NSComparisonResult); a stable sort, so equal objects keep their order.
+id sortedArrayUsingSelector(id self, SEL, SEL comparator) {
+  std::vector<id> sorted = items(self);
+  std::stable_sort(sorted.begin(), sorted.end(), [comparator](id a, id b) {
+    return msgSend<NSComparisonResult>(a, comparator, b) == NSOrderedAscending;
+  });
+  return autorelease(makeArray(arrayClass(), sorted.data(), sorted.size()));
+}
 id describeArray(id self, SEL) {
   std::string text = "(";
   for (size_t i = 0; i < items(self).size(); ++i) {
@@ -253,6 +262,7 @@ void internal::registerArrayClasses() {
                     .method("mutableCopy", mutableCopyArray)
                     .method("subarrayWithRange:", subarrayWithRange)
                     .method("getObjects:range:", getObjectsRange)
+                    .method("sortedArrayUsingSelector:", sortedArrayUsingSelector)
                     .method("description", describeArray)
                     .register_();
   ClassBuilder("NSMutableArray", array)

@@ -10,8 +10,8 @@
 namespace preferences::internal {
 
 struct ListState : uikit::ViewControllerState {
-  ns::Ref specifiers;  // the rows shown, an NSMutableArray
-  ns::Ref table;       // the UITableView the rows' cells are in, made on first use
+  ns::Ref specifier;  // the row that opened the controller, when one did
+  ns::Ref table;      // the UITableView the rows' cells are in, made on first use
   // Each row's cell, made when the row is first shown and kept while the controller lives.
   struct RowCell {
     ns::Ref row;

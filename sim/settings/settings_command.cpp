@@ -8,10 +8,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "installed_pane.h"
 #include "settings_options.h"
 #include "settings_session.h"
 
@@ -25,11 +27,16 @@ constexpr const char* kName = "settings";
 
 std::string settingsHelp() {
   return "usage: plinka-sim settings [--device-root DIR] [--machine ID] [--system-version V]\n"
-         "                           [--json] [--png FILE] --rows ROWS SCRIPT\n"
+         "                           [--json] [--png FILE] [--rows ROWS | --pane NAME] SCRIPT\n"
          "\n"
-         "Builds the settings pane's list controller (ZELPreferenceController) on the row list\n"
-         "ROWS (a Root.plist: XML, binary or old-style text) and runs SCRIPT (a file, or - for\n"
-         "standard input): what the user does on the screen, and what the pane does in answer.\n"
+         "Opens the settings pane installed on the device as the Settings application of a\n"
+         "jailbroken device does: its entry plist in /var/LIY/PreferenceLoader/Preferences/\n"
+         "names a bundle in /var/LIY/PreferenceBundles/, whose Info.plist names the executable\n"
+         "(CFBundleExecutable, loaded) and the controller class (NSPrincipalClass, a\n"
+         "PSListController subclass), whose -specifiers are shown. With --rows, a bare\n"
+         "ZELPreferenceController on the row list ROWS (a Root.plist: XML, binary or old-style\n"
+         "text) instead. Then runs SCRIPT (a file, or - for standard input): what the user does\n"
+         "on the screen, and what the pane does in answer.\n"
          "Values are stored under the device root in\n"
          "/var/mobile/Library/Preferences/<defaults>.plist.\n"
          "\n"
@@ -45,7 +52,10 @@ std::string settingsHelp() {
          "                        shows it into FILE (PNG); no picture when the script fails;\n"
          "                        a FILE that cannot be written stops the command before the\n"
          "                        script runs (exit status 1)\n"
-         "  --rows ROWS           the row list (required)\n"
+         "  --rows ROWS           a bare row list instead of the installed pane\n"
+         "  --pane NAME           which installed pane, by its entry's label or file name;\n"
+         "                        needed when several are installed (without it they are\n"
+         "                        listed, exit status 2)\n"
          "\n"
          "Script lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
          "the whole script is checked before anything runs):\n" +
@@ -54,8 +64,9 @@ std::string settingsHelp() {
          "An unreadable settings file is kept aside, never overwritten, and named on standard\n"
          "error.\n"
          "\n"
-         "exit status: 0 done; 1 a row was not shown or a value could not be stored; 2 bad\n"
-         "arguments or a bad script line.\n";
+         "exit status: 0 done; 1 a row was not shown, a value could not be stored, or the\n"
+         "pane's controller raised or answered no rows; 2 bad arguments, a bad script line, or\n"
+         "a pane installed wrong (entry, bundle, Info.plist, executable, principal class).\n";
 }
 
 int settingsCommand(const Arguments& args) {
@@ -89,15 +100,46 @@ int settingsCommand(const Arguments& args) {
   journal::clear();
 
   ns::AutoreleasePool pool;
-  Class controllerClass = ZELPreferenceController::runtimeClass();
-  if (controllerClass == Nil) {
-    return sim::runtimeError(kName, "ZELPreferenceController is not registered");
-  }
-  ns::Ref controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+  ns::Ref controller;
+  ns::Ref fullList;
   std::string title;
-  id rows = preferences::loadRowList(options.rows, controller, &problem, &title);
-  if (rows == nil) return sim::runtimeError(kName, problem, 2);
-  ns::Ref fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+  id rows = nil;
+  if (options.rows.empty()) {
+    // The pane installed on the device, shown as soon as it is open.
+    std::vector<settings_sim::PaneEntry> entries;
+    settings_sim::PaneProblem failure;
+    const settings_sim::PaneEntry* entry = nullptr;
+    settings_sim::OpenedPane pane;
+    if (!settings_sim::findPaneEntries(entries, failure) ||
+        (entry = settings_sim::choosePane(entries, options.pane, failure)) == nullptr ||
+        !settings_sim::openPane(*entry, pane, failure)) {
+      return sim::runtimeError(kName, failure.message, failure.status);
+    }
+    controller = pane.controller;
+    fullList = pane.fullList;
+    title = pane.title;
+    // What was opened, first in the output: the controller and the executable it came from.
+    nlohmann::json opened = {{"kind", "pane"},
+                             {"label", pane.title},
+                             {"entry", pane.entryFile},
+                             {"class", pane.controllerClass},
+                             {"executable", pane.executable}};
+    if (options.json) {
+      std::printf("%s\n", opened.dump().c_str());
+    } else {
+      std::printf("pane %s: %s from %s\n", pane.title.c_str(), pane.controllerClass.c_str(),
+                  pane.executable.c_str());
+    }
+  } else {
+    Class controllerClass = ZELPreferenceController::runtimeClass();
+    if (controllerClass == Nil) {
+      return sim::runtimeError(kName, "ZELPreferenceController is not registered");
+    }
+    controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+    rows = preferences::loadRowList(options.rows, controller, &problem, &title);
+    if (rows == nil) return sim::runtimeError(kName, problem, 2);
+    fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+  }
 
   settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);
   if (!script.problems.empty()) {
@@ -105,7 +147,7 @@ int settingsCommand(const Arguments& args) {
     return 2;
   }
 
-  preferences::showRows(controller, rows);
+  if (rows != nil) preferences::showRows(controller, rows);
   // The Settings application shows the pane's table in its window.
   ns::Ref window =
       ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),

@@ -36,11 +36,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
              })
       .output("--png", options.png, "--png needs a file")
       .value("--rows", options.rows, "--rows needs a value")
+      .value("--pane", options.pane, "--pane needs a value")
       .flag("--json", options.json)
       .operands(scripts, 0, 1, "", "one script only (%1, then %s)");
   if (!parser.parse(args, problem)) return false;
-  if (options.rows.empty()) {
-    problem = "--rows ROWS is required";
+  if (!options.rows.empty() && !options.pane.empty()) {
+    problem = "--rows and --pane exclude each other";
     return false;
   }
   if (scripts.empty()) {

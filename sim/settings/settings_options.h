@@ -11,8 +11,9 @@ struct Options {
   std::string systemVersion;
   std::string machine = "iPhone13,4";  // the simulated device's model: its screen
   bool json = false;
-  std::string png;  // empty: no picture
-  std::string rows;
+  std::string png;     // empty: no picture
+  std::string rows;    // empty: the pane installed on the device
+  std::string pane;    // which installed pane, by label or entry file name
   std::string script;  // a file, or "-" for standard input
 };
 

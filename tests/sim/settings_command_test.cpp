@@ -136,7 +136,10 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
             "-:5: set takes a row and a value: set ROW VALUE\n");
   EXPECT_EQ(prefs(), before) << "nothing ran";
 
-  EXPECT_EQ(sim({"settings", "--device-root", root_.string(), "-"}).status, 2) << "no --rows";
+  // Without --rows the command opens the pane installed on the device: with none, it cannot.
+  fs::remove_all(root_ / "var/LIY/PreferenceLoader");
+  EXPECT_EQ(sim({"settings", "--device-root", root_.string(), "-"}).status, 2)
+      << "no --rows and no pane installed";
   Result missing = sim({"settings", "--device-root", root_.string(), "--rows",
                         (root_ / "missing.plist").string(), "-"});
   EXPECT_EQ(missing.status, 2);

@@ -1,7 +1,8 @@
 // PSListController: the view controller that shows a settings list, as the private Preferences
 // framework provides it, and the host's side of the settings screen.
 //
-// Mirrors: -specifiers / -setSpecifiers: (the rows shown, in order),
+// Mirrors: -specifiers / -setSpecifiers: (the rows shown, in order), -specifier / -setSpecifier:,
+// -bundle,
 // -loadSpecifiersFromPlistName:target:, -readPreferenceValue:, -setPreferenceValue:specifier:,
 // -reloadSpecifier:animated: / -reloadSpecifier:, -insertContiguousSpecifiers:afterSpecifier:
 // animated:, -removeContiguousSpecifiers:animated:, -indexOfSpecifier:, -containsSpecifier:,
@@ -46,8 +47,18 @@
 //   choice, the cell of the row's current value checked (setChecked:). Tapping a choice stores its
 //   value through the row's setter (on the parent: the "store" entry below) and moves the check.
 //   A controller class with no rows shows an empty page.
-// Simplified: nothing is drawn; a row that is already shown is not inserted a second time; row
-// lists are read from host paths (".plist" is added to a name without it), not from bundles.
+// - The rows shown are the instance variable `_specifiers` (an owned NSMutableArray, nil until
+//   -specifiers first makes an empty one or -setSpecifiers: sets a mutable copy), which a
+//   subclass's -specifiers reads and fills, as panes do on the device:
+//   `if (!_specifiers) _specifiers = [[self loadSpecifiersFromPlistName:@"Root" target:self]
+//   retain];`.
+// - -specifier / -setSpecifier: the row that opened the controller (retained). -bundle answers
+//   the NSBundle in that row's `pl_bundle` property, where the settings loader of a jailbroken
+//   device puts the pane's bundle; nil without one.
+// - -loadSpecifiersFromPlistName:target: reads NAME.plist (".plist" is added to a name without
+//   it) from the controller's -bundle; without a bundle, NAME is a host path.
+// Simplified: nothing is drawn; a row that is already shown is not inserted a second time; the
+// row list's title is not made the controller's title.
 //
 // Journal: every call a controller makes to change what is stored or shown:
 //   "store"  {row, key, value}   setPreferenceValue:specifier:
