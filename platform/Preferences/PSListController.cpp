@@ -19,15 +19,18 @@ namespace {
 using internal::ListState;
 using internal::listState;
 
-// The instance variable `_specifiers`: an owned NSMutableArray, the rows shown, or nil until the
-// list is first asked for or set. Subclasses read and write it, as on the device.
 ptrdiff_t specifiersOffset = 0;
-id& specifiersSlot(id self) {
+
+}  // namespace
+
+id& internal::specifiersSlot(id self) {
   return *reinterpret_cast<id*>(reinterpret_cast<char*>(self) + specifiersOffset);
 }
 
+namespace {
+
 id shownRows(id self) {
-  id& slot = specifiersSlot(self);
+  id& slot = internal::specifiersSlot(self);
   if (slot == nil) slot = msgSend(objc_getClass("NSMutableArray"), sel("new"));
   return slot;
 }
@@ -145,14 +148,14 @@ id specifiers(id self, SEL) {
   return shownRows(self);
 }
 void setSpecifiers(id self, SEL, id rows) {
-  id& slot = specifiersSlot(self);
+  id& slot = internal::specifiersSlot(self);
   id replaced = slot;
   slot = rows != nil && ns::isKindOf(rows, "NSArray") ? msgSend(rows, sel("mutableCopy")) : nil;
   ns::release(replaced);
 }
 void deallocListController(id self, SEL) {
-  ns::release(specifiersSlot(self));
-  specifiersSlot(self) = nil;
+  ns::release(internal::specifiersSlot(self));
+  internal::specifiersSlot(self) = nil;
   sendSuper<void>(self, objc_getClass("PSListController"), "dealloc");
 }
 

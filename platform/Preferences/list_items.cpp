@@ -82,7 +82,8 @@ void pushController(id self, SEL, id child, BOOL animated) {
 // the choice's title and carrying its value under `value`.
 id itemSpecifiers(id self, SEL) {
   ListState* state = listState(self);
-  if (state->specifiers) return state->specifiers;
+  id& shown = internal::specifiersSlot(self);
+  if (shown != nil) return shown;
   id rows = ns::mutableArray({});
   static const SEL make = sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:");
   Class specifierClass = objc_getClass("PSSpecifier");
@@ -95,8 +96,8 @@ id itemSpecifiers(id self, SEL) {
       msgSend<void>(rows, sel("addObject:"), item);
     }
   }
-  state->specifiers = ns::Ref::adopt(msgSend(rows, sel("mutableCopy")));
-  return state->specifiers;
+  shown = msgSend(rows, sel("mutableCopy"));
+  return shown;
 }
 
 __attribute__((constructor)) void loadListItemsControllerClass() {

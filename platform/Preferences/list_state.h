@@ -18,13 +18,16 @@ struct ListState : uikit::ViewControllerState {
     ns::Ref cell;
   };
   std::map<id, RowCell> cells;
-  // A pushed page: the row it was pushed for and the controller it was pushed from (not
-  // retained: the root's stack keeps each page while it is pushed).
-  ns::Ref specifier;
+  // A pushed page: the controller it was pushed from (not retained: the root's stack keeps each
+  // page while it is pushed); the row it was pushed for is `specifier` above.
   id parent = nil;
   // On the root: the pages pushed over it, bottom to top.
   std::vector<ns::Ref> pushed;
 };
+
+// The instance variable `_specifiers`: an owned NSMutableArray, the rows shown, or nil until the
+// list is first asked for or set. Subclasses read and write it, as on the device.
+id& specifiersSlot(id controller);
 
 // The controller's state, made when it has none yet; null for nil.
 ListState* listState(id controller);
