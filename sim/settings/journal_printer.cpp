@@ -1,6 +1,7 @@
 #include "journal_printer.h"
 
 #include <cstdio>
+#include <set>
 
 #include "picker.h"
 #include "row_text.h"
@@ -16,12 +17,20 @@ bool printCellEntry(const journal::Entry& entry) {
   };
   if (kind == "cell") {
     // The framework's own cells are made for every row: only the rows' own classes are news.
-    if (entry["class"] == "PSTableCell") return true;
+    static const std::set<std::string> kFramework = {"PSTableCell", "PSSwitchTableCell",
+                                                     "PSSegmentTableCell", "PSSliderTableCell",
+                                                     "PSEditableTableCell"};
+    if (entry["class"].is_string() && kFramework.count(entry["class"].get<std::string>()) != 0)
+      return true;
     std::printf("cell %s: %s (style %s)\n", nameText(entry["row"]).c_str(),
                 entry["class"].get<std::string>().c_str(), entry["style"].dump().c_str());
   } else if (kind == "unknown-cell-class") {
-    std::printf("cell %s: no cell class %s (%s), PSTableCell instead\n",
+    std::printf("cell %s: no cell class %s (%s), the framework's cell instead\n",
                 nameText(entry["row"]).c_str(), entry["class"].get<std::string>().c_str(),
+                entry["reason"].get<std::string>().c_str());
+  } else if (kind == "unknown-cell-type") {
+    std::printf("cell %s: no cell type %s (%s), a plain row\n", nameText(entry["row"]).c_str(),
+                entry["cell"].is_string() ? entry["cell"].get<std::string>().c_str() : "(none)",
                 entry["reason"].get<std::string>().c_str());
   } else if (kind == "select") {
     std::printf("%s %s%s\n", entry["selected"] == true ? "select" : "deselect",

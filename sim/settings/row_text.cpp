@@ -84,8 +84,9 @@ json cellFields(id cell) {
             {"accessory", nullptr}, {"accessoryType", nullptr}, {"selectionStyle", nullptr}};
   }
   id detail = msgSend(cell, sel("detailTextLabel"));
+  id view = msgSend(cell, sel("accessoryView"));
   std::string accessory =
-      uikit::imageAssetName(msgSend(msgSend(cell, sel("accessoryView")), sel("image")));
+      ns::isKindOf(view, "UIImageView") ? uikit::imageAssetName(msgSend(view, sel("image"))) : "";
   return {{"class", ns::className(cell)},
           {"style", msgSend<NSInteger>(cell, sel("style"))},
           {"detail", detail == nil ? json() : ns::toJson(msgSend(detail, sel("text")))},

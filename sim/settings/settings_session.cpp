@@ -206,6 +206,16 @@ void Session::print(const journal::Entry& entry) {
   const std::string kind = entry.value("kind", "");
   if (kind == "store-failed") {
     storeFailure_ = "could not store " + entry.value("key", "") + ": " + entry.value("reason", "");
+  } else if (kind == "unknown-cell-type" || kind == "unknown-cell-class") {
+    // A typo in a row list is the pane author's to hear of, whichever attribute it is in.
+    std::fflush(stdout);
+    bool type = kind == "unknown-cell-type";
+    json named = entry[type ? "cell" : "class"];
+    std::fprintf(stderr, "plinka-sim settings: row %s: %s %s (%s); %s\n",
+                 nameText(entry["row"]).c_str(), type ? "cell" : "cellClass",
+                 named.is_string() ? named.get<std::string>().c_str() : "(none)",
+                 entry.value("reason", "").c_str(),
+                 type ? "shown as a plain row" : "the framework's cell instead");
   } else if (kind == "kept-aside") {
     std::fflush(stdout);
     std::fprintf(stderr, "plinka-sim settings: %s was unreadable; kept aside as %s\n",
