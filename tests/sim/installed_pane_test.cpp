@@ -96,7 +96,7 @@ TEST(InstalledPane, ASecondBundleWithOtherNamesOpensTheSameWay) {
   Result r = sim({"settings", "--device-root", root.path(), "-"}, "show\nset Bell on\nshow\n");
   ASSERT_EQ(r.status, 0) << r.err;
   // Opened as the Settings application opens a pane: the owner is off, so its row is hidden.
-  EXPECT_TRUE(has(r.out, "Chime\n  Bell: off  (PSTableCell)\nstore Bell (bell) = on\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "Chime\n  Bell: off  (PSSwitchTableCell, selection none)\nstore Bell (bell) = on\n")) << r.out;
   EXPECT_TRUE(has(r.out, "pane Chime: CHMSettingsController from " + kChime + "/ChimeSettings\n"))
       << r.out;
   // Its rows come from its own Chime.plist, and its controller is a ZELPreferenceController:
