@@ -52,7 +52,13 @@ void JournalPrinter::print(const journal::Entry& entry) {
   if (kind == "rows") {
     std::vector<int> depths = depths_.empty() ? std::vector<int>() : depths_.front();
     if (!depths_.empty()) depths_.pop_front();
-    if (!title_.empty()) std::printf("%s\n", title_.c_str());
+    // The page's path, from the pane's title to the page on top: Plinka › Charge sound.
+    std::string path;
+    for (const json& title : entry.value("page", json::array({title_}))) {
+      if (title.is_string() && !title.get<std::string>().empty())
+        path += (path.empty() ? "" : " \u203a ") + title.get<std::string>();
+    }
+    if (!path.empty()) std::printf("%s\n", path.c_str());
     size_t i = 0;
     for (const json& row : entry["rows"]) {
       int depth = i < depths.size() ? depths[i] : 0;
@@ -62,7 +68,8 @@ void JournalPrinter::print(const journal::Entry& entry) {
                           : row["key"].is_string() ? row["key"].get<std::string>()
                                                    : "";
       if (row["cell"] == "PSGroupCell") {
-        std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
+        // An untitled group (a list page's) is a bare rule.
+        std::printf("%s==%s\n", indent.c_str(), label.empty() ? "" : (" " + label + " ==").c_str());
       } else if (row["value"].is_null()) {
         std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
       } else {
@@ -79,6 +86,12 @@ void JournalPrinter::print(const journal::Entry& entry) {
                 namesText(entry["rows"]).c_str());
   } else if (kind == "remove") {
     std::printf("remove %s\n", namesText(entry["rows"]).c_str());
+  } else if (kind == "push" || kind == "pop") {
+    std::printf("%s %s \"%s\"\n", kind.c_str(), entry.value("controller", "").c_str(),
+                entry.value("title", "").c_str());
+  } else if (kind == "push-refused") {
+    std::printf("push refused for %s: detail %s (%s)\n", nameText(entry["row"]).c_str(),
+                entry.value("class", "").c_str(), entry.value("reason", "").c_str());
   } else if (kind == "reload") {
     std::printf("reload %s\n", nameText(entry["row"]).c_str());
   } else if (kind == "present" && entry.contains("title")) {

@@ -28,6 +28,19 @@ json stringAttribute(id row, const char* key) {
   id value = attribute(row, key);
   return value != nil && ns::isKindOf(value, "NSString") ? json(ns::utf8(value)) : json();
 }
+json rowLabel(id row) {
+  json label = stringAttribute(row, "label");
+  if (label.is_string()) return label;
+  // A row made in code (a list page's choices) has a name and no row-list attributes.
+  id name = msgSend(row, sel("name"));
+  return name != nil && ns::isKindOf(name, "NSString") ? json(ns::utf8(name)) : json();
+}
+json rowType(id row) {
+  json cell = stringAttribute(row, "cell");
+  if (cell.is_string()) return cell;
+  std::string type = preferences::cellTypeName(msgSend<PSCellType>(row, sel("cellType")));
+  return type.empty() ? json() : json(type);
+}
 bool readsOn(id value) {
   return value != nil && msgSend<BOOL>(value, sel("respondsToSelector:"), sel("boolValue")) &&
          msgSend<BOOL>(value, sel("boolValue")) != NO;
@@ -124,7 +137,7 @@ std::vector<ShownRow> shownRows(id controller) {
     shown.row = row;
     shown.cell = preferences::cellForRow(controller, row);
     shown.group = msgSend<PSCellType>(row, sel("cellType")) == PSGroupCell;
-    json label = stringAttribute(row, "label");
+    json label = rowLabel(row);
     json key = stringAttribute(row, "key");
     shown.label = label.is_string() ? label.get<std::string>()
                   : key.is_string() ? key.get<std::string>()

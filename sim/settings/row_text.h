@@ -18,6 +18,11 @@ using json = nlohmann::ordered_json;
 // A row's attribute (nil when it has none), and a string attribute as JSON (null otherwise).
 id attribute(id row, const char* key);
 json stringAttribute(id row, const char* key);
+// A row's label: its `label`, else the name it was made with (a list page's choices have only a
+// name); null for none. Its type: its `cell` attribute as written, else the name of the type it
+// was made with.
+json rowLabel(id row);
+json rowType(id row);
 // True when `value` reads as on, as a switch shows it.
 bool readsOn(id value);
 bool isSwitch(id row);

@@ -5,6 +5,7 @@
 #include <Preferences/PSSpecifier.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -19,99 +20,104 @@ std::string textOf(id value) {
   return value != nil && ns::isKindOf(value, "NSString") ? ns::utf8(value) : "";
 }
 
-// The row a name stands for: by name (label, else key) first, then by key.
-id findRow(const std::string& name, id fullList, std::string& problem) {
-  std::vector<id> byName;
-  std::vector<id> byKey;
-  for (id row : ns::elements(fullList)) {
-    nlohmann::ordered_json shown = preferences::rowName(row);
-    if (shown.is_string() && shown.get<std::string>() == name) byName.push_back(row);
-    if (textOf(ns::valueFor(msgSend(row, sel("properties")), "key")) == name) byKey.push_back(row);
-  }
-  const std::vector<id>& found = byName.empty() ? byKey : byName;
-  if (found.size() == 1) return found.front();
-  problem = found.empty() ? "no row named '" + name + "'"
-                          : "'" + name + "' names " + std::to_string(found.size()) + " rows";
-  return nil;
+// A tap on the pane's row `row` pushes a page: a list row's, or the controller its `detail`
+// names, unless the row has an action (which is performed instead).
+bool pushesPage(id row) {
+  id properties = msgSend(row, sel("properties"));
+  if (!textOf(ns::valueFor(properties, "action")).empty()) return false;
+  return msgSend<PSCellType>(row, sel("cellType")) == PSLinkListCell ||
+         !textOf(ns::valueFor(properties, "detail")).empty();
+}
+bool pushesListPage(id row) {
+  std::string detail = textOf(ns::valueFor(msgSend(row, sel("properties")), "detail"));
+  return msgSend<PSCellType>(row, sel("cellType")) == PSLinkListCell &&
+         (detail.empty() || detail == "PSListItemsController");
 }
 
-// Why a row cannot take `value` from the user, or nothing when it can: a row that shows no
-// control (a group header, static text, a title with its value, a button) takes nothing, and a
-// row with validValues takes only one of them.
-std::optional<std::string> refusal(id row, const std::string& name,
-                                   const std::variant<bool, int64_t, std::string>& value) {
-  PSCellType cell = msgSend<PSCellType>(row, sel("cellType"));
-  if (cell == PSGroupCell || cell == PSStaticTextCell || cell == PSTitleValueCell ||
-      cell == PSButtonCell) {
-    return "row '" + name + "' is a " + preferences::cellTypeName(cell) + " row: it takes no value";
+// On or off, a number, or a quoted string; nothing, with `problem` set, for anything else.
+std::optional<Value> valueOf(const Token& value, std::string& problem) {
+  if (value.quoted) return value.text;
+  if (value.text == "on") return true;
+  if (value.text == "off") return false;
+  const char* first = value.text.data();
+  const char* last = first + value.text.size();
+  if (first != last && *first == '+') ++first;
+  int64_t integer = 0;
+  if (auto [end, error] = std::from_chars(first, last, integer);
+      first != last && error == std::errc() && end == last) {
+    return integer;
   }
-  id valid = ns::valueFor(msgSend(row, sel("properties")), "validValues");
-  if (valid == nil || !ns::isKindOf(valid, "NSArray")) return std::nullopt;
-  nlohmann::ordered_json given =
-      std::visit([](const auto& v) { return nlohmann::ordered_json(v); }, value);
-  std::string offered;
-  for (id element : ns::elements(valid)) {
-    nlohmann::ordered_json allowed = ns::toJson(element);
-    if (allowed == given ||
-        (given.is_boolean() && allowed.is_number() && allowed == (given.get<bool>() ? 1 : 0))) {
-      return std::nullopt;
-    }
-    offered += (offered.empty() ? "" : ", ") + allowed.dump();
+  double decimal = 0;
+  if (auto [end, error] = std::from_chars(first, last, decimal, std::chars_format::fixed);
+      first != last && error == std::errc() && end == last && std::isfinite(decimal)) {
+    return decimal;
   }
-  return "row '" + name + "' takes one of " + (offered.empty() ? "nothing" : offered) + ", not " +
-         given.dump();
+  problem = "bad value '" + value.text + "': expected on, off, a number or a double-quoted string";
+  return std::nullopt;
 }
 
-std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList,
+// A row named on the page the line will run on: found in the pane's full list now, or left to
+// be found when the line runs when a page is pushed.
+bool nameRow(const std::string& name, id fullList, const Pages& pages, RowRef& ref,
+             std::string& problem) {
+  ref.name = name;
+  if (!pages.known || pages.pushed > 0) return true;
+  ref.row = findRow(name, fullList, problem);
+  return ref.row != nil;
+}
+
+std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList, Pages& pages,
                                std::string& problem) {
   if (tokens.size() != 3) {
     problem = "set takes a row and a value: set ROW VALUE";
     return std::nullopt;
   }
   Set set;
-  set.row.name = tokens[1].text;
-  set.row.row = findRow(set.row.name, fullList, problem);
-  if (set.row.row == nil) return std::nullopt;
-  const Token& value = tokens[2];
-  if (value.quoted) {
-    set.value = value.text;
-  } else if (value.text == "on") {
-    set.value = true;
-  } else if (value.text == "off") {
-    set.value = false;
-  } else {
-    int64_t number = 0;
-    const char* first = value.text.data();
-    const char* last = first + value.text.size();
-    if (first != last && *first == '+') ++first;
-    auto [end, error] = std::from_chars(first, last, number);
-    if (first == last || error != std::errc() || end != last) {
-      problem =
-          "bad value '" + value.text + "': expected on, off, an integer or a double-quoted string";
-      return std::nullopt;
-    }
-    set.value = number;
-  }
-  if (std::optional<std::string> why = refusal(set.row.row, set.row.name, set.value)) {
-    problem = *why;
+  if (!nameRow(tokens[1].text, fullList, pages, set.row, problem)) return std::nullopt;
+  std::optional<Value> value = valueOf(tokens[2], problem);
+  if (!value) return std::nullopt;
+  set.value = *value;
+  if (set.row.row != nil &&
+      valueToSend(set.row.row, set.row.name, set.value, true, problem) == nil) {
     return std::nullopt;
   }
   return set;
 }
 
-std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList,
+std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, Pages& pages,
                                std::string& problem) {
   if (tokens.size() != 2) {
     problem = "tap takes a row: tap ROW";
     return std::nullopt;
   }
-  Tap tap{{tokens[1].text, nil}};
-  tap.row.row = findRow(tap.row.name, fullList, problem);
-  if (tap.row.row == nil) return std::nullopt;
+  Tap tap;
+  if (!nameRow(tokens[1].text, fullList, pages, tap.row, problem)) return std::nullopt;
+  if (tap.row.row != nil) {
+    if (pushesPage(tap.row.row)) pages = {1, pushesListPage(tap.row.row), true};
+  } else if (!pages.topIsList) {
+    pages.known = false;  // a row of a pushed page may push another
+  }
   return tap;
 }
 
-std::optional<Action> parsePick(const std::vector<Token>& tokens, id, std::string& problem) {
+std::optional<Action> parseBack(const std::vector<Token>& tokens, id, Pages& pages,
+                                std::string& problem) {
+  if (tokens.size() != 1) {
+    problem = "back takes no arguments";
+    return std::nullopt;
+  }
+  if (pages.known) {
+    if (pages.pushed == 0) {
+      problem = "back: no page is pushed over the pane";
+      return std::nullopt;
+    }
+    pages = {pages.pushed - 1, false, true};
+  }
+  return Back{};
+}
+
+std::optional<Action> parsePick(const std::vector<Token>& tokens, id, Pages&,
+                                std::string& problem) {
   Pick pick;
   for (size_t i = 1; i < tokens.size(); ++i) {
     const Token& word = tokens[i];
@@ -134,7 +140,8 @@ std::optional<Action> parsePick(const std::vector<Token>& tokens, id, std::strin
   return pick;
 }
 
-std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, std::string& problem) {
+std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, Pages&,
+                                  std::string& problem) {
   if (tokens.size() != 1) {
     problem = "cancel takes no arguments";
     return std::nullopt;
@@ -142,7 +149,8 @@ std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, std::str
   return Cancel{};
 }
 
-std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::string& problem) {
+std::optional<Action> parseShow(const std::vector<Token>& tokens, id, Pages&,
+                                std::string& problem) {
   if (tokens.size() != 1) {
     problem = "show takes no arguments";
     return std::nullopt;
@@ -155,32 +163,48 @@ std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::strin
 struct LineKind {
   const char* verb;
   sim::LineHelp help;
-  std::optional<Action> (*parse)(const std::vector<Token>& tokens, id fullList,
+  std::optional<Action> (*parse)(const std::vector<Token>& tokens, id fullList, Pages& pages,
                                  std::string& problem);
 };
 
 const LineKind kLines[] = {
     {"show",
      {"show",
-      "Prints the rows shown, in order: switches as on/off, other rows with their value, group "
-      "headers as == TITLE ==, nested rows indented under their owner."},
+      "Prints the page on top, headed by its path (Plinka › Charge sound): the rows shown, in "
+      "order, with their cells' classes; switches as on/off, other rows with their value, group "
+      "headers as == TITLE ==, nested rows indented under their owner, a list page's current "
+      "choice with a checkmark."},
      parseShow},
     {"set",
      {"set ROW VALUE",
-      "The user changes ROW (its label, or its key where it has none; quote it when it has "
-      "spaces) to VALUE: on, off, an integer, or a \"double-quoted string\". The framework calls "
-      "setPreferenceValue:specifier: on the controller; a switch takes the position the value "
-      "reads as. Refused when checked: a group, static-text, title-value or button row, or a "
-      "value outside the row's validValues (FILE:LINE: message, exit status 2). When run: a row "
-      "that is not shown stops the script, as does a value that could not be stored (exit "
-      "status 1)."},
+      "The user changes ROW of the page on top (its label, or its key where it has none; quote "
+      "it when it has spaces) to VALUE: on, off, a number, or a \"double-quoted string\". The "
+      "framework calls setPreferenceValue:specifier: with what the row's control sends: a switch "
+      "the position the value reads as (on, off, 1, 0); a slider a number within its min and "
+      "max (bounds included; snapped to its steps when isSegmented); a segment or list row one "
+      "of its values, or the value of one of its titles (a value matches first); a text row the "
+      "string. Refused when checked (FILE:LINE: message, exit status 2): a row that holds no "
+      "value (a group, static-text, title-value, link or button row), or a value the row does "
+      "not take. Checked only when the line runs (exit status 1): the values a data source "
+      "answers, the rows of a pushed page; a row that is not shown, or a value that could not "
+      "be stored, also stops the script there (exit status 1)."},
      parseSet},
     {"tap",
      {"tap ROW",
-      "The user taps ROW: the table selects its cell (setSelected:YES animated:YES), the "
-      "framework performs the row's action if it has one (sent to the row's target with the "
-      "row), then deselects the cell. A row that is not shown stops the script (exit status 1)."},
+      "The user taps ROW of the page on top: the table selects its cell (setSelected:YES "
+      "animated:YES), the framework performs the row's action if it has one (sent to the row's "
+      "target with the row); without one, a list row pushes its page of choices "
+      "(PSListItemsController) and a row with a detail pushes that controller; then the cell is "
+      "deselected. On a list page, tapping a choice (by its title) stores its value and moves "
+      "the checkmark. A row that is not shown, or a detail that is no list controller, stops "
+      "the script (exit status 1)."},
      parseTap},
+    {"back",
+     {"back",
+      "The user taps the back button: the page on top is popped and the page below shows "
+      "again, a list row with the value chosen. On the pane itself, with no page pushed: "
+      "refused (exit status 2 when checked, 1 when it runs)."},
+     parseBack},
     {"pick",
      {"pick ITEM | pick --deleted ITEM | pick --no-reference-url",
       "In the picker on screen, the user picks the photo-library item ITEM (its file name, e.g. "
@@ -195,6 +219,21 @@ const LineKind kLines[] = {
 };
 
 }  // namespace
+
+id findRow(const std::string& name, id rows, std::string& problem) {
+  std::vector<id> byName;
+  std::vector<id> byKey;
+  for (id row : ns::elements(rows)) {
+    nlohmann::ordered_json shown = preferences::rowName(row);
+    if (shown.is_string() && shown.get<std::string>() == name) byName.push_back(row);
+    if (textOf(ns::valueFor(msgSend(row, sel("properties")), "key")) == name) byKey.push_back(row);
+  }
+  const std::vector<id>& found = byName.empty() ? byKey : byName;
+  if (found.size() == 1) return found.front();
+  problem = found.empty() ? "no row named '" + name + "'"
+                          : "'" + name + "' names " + std::to_string(found.size()) + " rows";
+  return nil;
+}
 
 const std::vector<sim::LineHelp>& scriptLines() {
   static const std::vector<sim::LineHelp> lines = [] {
@@ -220,7 +259,7 @@ bool parseLine(const std::string& line, int number, id fullList, Script& into) {
   }
   if (kind == nullptr) {
     into.problems.push_back({number, "unknown command '" + verb.text + "'"});
-  } else if (std::optional<Action> action = kind->parse(*tokens, fullList, problem)) {
+  } else if (std::optional<Action> action = kind->parse(*tokens, fullList, into.pages, problem)) {
     into.commands.push_back({number, std::move(*action)});
     return true;
   } else {

@@ -2,16 +2,22 @@
 // Its lines, each documented beside its parser, are in one table in script.cpp; scriptLines()
 // answers their documentation.
 //
-// ROW is a row's name: its label, or its key where it has no label (a row with neither cannot
-// be named); a key also names its row when no row has that label. Quote it ("...") when it has
-// spaces. VALUE is `on`, `off`, an integer, or a double-quoted string (\" and \\ inside); a
-// switch row takes the position the value reads as (1 is on), as a switch only sends booleans.
+// ROW is a row's name on the page on top: its label, or its key where it has no label (a row
+// with neither cannot be named); a key also names its row when no row has that label. Quote it
+// ("...") when it has spaces. VALUE is `on`, `off`, a number (an integer or a decimal), or a
+// double-quoted string (\" and \\ inside); what each row type takes is in row_values.h.
 // `#` starts a comment outside quotes; blank lines are ignored.
+//
+// The check follows the pages the script opens: a `tap` on a row of the pane that pushes a page
+// (a list row, or a row with a `detail` and no `action`) puts the lines after it on that page,
+// until `back`. The rows of a pushed page are known only when it is open, so they are looked up,
+// and their values checked, when the line runs.
 #pragma once
 
 #include <Foundation/Foundation.h>
 
 #include "help.h"
+#include "row_values.h"
 
 #include <cstdint>
 #include <string>
@@ -22,13 +28,15 @@ namespace settings_sim {
 
 struct RowRef {
   std::string name;  // as written
-  id row = nil;      // the row it names, from the full list (not retained: the list keeps it)
+  // The row it names in the pane's full list (not retained: the list keeps it); nil for a row of
+  // a pushed page, looked up by name on the page on top when the line runs.
+  id row = nil;
 };
 
 struct Show {};
 struct Set {
   RowRef row;
-  std::variant<bool, int64_t, std::string> value;
+  Value value;
 };
 struct Pick {
   std::string item;  // empty with noReferenceURL
@@ -39,7 +47,8 @@ struct Cancel {};
 struct Tap {
   RowRef row;
 };
-using Action = std::variant<Show, Set, Tap, Pick, Cancel>;
+struct Back {};
+using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel>;
 
 struct Command {
   int line = 0;
@@ -51,19 +60,34 @@ struct Problem {
   std::string message;
 };
 
+// Where the next line will run, as far as the check can tell: on the pane (no page pushed), or
+// on pages pushed over it.
+struct Pages {
+  int pushed = 0;
+  bool topIsList = false;  // the page on top is a list row's page, whose rows push nothing
+  // False once a line may have pushed a page the check cannot foresee (a tap on a row of a pushed
+  // page other than a list page): `back` is then checked only when it runs.
+  bool known = true;
+};
+
 struct Script {
   std::vector<Command> commands;
   std::vector<Problem> problems;  // every bad line; nothing runs when there is one
+  Pages pages;                    // after the last line checked
 };
 
 // Every script line, documented.
 const std::vector<sim::LineHelp>& scriptLines();
 
-// Checks one script line, numbered `number`, against the full row list (an NSArray of
-// PSSpecifier) it will run on: appends its command to `into` (nothing for a blank line or a
-// comment), or its problem. False for a bad line. A whole script and a single line typed at a
-// time go through this same check.
+// Checks one script line, numbered `number`, against the full row list of the pane (an NSArray
+// of PSSpecifier) and the pages `into.pages` says are pushed: appends its command to `into`
+// (nothing for a blank line or a comment), or its problem, and moves `into.pages` on. False for a
+// bad line. A whole script and a single line typed at a time go through this same check.
 bool parseLine(const std::string& line, int number, id fullList, Script& into);
+// The row that `name` names among `rows` (an NSArray of PSSpecifier): by name (label, else key)
+// first, then by key. Nil, with `problem` set, for no row or several.
+id findRow(const std::string& name, id rows, std::string& problem);
+
 // Prints each problem as "SCRIPT:LINE: message" on standard error.
 void reportProblems(const std::string& scriptName, const std::vector<Problem>& problems);
 // Every line of a script, each through parseLine().

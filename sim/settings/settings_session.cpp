@@ -12,6 +12,7 @@
 #include "pane_picture.h"
 #include "picker.h"
 #include "row_text.h"
+#include "row_values.h"
 
 namespace settings_sim {
 
@@ -60,8 +61,19 @@ int Session::open() {
   return 0;
 }
 
+Pages Session::pages() const {
+  std::vector<id> stack = preferences::navigationStack(controller_);
+  Pages pages;
+  pages.pushed = static_cast<int>(stack.size()) - 1;
+  pages.topIsList = ns::isKindOf(stack.back(), "PSListItemsController");
+  // Beyond one page, which rows pushed which is not the check's to foresee.
+  pages.known = pages.pushed <= 1;
+  return pages;
+}
+
 int Session::runLine(const std::string& text, int number) {
   Script line;
+  line.pages = pages();
   if (!parseLine(text, number, fullList_, line)) {
     reportProblems(setup_.scriptName, line.problems);
     return 2;
@@ -86,7 +98,7 @@ int Session::run(const Command& command) {
     bool done = perform(command.action, problem);
     // What the platform does later (handlers, exports, completions) belongs to this line.
     dispatch::runPendingWork();
-    if (done) preferences::layOutCells(controller_);
+    if (done) preferences::layOutCells(preferences::topController(controller_));
     std::fflush(stdout);
     if (done && !storeFailure_.empty()) problem = storeFailure_;
     if (!done || !storeFailure_.empty()) {
@@ -117,22 +129,63 @@ bool Session::perform(const Action& action, std::string& problem) {
     problem = "the picker covers the pane: pick or cancel first";
     return false;
   }
-  if (const auto* tap = std::get_if<Tap>(&action)) {
-    if (preferences::userTapsRow(controller_, tap->row.row)) return true;
-    problem = "row '" + tap->row.name + "' is not shown";
+  if (std::holds_alternative<Back>(action)) {
+    if (preferences::userGoesBack(controller_)) return true;
+    problem = "back: no page is pushed over the pane";
     return false;
   }
+  id top = preferences::topController(controller_);
+  if (const auto* tap = std::get_if<Tap>(&action)) {
+    id row = rowOnTop(tap->row, problem);
+    if (row == nil) return false;
+    problem.clear();
+    if (!preferences::userTapsRow(top, row, &problem)) {
+      problem = "row '" + tap->row.name + "' is not shown" + onPage();
+      return false;
+    }
+    return problem.empty();  // a detail that is no list controller pushed nothing
+  }
   const auto& change = std::get<Set>(action);
-  if (!set(change)) {
-    problem = "row '" + change.row.name + "' is not shown";
+  id row = rowOnTop(change.row, problem);
+  if (row == nil) return false;
+  // Checked again now: a data source answers what the pane offers at this moment.
+  id value = valueToSend(row, change.row.name, change.value, false, problem);
+  if (value == nil) return false;
+  if (!preferences::userChangesValue(top, row, value)) {
+    problem = "row '" + change.row.name + "' is not shown" + onPage();
     return false;
   }
   return true;
 }
 
+// The row a line names: the one found in the pane's list when the script was checked, else the
+// one of that name on the page on top.
+id Session::rowOnTop(const RowRef& ref, std::string& problem) {
+  if (ref.row != nil) return ref.row;
+  id top = preferences::topController(controller_);
+  id row = findRow(ref.name, msgSend(top, sel("specifiers")), problem);
+  if (row == nil) problem += onPage();
+  return row;
+}
+
+// " on the page 'TITLE'" while a page is pushed, for messages about rows; "" on the pane.
+std::string Session::onPage() const {
+  std::vector<std::string> path = pagePath();
+  return path.size() > 1 ? " on the page '" + path.back() + "'" : "";
+}
+
+// The titles of the pages from the pane to the one on top.
+std::vector<std::string> Session::pagePath() const {
+  std::vector<std::string> path;
+  for (id page : preferences::navigationStack(controller_)) {
+    path.push_back(path.empty() ? setup_.title : preferences::pageTitle(page));
+  }
+  return path;
+}
+
 // The user closes an alert left on screen before doing anything else.
 void Session::closeAlert() {
-  id presented = msgSend(controller_, sel("presentedViewController"));
+  id presented = msgSend(preferences::topController(controller_), sel("presentedViewController"));
   uikit::AlertInfo alert;
   if (presented == nil || !uikit::describeAlert(presented, alert)) return;
   size_t tap = 0;
@@ -146,12 +199,12 @@ void Session::closeAlert() {
 void Session::show() {
   json rows = json::array();
   std::vector<int> depths;
-  for (const ShownRow& row : shownRows(controller_)) {
+  for (const ShownRow& row : shownRows(preferences::topController(controller_))) {
     json value =
         row.switchedOn ? json(*row.switchedOn) : ns::toJson(msgSend(row.row, sel("performGetter")));
-    json shown = {{"label", stringAttribute(row.row, "label")},
+    json shown = {{"label", rowLabel(row.row)},
                   {"key", stringAttribute(row.row, "key")},
-                  {"cell", stringAttribute(row.row, "cell")},
+                  {"cell", rowType(row.row)},
                   {"value", value}};
     shown.update(cellFields(row.cell));
     id cell = row.cell;
@@ -160,34 +213,23 @@ void Session::show() {
     depths.push_back(depths_.count(row.row) != 0 ? depths_[row.row] : 0);
   }
   printer_.nextRowDepths(std::move(depths));  // before the entry: it is printed as made
-  journal::record("rows", {{"rows", rows}});
-}
-
-bool Session::set(const Set& set) {
-  id value = std::visit(
-      [](const auto& v) -> id {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, bool>) {
-          return ns::boolNumber(v);
-        } else if constexpr (std::is_same_v<T, int64_t>) {
-          return ns::integerNumber(v);
-        } else {
-          return ns::string(v);
-        }
-      },
-      set.value);
-  // A switch cell only ever sends a boolean: the position the value reads as.
-  if (isSwitch(set.row.row)) value = ns::boolNumber(readsOn(value));
-  return preferences::userChangesValue(controller_, set.row.row, value);
+  journal::record("rows", {{"page", pagePath()}, {"rows", rows}});
 }
 
 int Session::drawPicture(const std::string& machine, const std::string& png) {
   if (ended_) return 1;
   try {
     ns::AutoreleasePool pool;
-    Pane pane{setup_.title, shownRows(controller_), std::nullopt};
+    // The page on top, as the navigation controller shows it: with a back button titled by the
+    // page below (UIKit's "Back" when that page has no title).
+    id top = preferences::topController(controller_);
+    std::vector<std::string> path = pagePath();
+    Pane pane{path.back(), shownRows(top), std::nullopt};
+    if (path.size() > 1) {
+      pane.backTitle = path[path.size() - 2].empty() ? "Back" : path[path.size() - 2];
+    }
     uikit::AlertInfo alert;
-    if (uikit::describeAlert(msgSend(controller_, sel("presentedViewController")), alert)) {
+    if (uikit::describeAlert(msgSend(top, sel("presentedViewController")), alert)) {
       pane.alert = alert;
     }
     std::string problem;

@@ -13,6 +13,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "journal_printer.h"
 #include "script.h"
@@ -50,12 +51,16 @@ class Session {
 
   // False once the application has ended.
   bool running() const { return !ended_; }
+  // The pages pushed over the pane now, for checking the next line.
+  Pages pages() const;
 
  private:
   bool perform(const Action& action, std::string& problem);
   void closeAlert();
   void show();
-  bool set(const Set& set);
+  id rowOnTop(const RowRef& ref, std::string& problem);
+  std::vector<std::string> pagePath() const;
+  std::string onPage() const;
   void print(const journal::Entry& entry);
   void ended(const std::string& name, const std::string& reason);
 

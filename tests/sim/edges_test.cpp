@@ -426,7 +426,9 @@ TEST(Arguments, VersionsAndScalesAreCheckedAndCompareStaysFree) {
 
 TEST(Arguments, SetRefusesWhatARowCannotTake) {
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {"set \"Respring mode\" 99\n", "-:1: row 'Respring mode' takes one of 0, 1, 2, not 99"},
+      {"set \"Respring mode\" 99\n",
+       "-:1: row 'Respring mode' takes one of 0, 1, 2 (titled \"Always\", \"Only when unplugged\", "
+       "\"Never\"), not 99"},
       {"show\nset Events on\n", "-:2: row 'Events' is a PSGroupCell row: it takes no value"},
       {"set \"Charge sound\" \"Nope.caf\"\n", "-:1: row 'Charge sound' takes one of"},
   };

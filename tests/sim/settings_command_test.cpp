@@ -132,7 +132,7 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_EQ(r.err,
             "-:2: unknown command 'sett'\n"
             "-:3: no row named 'Nowhere'\n"
-            "-:4: bad value 'maybe': expected on, off, an integer or a double-quoted string\n"
+            "-:4: bad value 'maybe': expected on, off, a number or a double-quoted string\n"
             "-:5: set takes a row and a value: set ROW VALUE\n");
   EXPECT_EQ(prefs(), before) << "nothing ran";
 
