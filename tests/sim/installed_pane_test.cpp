@@ -96,7 +96,9 @@ TEST(InstalledPane, ASecondBundleWithOtherNamesOpensTheSameWay) {
   Result r = sim({"settings", "--device-root", root.path(), "-"}, "show\nset Bell on\nshow\n");
   ASSERT_EQ(r.status, 0) << r.err;
   // Opened as the Settings application opens a pane: the owner is off, so its row is hidden.
-  EXPECT_TRUE(has(r.out, "Chime\n  Bell: off  (PSSwitchTableCell, selection none)\nstore Bell (bell) = on\n")) << r.out;
+  EXPECT_TRUE(has(
+      r.out, "Chime\n  Bell: off  (PSSwitchTableCell, selection none)\nstore Bell (bell) = on\n"))
+      << r.out;
   EXPECT_TRUE(has(r.out, "pane Chime: CHMSettingsController from " + kChime + "/ChimeSettings\n"))
       << r.out;
   // Its rows come from its own Chime.plist, and its controller is a ZELPreferenceController:
@@ -377,6 +379,68 @@ TEST(InstalledPane, AnImportedSoundIsChosenInThePaneAndPlaysAtLock) {
   ASSERT_EQ(played.status, 0) << played.err;
   EXPECT_TRUE(has(played.out, "sound-play         #")) << played.out;
   EXPECT_TRUE(has(played.out, kPlinka + "/Lock////Knock.caf")) << played.out;
+}
+
+// The same, as a user does it on the pane: the imported sound is on the Lock sound page, a tap
+// there stores it and moves the mark, and the pane shows it after going back. A value the folder
+// does not hold is refused when the line runs, since the controller answers the choices then.
+TEST(InstalledPane, AnImportedSoundIsOnTheLockSoundPageAndATapThereChoosesIt) {
+  TemporaryFolder root;
+  install(PLINKA_EXAMPLE_DEVICE, root.path());
+  TemporaryFolder source;
+  std::string file = source.path() + "/recording.wav";
+  tones::Sound sound{{{0.0, 523.0, 0.2, 0.5, 0}}, 0.2, 22050, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16};
+  std::string error;
+  ASSERT_TRUE(tones::write(file, sound, error)) << error;
+  ASSERT_EQ(
+      sim({"sounds", "import", "Lock", file, "--name", "tone.caf", "--device-root", root.path()})
+          .status,
+      0);
+  const std::vector<std::string> settings = {"settings", "--device-root", root.path(), "-"};
+
+  Result refused =
+      sim(settings, "set \"Lock sound\" \"Latch\"\nset \"Lock sound\" \"Knock.caf\"\n");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(has(refused.err,
+                  "-:2: row 'Lock sound' takes one of \"Latch.aiff\", \"tone.caf\" "
+                  "(titled \"Latch\", \"tone\"), not \"Knock.caf\"\n"))
+      << refused.err;
+  EXPECT_TRUE(has(refused.out, "store Lock sound (kLockSound) = \"Latch.aiff\"\n"))
+      << "a title chooses its value: " << refused.out;
+  EXPECT_FALSE(has(refused.out, "Knock")) << refused.out;
+
+  Result r = sim(settings, "tap \"Lock sound\"\nshow\ntap tone\nshow\nback\nshow\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.out,
+                  "push PSListItemsController \"Lock sound\"\n"
+                  "deselect Lock sound (animated)\n"
+                  "Plinka \u203a Lock sound\n  ==\n"
+                  "  Latch  (PSTableCell, checkmark)\n  tone  (PSTableCell)\n"
+                  "select tone (animated)\n"
+                  "store Lock sound (kLockSound) = \"tone.caf\"\n"
+                  "deselect tone (animated)\n"
+                  "Plinka \u203a Lock sound\n  ==\n"
+                  "  Latch  (PSTableCell)\n  tone  (PSTableCell, checkmark)\n"
+                  "pop PSListItemsController \"Lock sound\"\n"
+                  "Plinka\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "      Lock sound: \"tone.caf\"  (PSTableCell, disclosure indicator)\n"))
+      << r.out;
+
+  Result check = sim({"sounds", "--device-root", root.path(), "--json"});
+  ASSERT_EQ(check.status, 0) << check.err;
+  bool found = false;
+  for (const nlohmann::json& line : jsonLines(check.out)) {
+    if (line.value("event", "") != "Lock") continue;
+    found = true;
+    EXPECT_EQ(line["name"], "tone.caf");
+  }
+  EXPECT_TRUE(found) << check.out;
+  Result played =
+      sim({"springboard", "--device-root", root.path(), "--tweak-dir", PLINKA_TEST_TWEAK_DIR, "-"},
+          "launch\nlock\n");
+  ASSERT_EQ(played.status, 0) << played.err;
+  EXPECT_TRUE(has(played.out, kPlinka + "/Lock////tone.caf")) << played.out;
 }
 
 }  // namespace

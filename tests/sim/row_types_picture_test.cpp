@@ -74,7 +74,7 @@ class RowTypesPictureTest : public ::testing::Test {
  protected:
   // Draws a titled section holding a segment row (values 0, 1, 2, `segment` stored) and a
   // slider row over [0, 10] at `slider`.
-  Picture draw(int segment, double slider) {
+  Picture draw(int segment, double slider, const std::string& script = "show\n") {
     std::string rows = folder_.path() + "/Rows.plist";
     std::ofstream(rows) << R"(<plist version="1.0"><dict><key>title</key><string>T</string>
       <key>items</key><array>
@@ -90,11 +90,15 @@ class RowTypesPictureTest : public ::testing::Test {
         <key>default</key><real>)"
                         << slider << R"(</real>
         <key>min</key><integer>0</integer><key>max</key><integer>10</integer></dict>
+      <dict><key>cell</key><string>PSLinkListCell</string><key>label</key><string>Sound</string>
+        <key>key</key><string>sound</string><key>defaults</key><string>com.test.pic</string>
+        <key>default</key><string>b</string>
+        <key>validValues</key><array><string>a</string><string>b</string></array></dict>
       </array></dict></plist>)";
     std::string png = folder_.path() + "/pane.png";
     testing_support::ProgramRun run = testing_support::runProgram(
         PLINKA_SIM, {"settings", "--machine", "iPhone11,8", "--rows", rows, "--png", png, "-"},
-        "show\n");
+        script);
     EXPECT_EQ(run.status, 0) << run.err;
     Picture picture = readPicture(png);
     EXPECT_EQ(picture.width, 828u);
@@ -135,6 +139,23 @@ TEST_F(RowTypesPictureTest, TheThumbStandsAtTheValue) {
           << "track after the thumb at " << value << ": " << show(picture.at(centre + 20, 165.5));
     }
   }
+}
+
+// A list row's page, pushed: the navigation bar gets a back button, a blue chevron 8 pt from the
+// left edge whose point stands at the bar's middle (x 9.5, y 22); under the bar an untitled
+// section (35 pt) and the choices' white rows from y 79. The pane itself has neither: its bar is
+// plain and a titled header (grey) stands where the page's first row is.
+TEST_F(RowTypesPictureTest, APushedPageIsDrawnOnTopWithItsBackButton) {
+  const Pixel kBackground = {0xF2, 0xF2, 0xF7};  // systemGroupedBackground
+  Picture pane = draw(0, 0, "tap Sound\nback\n");
+  ASSERT_FALSE(pane.rows.empty());
+  EXPECT_FALSE(near(pane.at(9.5, 22), kBlue, 60)) << show(pane.at(9.5, 22));
+  EXPECT_TRUE(near(pane.at(200, 90), kBackground)) << show(pane.at(200, 90));
+
+  Picture page = draw(0, 0, "tap Sound\n");
+  ASSERT_FALSE(page.rows.empty());
+  EXPECT_TRUE(near(page.at(9.5, 22), kBlue, 40)) << show(page.at(9.5, 22));
+  EXPECT_TRUE(near(page.at(200, 90), kWhite)) << show(page.at(200, 90));
 }
 
 }  // namespace
