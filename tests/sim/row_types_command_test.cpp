@@ -54,6 +54,8 @@ const char* const kRows = R"(<plist version="1.0"><dict><key>title</key><string>
   <key>detail</key><string>PSListController</string></dict>
 <dict><key>cell</key><string>PSLinkCell</string><key>label</key><string>Broken</string>
   <key>detail</key><string>NSObject</string></dict>
+<dict><key>cell</key><string>PSLinkCell</string><key>label</key><string>Act</string>
+  <key>detail</key><string>PSListController</string><key>action</key><string>reloadSpecifier:</string></dict>
 <dict><key>cell</key><string>PSLinkCell</string><key>label</key><string>Odd</string>
   <key>key</key><string>odd</string><key>defaults</key><string>com.test.rows</string>
   <key>detail</key><string>PSListItemsController</string>
@@ -195,6 +197,8 @@ TEST_F(RowTypesCommandTest, APageIsCheckedWhereTheScriptCanForeseeItAndElseWhere
   // Nothing pushed: back is refused before anything runs.
   refused("back\n", "-:1: back: no page is pushed over the pane\n");
   refused("tap Sound\nback\nback\n", "-:3: back: no page is pushed over the pane\n");
+  // A row with an action performs it and pushes nothing, whatever its detail.
+  refused("tap Act\nback\n", "-:2: back: no page is pushed over the pane\n");
 
   struct Case {
     const char* script;
