@@ -64,8 +64,10 @@ std::string settingsHelp() {
          "An unreadable settings file is kept aside, never overwritten, and named on standard\n"
          "error.\n"
          "\n"
-         "exit status: 0 done; 1 a row was not shown, a value could not be stored, or the\n"
-         "pane's controller raised or answered no rows; 2 bad arguments, a bad script line, or\n"
+         "exit status: 0 done; 1 a row was not shown or not on the page on top, a value its\n"
+         "data source does not offer, a page that could not be pushed or popped, a value that\n"
+         "could not be stored, or the pane's controller raised or answered no rows; 2 bad\n"
+         "arguments, a bad script line (a value the row list shows the row does not take), or\n"
          "a pane installed wrong (entry, bundle, Info.plist, executable, principal class).\n";
 }
 

@@ -370,8 +370,8 @@ TEST(Help, DocumentsEveryScenarioAndScriptLine) {
   }
   EXPECT_NE(springboard.find("accented letter"), std::string::npos);
   std::string settings = sim({"help", "settings"}).out;
-  for (const char* line : {"show", "set ROW VALUE", "tap ROW", "pick ITEM", "pick --deleted ITEM",
-                           "pick --no-reference-url", "cancel"}) {
+  for (const char* line : {"show", "set ROW VALUE", "tap ROW", "back", "pick ITEM",
+                           "pick --deleted ITEM", "pick --no-reference-url", "cancel"}) {
     // A synopsis may list its forms on one line, separated by " | ".
     bool found = false;
     for (const char* before : {"\n  ", " | "}) {
@@ -387,7 +387,7 @@ TEST(Help, DocumentsEveryScenarioAndScriptLine) {
     Result r = sim({"springboard", "-"}, std::string(verb) + "\n");
     EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << verb << ": " << r.err;
   }
-  for (const char* verb : {"tap", "pick", "cancel"}) {
+  for (const char* verb : {"tap", "pick", "cancel", "back"}) {
     Result r = sim({"settings", "--rows", rowsFile(), "-"}, std::string(verb) + "\n");
     EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << verb << ": " << r.err;
   }
