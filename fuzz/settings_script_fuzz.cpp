@@ -7,20 +7,11 @@
 #include <pkprefs3/ZELPreferenceController.h>
 
 #include <filesystem>
+#include <string>
 #include <variant>
 
 #include "fuzz_device.h"
 #include "settings/script.h"
-
-namespace {
-
-id valueOf(const settings_sim::Set& set) {
-  if (auto* on = std::get_if<bool>(&set.value)) return ns::boolNumber(*on);
-  if (auto* number = std::get_if<int64_t>(&set.value)) return ns::integerNumber(*number);
-  return ns::string(std::get<std::string>(set.value));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzing::useTemporaryDevice();
@@ -47,7 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const settings_sim::Command& command : script.commands) {
     ns::AutoreleasePool each;
     if (auto* set = std::get_if<settings_sim::Set>(&command.action)) {
-      if (!preferences::userChangesValue(controller, set->row.row, valueOf(*set))) break;
+      // A row of a pushed page has no row yet: this target runs no taps, so there is none.
+      if (set->row.row == nil) break;
+      std::string refused;
+      id value = settings_sim::valueToSend(set->row.row, set->row.name, set->value, false, refused);
+      if (value == nil || !preferences::userChangesValue(controller, set->row.row, value)) break;
     } else {
       for (id row : ns::elements(msgSend(controller, sel("specifiers")))) {
         ns::toJson(msgSend(row, sel("performGetter")));
