@@ -39,7 +39,10 @@ struct Cancel {};
 struct Tap {
   RowRef row;
 };
-using Action = std::variant<Show, Set, Tap, Pick, Cancel>;
+struct Snapshot {
+  std::string file;  // the PNG to write
+};
+using Action = std::variant<Show, Set, Tap, Pick, Cancel, Snapshot>;
 
 struct Command {
   int line = 0;
