@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -104,13 +106,14 @@ class ScreenPictureTest : public ::testing::Test {
   // the snapshot entries of the journal.
   testing_support::ProgramRun run(const std::string& items, const std::string& script,
                                   std::vector<std::string> options = {},
-                                  const std::string& title = "Test") {
+                                  const std::string& title = "Test", bool asJson = true) {
     std::ofstream(rows_) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">"
                             "<dict><key>title</key><string>"
                          << title << "</string><key>items</key><array>" << items
                          << "</array></dict></plist>";
-    std::vector<std::string> args = {"settings", "--device-root", root_.string(),
-                                     "--rows",   rows_.string(),  "--json"};
+    std::vector<std::string> args = {"settings", "--device-root", root_.string(), "--rows",
+                                     rows_.string()};
+    if (asJson) args.push_back("--json");
     args.insert(args.end(), options.begin(), options.end());
     args.push_back("-");
     testing_support::ProgramRun ran = testing_support::runProgram(PLINKA_SIM, args, script);
@@ -232,6 +235,14 @@ TEST_F(ScreenPictureTest, PickerSheetShowsTheLibraryOldestFirstAndVideosWithThei
         << "thumbnail " << i << ": " << describe(any.at(x + kThumbnail / 2, y + kThumbnail / 2));
     EXPECT_TRUE(near(any.at(x + 3, y + 3), colours[i], 4)) << "filled to its corner, " << i;
   }
+  // Between thumbnails, and above the first row, the sheet shows through.
+  EXPECT_TRUE(near(any.at(kThumbnail + kGap / 2, kSheetTop + kSheetBar + 20), kCell))
+      << "the gap between columns: "
+      << describe(any.at(kThumbnail + kGap / 2, kSheetTop + kSheetBar + 20));
+  EXPECT_TRUE(near(any.at(20, kSheetTop + kSheetBar + kThumbnail + kGap / 2), kCell))
+      << "the gap between rows";
+  EXPECT_TRUE(near(any.at(20, kSheetTop + kSheetBar - 1), kBarBackground))
+      << "the sheet's bar: " << describe(any.at(20, kSheetTop + kSheetBar - 1));
   // Above the sheet: the pane's bar, dimmed.
   EXPECT_TRUE(near(any.at(kWidth / 2, kSheetTop / 2), over(kBlack, kDimming, kBarBackground)))
       << describe(any.at(kWidth / 2, kSheetTop / 2));
@@ -252,6 +263,31 @@ TEST_F(ScreenPictureTest, PickerSheetShowsTheLibraryOldestFirstAndVideosWithThei
   EXPECT_TRUE(near(still.at(px + kThumbnail / 2, py + kThumbnail / 2), colours[4], 4));
   EXPECT_TRUE(near(still.at(vx + kThumbnail / 2, vy + kThumbnail / 2), kCell))
       << "no sixth thumbnail: " << describe(still.at(vx + kThumbnail / 2, vy + kThumbnail / 2));
+}
+
+TEST_F(ScreenPictureTest, PickerSheetLongerThanTheScreenIsDrawnWhole) {
+  // 38 pictures: ten rows of thumbnails, the last row two, below the screen's end.
+  fs::path library = root_ / "var/mobile/Media/DCIM/100APPLE";
+  fs::remove_all(library);
+  fs::create_directories(library);
+  const int items = 38;
+  auto colour = [](int i) { return Pixel{i * 6, 250 - i * 6, i % 2 == 0 ? 40 : 200}; };
+  for (int i = 0; i < items; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "IMG_%04d.PNG", i + 1);
+    testing_support::writeSolidPng((library / name).string(), 8, 8, colour(i));
+  }
+  auto ran = run(group("G") + pickerRow("Any", false), "tap Any\n", {"--png", file("long.png")});
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  PngPicture sheet = picture("long.png");
+  ASSERT_FALSE(sheet.empty());
+  const double bottom = kSheetTop + kSheetBar + 10 * (kThumbnail + kGap) - kGap;
+  EXPECT_EQ(sheet.height, static_cast<uint32_t>(std::ceil(bottom * kScale)));
+  for (int i : {0, 17, 36, 37}) {
+    double x = (i % 4) * (kThumbnail + kGap) + kThumbnail / 2;
+    double y = kSheetTop + kSheetBar + (i / 4) * (kThumbnail + kGap) + kThumbnail / 2;
+    EXPECT_TRUE(near(sheet.at(x, y), colour(i), 4)) << i << ": " << describe(sheet.at(x, y));
+  }
 }
 
 TEST_F(ScreenPictureTest, EachAppearanceDrawsWithItsSystemColours) {
@@ -397,6 +433,24 @@ TEST_F(ScreenPictureTest, LongTitleIsCutWithinTheBarsMargins) {
   EXPECT_GT(count(bar, kMargin, 0, kMargin + 20, kBar - 1, dark), 0) << "the title's start";
   EXPECT_GT(count(bar, kWidth - kMargin - 20, 0, kWidth - kMargin, kBar - 1, dark), 0)
       << "the ellipsis";
+
+  // A pushed page's long title keeps clear of the back button ("< Test", blue) at the left,
+  // and as far from the right edge.
+  const std::string items =
+      group("G") + "<dict><key>cell</key><string>PSLinkListCell</string><key>label</key><string>" +
+      title +
+      "</string><key>key</key><string>k</string><key>defaults</key><string>com.plinka.test"
+      "</string><key>validValues</key><array><string>a</string></array><key>validTitles</key>"
+      "<array><string>A</string></array></dict>";
+  ran = run(items, "tap \"" + title + "\"\nsnapshot " + file("pushed.png") + "\n");
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  PngPicture pushed = picture("pushed.png");
+  ASSERT_FALSE(pushed.empty());
+  auto blue = [](const Pixel& p) { return near(p, kBlue, 60); };
+  EXPECT_GT(count(pushed, 0, 0, 60, kBar - 1, blue), 0) << "the back button";
+  EXPECT_EQ(count(pushed, 0, 0, 60, kBar - 1, dark), 0) << "no title over the back button";
+  EXPECT_EQ(count(pushed, kWidth - 60, 0, kWidth, kBar - 1, dark), 0) << "centred";
+  EXPECT_GT(count(pushed, 60, 0, kWidth - 60, kBar - 1, dark), 0) << "the title";
 }
 
 TEST_F(ScreenPictureTest, BlankFooterLineIsAFullLineHigh) {
@@ -420,8 +474,15 @@ TEST_F(ScreenPictureTest, BlankFooterLineIsAFullLineHigh) {
   EXPECT_NEAR(blank - two, two - one, 0.5) << "the blank line";
 }
 
-TEST_F(ScreenPictureTest, SnapshotToAFileThatCannotBeWrittenIsRefusedBeforeAnythingRuns) {
-  auto ran = run(switchRow("Alpha", true), "set Alpha off\nsnapshot /no/such/folder/x.png\n");
+TEST_F(ScreenPictureTest, SnapshotSaysWhatItDrewAndAFileThatCannotBeWrittenStopsTheScript) {
+  auto ran = run(switchRow("Alpha", false, "<key>minimumVersion</key><string>99.0</string>"),
+                 "set Alpha on\nsnapshot " + file("a.png") + "\n", {}, "Test", false);
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  EXPECT_NE(ran.out.find("snapshot " + file("a.png") + ": alert over \"Test\", 1284x2778\n"),
+            std::string::npos)
+      << ran.out;
+
+  ran = run(switchRow("Alpha", true), "set Alpha off\nsnapshot /no/such/folder/x.png\n");
   EXPECT_EQ(ran.status, 2);
   EXPECT_NE(ran.err.find("-:2: cannot write /no/such/folder/x.png"), std::string::npos) << ran.err;
   EXPECT_EQ(ran.out.find("\"store\""), std::string::npos) << "nothing ran: " << ran.out;
