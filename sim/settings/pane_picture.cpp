@@ -233,8 +233,8 @@ cairo_surface_t* surfaceOf(CGImageRef image) {
 // A picture file's pixels, as UIImage decodes it on the device.
 cairo_surface_t* pictureSurface(const std::string& hostPath) {
   std::ifstream file(hostPath, std::ios::binary);
+  if (!file) return nullptr;
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (!file.good() && !file.eof()) return nullptr;
   ns::AutoreleasePool pool;
   id data = msgSend(objc_getClass("NSData"), sel("dataWithBytes:length:"), bytes.data(),
                     static_cast<NSUInteger>(bytes.size()));
