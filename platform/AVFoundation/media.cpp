@@ -1,4 +1,5 @@
-// The FFmpeg work behind the AVFoundation stand-in: stream-copy export and the first frame.
+// The FFmpeg work behind the AVFoundation stand-in: stream-copy export, the first frame and the
+// length.
 #include <AVFoundation/AVFoundation.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -175,6 +176,13 @@ bool firstFrame(const std::string& source, std::vector<uint8_t>& rgba, int& widt
   av_frame_free(&frame);
   av_packet_free(&packet);
   return ok;
+}
+
+bool mediaDuration(const std::string& source, double& seconds) {
+  Input in = openInput(source);
+  if (!in || in->duration == AV_NOPTS_VALUE || in->duration < 0) return false;
+  seconds = static_cast<double>(in->duration) / AV_TIME_BASE;
+  return true;
 }
 
 }  // namespace avfoundation

@@ -108,6 +108,17 @@ void JournalPrinter::print(const journal::Entry& entry) {
   } else if (kind == "kept-aside") {
     std::printf("kept aside: %s as %s\n", entry.value("file", "").c_str(),
                 entry.value("aside", "").c_str());
+  } else if (kind == "snapshot") {
+    std::string over = entry.value("shows", "") == "page" ? "" : " over";
+    std::string items;
+    if (entry.contains("items")) {
+      size_t count = entry["items"].size();
+      items = " (" + std::to_string(count) + (count == 1 ? " item)" : " items)");
+    }
+    std::printf("snapshot %s: %s%s%s \"%s\", %sx%s\n", entry.value("file", "").c_str(),
+                entry.value("shows", "").c_str(), items.c_str(), over.c_str(),
+                entry.value("title", "").c_str(), entry["width"].dump().c_str(),
+                entry["height"].dump().c_str());
   } else if (printPickEntry(entry)) {
   } else if (kind == "notify") {
     std::printf("notify %s\n", entry["name"].get<std::string>().c_str());

@@ -1,13 +1,89 @@
-// The measurements the settings pane is drawn with, in points, and where each comes from. The
-// light appearance of iOS 14 on an iPhone, a grouped (full-width) table as the Settings
-// application shows a preference pane.
+// The measurements and colours the settings screen is drawn with, in points, and where each
+// comes from: iOS 14 on an iPhone, a grouped (full-width) table as the Settings application
+// shows a preference pane, in the light or the dark appearance.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 
 namespace settings_sim {
 
-struct Rgb {
-  double r, g, b;
+// A colour with its opacity; a colour with alpha below 1 is laid over what is drawn below it.
+struct Rgba {
+  double r, g, b, a = 1;
 };
+constexpr Rgba hex(uint32_t rgb, double alpha = 1) {
+  return {((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, alpha};
+}
+
+enum class Appearance { Light, Dark };
+
+// UIKit's system colours the screen uses, as UIColor resolves them in each appearance.
+enum class SystemColor {
+  GroupedBackground,  // systemGroupedBackground: the table behind its sections
+  CellBackground,     // secondarySystemGroupedBackground: a cell
+  Background,         // systemBackground: the picker sheet
+  Label,              // label: titles and values the user set
+  SecondaryLabel,     // secondaryLabel: headers, footers, detail lines, a list row's value
+  TertiaryLabel,      // tertiaryLabel: the disclosure chevron
+  Placeholder,        // placeholderText: an empty text field's placeholder
+  Separator,          // opaqueSeparator: lines between cells and under bars
+  Tint,               // systemBlue: checkmarks, buttons, back buttons, a slider up to its thumb
+  Destructive,        // systemRed: a destructive alert action
+  SwitchOn,           // systemGreen: a switch's onTintColor by default
+  SwitchOff,          // the fill of a switch that is off
+  SliderTrack,        // systemFill: a slider's track past the thumb
+  SegmentBackground,  // tertiarySystemFill: a segmented control's plate
+  SegmentSelected,    // the selected segment's plate
+  Knob,               // a switch's knob, a slider's thumb: white in both appearances
+  Bar,                // a navigation bar's material over the page
+  AlertBackground,    // an alert's material over the dimmed page
+  Count
+};
+
+struct SystemColorValue {
+  SystemColor color;
+  Rgba light;
+  Rgba dark;
+};
+
+// The one table of system colours. Published values (light / dark) where Apple publishes them;
+// the materials (Bar, AlertBackground) and the selected segment's plate are what the device
+// shows over a plain page, measured from its screens.
+constexpr SystemColorValue kSystemColors[] = {
+    {SystemColor::GroupedBackground, hex(0xF2F2F7), hex(0x000000)},
+    {SystemColor::CellBackground, hex(0xFFFFFF), hex(0x1C1C1E)},
+    {SystemColor::Background, hex(0xFFFFFF), hex(0x000000)},
+    {SystemColor::Label, hex(0x000000), hex(0xFFFFFF)},
+    {SystemColor::SecondaryLabel, hex(0x3C3C43, 0.6), hex(0xEBEBF5, 0.6)},
+    {SystemColor::TertiaryLabel, hex(0x3C3C43, 0.3), hex(0xEBEBF5, 0.3)},
+    {SystemColor::Placeholder, hex(0x3C3C43, 0.3), hex(0xEBEBF5, 0.3)},
+    {SystemColor::Separator, hex(0xC6C6C8), hex(0x38383A)},
+    {SystemColor::Tint, hex(0x007AFF), hex(0x0A84FF)},
+    {SystemColor::Destructive, hex(0xFF3B30), hex(0xFF453A)},
+    {SystemColor::SwitchOn, hex(0x34C759), hex(0x30D158)},
+    {SystemColor::SwitchOff, hex(0x787880, 0.16), hex(0x787880, 0.32)},
+    {SystemColor::SliderTrack, hex(0x787880, 0.2), hex(0x787880, 0.36)},
+    {SystemColor::SegmentBackground, hex(0x767680, 0.12), hex(0x767680, 0.24)},
+    {SystemColor::SegmentSelected, hex(0xFFFFFF), hex(0x636366)},
+    {SystemColor::Knob, hex(0xFFFFFF), hex(0xFFFFFF)},
+    {SystemColor::Bar, hex(0xF9F9F9), hex(0x161616)},
+    {SystemColor::AlertBackground, hex(0xF2F2F2), hex(0x2C2C2E)},
+};
+static_assert(std::size(kSystemColors) == static_cast<size_t>(SystemColor::Count));
+constexpr bool inTableOrder() {
+  for (size_t i = 0; i < std::size(kSystemColors); ++i) {
+    if (kSystemColors[i].color != static_cast<SystemColor>(i)) return false;
+  }
+  return true;
+}
+static_assert(inTableOrder(), "kSystemColors lists the colours in SystemColor's order");
+
+constexpr const Rgba& systemColor(SystemColor color, Appearance appearance) {
+  const SystemColorValue& values = kSystemColors[static_cast<size_t>(color)];
+  return appearance == Appearance::Dark ? values.dark : values.light;
+}
 
 struct PaneLayout {
   // UINavigationBar: a compact bar, no large title (Settings' sub-panes), title 17 pt semibold.
@@ -68,21 +144,19 @@ struct PaneLayout {
   double alertMessageSize;
   double alertInset;
   double alertButtonHeight;
-  double alertDimming;  // the black dimming view's alpha over the pane
-  // UIKit's system colours in the light appearance.
-  Rgb groupedBackground;  // systemGroupedBackground #F2F2F7
-  Rgb cellBackground;     // secondarySystemGroupedBackground, white
-  Rgb label;              // label, black
-  Rgb secondaryLabel;     // secondaryLabel over white, #8A8A8E: headers, footers, detail lines
-  Rgb separator;          // opaqueSeparator #C6C6C8
-  Rgb chevron;            // tertiaryLabel over white, #C4C4C7
-  Rgb switchOn;           // systemGreen #34C759, a switch's onTintColor by default
-  Rgb switchOff;          // systemGray5 #E5E5EA, the off track and a slider's track past the thumb
-  Rgb segmentBackground;  // tertiarySystemFill (#767680 at 12%) over white, #EFEFF0
-  Rgb placeholder;        // placeholderText (#3C3C43 at 30%) over white, #C4C4C6
-  Rgb tint;               // systemBlue #007AFF: checkmarks, alert buttons
-  Rgb navigationBar;      // the bar's translucent material over the pane, #F9F9F9
-  Rgb alertBackground;    // the alert's material over a dimmed pane, #F2F2F2
+  double alertDimming;  // the black dimming view's alpha over the page, under an alert or a sheet
+  // The photo picker, presented as a sheet (iOS 13 and later): its top 10 pt below the top of
+  // the safe area, top corners 10 pt, a 56 pt bar titled "Photos" with "Cancel" at the right;
+  // below it the library as square thumbnails, four to a row, 2 pt apart, oldest first; a
+  // video's length 12 pt semibold white at its bottom right, 5 pt in, over a 24 pt shade.
+  double sheetTop;
+  double sheetCornerRadius;
+  double sheetBarHeight;
+  int gridColumns;
+  double gridSpacing;
+  double durationSize;
+  double durationInset;
+  double durationShade;
 };
 
 constexpr PaneLayout kPaneLayout = {
@@ -122,19 +196,14 @@ constexpr PaneLayout kPaneLayout = {
     .alertInset = 16,
     .alertButtonHeight = 44,
     .alertDimming = 0.2,
-    .groupedBackground = {0xF2 / 255.0, 0xF2 / 255.0, 0xF7 / 255.0},
-    .cellBackground = {1, 1, 1},
-    .label = {0, 0, 0},
-    .secondaryLabel = {0x8A / 255.0, 0x8A / 255.0, 0x8E / 255.0},
-    .separator = {0xC6 / 255.0, 0xC6 / 255.0, 0xC8 / 255.0},
-    .chevron = {0xC4 / 255.0, 0xC4 / 255.0, 0xC7 / 255.0},
-    .switchOn = {0x34 / 255.0, 0xC7 / 255.0, 0x59 / 255.0},
-    .switchOff = {0xE5 / 255.0, 0xE5 / 255.0, 0xEA / 255.0},
-    .segmentBackground = {0xEF / 255.0, 0xEF / 255.0, 0xF0 / 255.0},
-    .placeholder = {0xC4 / 255.0, 0xC4 / 255.0, 0xC6 / 255.0},
-    .tint = {0, 0x7A / 255.0, 1},
-    .navigationBar = {0xF9 / 255.0, 0xF9 / 255.0, 0xF9 / 255.0},
-    .alertBackground = {0xF2 / 255.0, 0xF2 / 255.0, 0xF2 / 255.0},
+    .sheetTop = 10,
+    .sheetCornerRadius = 10,
+    .sheetBarHeight = 56,
+    .gridColumns = 4,
+    .gridSpacing = 2,
+    .durationSize = 12,
+    .durationInset = 5,
+    .durationShade = 24,
 };
 
 }  // namespace settings_sim

@@ -3,6 +3,7 @@
 // libpng as soon as it is drawn: memory stays one band, however long the pane.
 #include "pane_picture.h"
 
+#include <AVFoundation/AVFoundation.h>
 #include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/ObjectState.h>
 #include <Preferences/PSSpecifier.h>
@@ -18,6 +19,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -27,8 +30,13 @@ namespace settings_sim {
 namespace {
 
 constexpr const PaneLayout& L = kPaneLayout;
+constexpr Rgba kWhite = hex(0xFFFFFF);
 constexpr int kBandRows = 2048;
-constexpr const char* kFontFamily = "DejaVu Sans";  // fonts-dejavu-core
+// The faces text is drawn in, in the order pango tries them for each character: DejaVu Sans
+// (fonts-dejavu-core) for Latin, Greek and Cyrillic, then Noto Sans CJK (fonts-noto-cjk) for
+// Chinese, Japanese and Korean. Emoji come from fontconfig's fallback, Noto Color Emoji
+// (fonts-noto-color-emoji): named in this list, pango would take digits and spaces from it too.
+constexpr const char* kFontFamily = "DejaVu Sans,Noto Sans CJK JP";
 
 // --- PNG output, row by row ---------------------------------------------------------------
 
@@ -117,8 +125,8 @@ bool colorComponents(CGColorRef color, double rgba[4]) {
   }
 }
 
-void setColor(cairo_t* cr, const Rgb& color, double alpha = 1) {
-  cairo_set_source_rgba(cr, color.r, color.g, color.b, alpha);
+void setColor(cairo_t* cr, const Rgba& color) {
+  cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
 }
 
 void roundedRect(cairo_t* cr, double x, double y, double w, double h, double radius) {
@@ -177,7 +185,7 @@ double textHeight(cairo_t* cr, const std::string& text, const TextStyle& style, 
   return static_cast<double>(h) / PANGO_SCALE;
 }
 
-void drawText(cairo_t* cr, const std::string& text, const TextStyle& style, const Rgb& color,
+void drawText(cairo_t* cr, const std::string& text, const TextStyle& style, const Rgba& color,
               double x, double y, double width) {
   if (text.empty()) return;
   PangoLayout* layout = textLayout(cr, text, style, width);
@@ -222,6 +230,42 @@ cairo_surface_t* surfaceOf(CGImageRef image) {
   return surface;
 }
 
+// A picture file's pixels, as UIImage decodes it on the device.
+cairo_surface_t* pictureSurface(const std::string& hostPath) {
+  std::ifstream file(hostPath, std::ios::binary);
+  if (!file) return nullptr;
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ns::AutoreleasePool pool;
+  id data = msgSend(objc_getClass("NSData"), sel("dataWithBytes:length:"), bytes.data(),
+                    static_cast<NSUInteger>(bytes.size()));
+  id image = msgSend(objc_getClass("UIImage"), sel("imageWithData:"), data);
+  return image != nil ? surfaceOf(msgSend<CGImageRef>(image, sel("CGImage"))) : nullptr;
+}
+
+// A video's first frame.
+cairo_surface_t* firstFrameSurface(const std::string& hostPath) {
+  std::vector<uint8_t> rgba;
+  int w = 0, h = 0;
+  if (!avfoundation::firstFrame(hostPath, rgba, w, h) || w > 32767 || h > 32767) return nullptr;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    const uint8_t* from = rgba.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
+    for (int x = 0; x < w; ++x, from += 4) {
+      row[x] = 0xFF000000u | (uint32_t{from[0]} << 16) | (uint32_t{from[1]} << 8) | from[2];
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
 // --- the pane's layout ----------------------------------------------------------------------
 
 struct Item {
@@ -236,7 +280,8 @@ struct Item {
 
 class Painter {
  public:
-  Painter(const Pane& pane, const device::ScreenModel& screen) : pane_(pane), screen_(screen) {
+  Painter(const Pane& pane, const device::ScreenModel& screen, Appearance appearance)
+      : pane_(pane), screen_(screen), appearance_(appearance) {
     scratch_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     measure_ = cairo_create(scratch_);
     cairo_scale(measure_, screen.scale, screen.scale);
@@ -244,20 +289,27 @@ class Painter {
   }
   ~Painter() {
     for (auto& [image, surface] : images_) cairo_surface_destroy(surface);
+    for (auto& [index, surface] : thumbnails_) {
+      if (surface != nullptr) cairo_surface_destroy(surface);
+    }
     cairo_destroy(measure_);
     cairo_surface_destroy(scratch_);
   }
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
-  double height() const { return std::max(height_, screen_.height); }
+  // The picture's height in points: the whole page, at least a screen; with the picker up, the
+  // whole sheet instead.
+  double height() const {
+    return std::max(pane_.picker ? gridTop() + gridHeight() : height_, screen_.height);
+  }
 
   // Draws the part of the pane from `top` (points) on, `rows` pixels high, into `cr`.
   void drawBand(cairo_t* cr, double top, int rows) {
     cairo_scale(cr, screen_.scale, screen_.scale);
     cairo_translate(cr, 0, -top);
     double bottom = top + rows / screen_.scale;
-    setColor(cr, L.groupedBackground);
+    setColor(cr, c(SystemColor::GroupedBackground));
     cairo_paint(cr);
     for (const Item& item : items_) {
       if (item.top + item.height < top - 1 || item.top > bottom + 1) continue;
@@ -266,6 +318,7 @@ class Painter {
       cairo_restore(cr);
     }
     if (pane_.alert) drawAlert(cr, *pane_.alert);
+    if (pane_.picker) drawSheet(cr, *pane_.picker, top, bottom);
   }
 
  private:
@@ -321,13 +374,20 @@ class Painter {
   void draw(cairo_t* cr, const Item& item) {
     switch (item.kind) {
       case Item::NavigationBar:
-        setColor(cr, L.navigationBar);
+        setColor(cr, c(SystemColor::Bar));
         cairo_rectangle(cr, 0, item.top, width(), item.height);
         cairo_fill(cr);
         hairline(cr, 0, item.top + item.height, width());
-        drawCentredLine(cr, item.text, {L.navigationTitleSize, true, PANGO_ALIGN_CENTER}, L.label,
-                        item.top, item.height, 0, width());
-        if (!pane_.backTitle.empty()) drawBackButton(cr, item.top, item.height);
+        {
+          // The title stays centred, between the margins and clear of the back button at both
+          // sides, ellipsised when it is longer.
+          double inset = L.margin;
+          if (!pane_.backTitle.empty()) {
+            inset = std::max(inset, drawBackButton(cr, item.top, item.height) + L.backTitleGap);
+          }
+          drawCentredLine(cr, item.text, {L.navigationTitleSize, true, PANGO_ALIGN_CENTER},
+                          c(SystemColor::Label), item.top, item.height, inset, width() - 2 * inset);
+        }
         break;
       case Item::Header: {
         gchar* upper = g_utf8_strup(item.text.c_str(), -1);
@@ -335,7 +395,7 @@ class Painter {
         g_free(upper);
         TextStyle style{L.headerTextSize};
         double h = textHeight(cr, text, style, width() - 2 * L.margin);
-        drawText(cr, text, style, L.secondaryLabel, L.margin,
+        drawText(cr, text, style, c(SystemColor::SecondaryLabel), L.margin,
                  item.top + item.height - L.headerTextBottom - h, width() - 2 * L.margin);
         break;
       }
@@ -362,7 +422,7 @@ class Painter {
       if (line.empty()) {
         y += textHeight(cr, "X", style, w);
       } else {
-        if (draw) drawText(cr, line, style, L.secondaryLabel, L.margin, y, w);
+        if (draw) drawText(cr, line, style, c(SystemColor::SecondaryLabel), L.margin, y, w);
         y += textHeight(cr, line, style, w);
       }
       from = end + 1;
@@ -372,13 +432,13 @@ class Painter {
 
   void hairline(cairo_t* cr, double x, double y, double to) {
     double px = 1 / screen_.scale;
-    setColor(cr, L.separator);
+    setColor(cr, c(SystemColor::Separator));
     cairo_rectangle(cr, x, y - px, to - x, px);
     cairo_fill(cr);
   }
 
   void drawCentredLine(cairo_t* cr, const std::string& text, const TextStyle& style,
-                       const Rgb& color, double top, double height, double x, double w) {
+                       const Rgba& color, double top, double height, double x, double w) {
     double h = textHeight(cr, text, style, w);
     drawText(cr, text, style, color, x, top + (height - h) / 2, w);
   }
@@ -386,7 +446,7 @@ class Painter {
   void drawCell(cairo_t* cr, const Item& item) {
     const ShownRow& row = *item.row;
     double top = item.top, h = item.height;
-    setColor(cr, L.cellBackground);
+    setColor(cr, c(SystemColor::CellBackground));
     cairo_rectangle(cr, 0, top, width(), h);
     cairo_fill(cr);
     if (item.firstInSection) hairline(cr, 0, top + 1 / screen_.scale, width());
@@ -418,7 +478,7 @@ class Painter {
     // A plain cell of a button row shows its title in the tint colour, as a button.
     bool button = cell != nil && ns::className(cell) == "PSTableCell" &&
                   msgSend<PSCellType>(row.row, sel("cellType")) == PSButtonCell;
-    const Rgb& labelColor = button ? L.tint : L.label;
+    const Rgba& labelColor = button ? c(SystemColor::Tint) : c(SystemColor::Label);
     id field = cell != nil && msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("textField"))
                    ? msgSend(cell, sel("textField"))
                    : nil;
@@ -430,8 +490,9 @@ class Painter {
       // The value at the right, in the secondary colour, before the accessory; the title gets
       // what the value leaves.
       double valueWidth = std::min(textExtent(cr, value, labelStyle), textWidth / 2);
-      drawCentredLine(cr, value, {L.labelSize, false, PANGO_ALIGN_RIGHT}, L.secondaryLabel, top, h,
-                      L.margin + textWidth - valueWidth, valueWidth);
+      drawCentredLine(cr, value, {L.labelSize, false, PANGO_ALIGN_RIGHT},
+                      c(SystemColor::SecondaryLabel), top, h, L.margin + textWidth - valueWidth,
+                      valueWidth);
       textWidth -= valueWidth + L.margin / 2;
     }
     if (detail.empty()) {
@@ -442,7 +503,8 @@ class Painter {
     double detailH = textHeight(cr, detail, detailStyle, textWidth);
     double y = top + (h - labelH - detailH) / 2;
     drawText(cr, label, labelStyle, labelColor, L.margin, y, textWidth);
-    drawText(cr, detail, detailStyle, L.secondaryLabel, L.margin, y + labelH, textWidth);
+    drawText(cr, detail, detailStyle, c(SystemColor::SecondaryLabel), L.margin, y + labelH,
+             textWidth);
   }
 
   // The width `text` takes on one line.
@@ -461,7 +523,7 @@ class Painter {
     double x = L.margin, w = width() - 2 * L.margin;
     double y = top + (h - L.segmentHeight) / 2;
     roundedRect(cr, x, y, w, L.segmentHeight, L.segmentCornerRadius);
-    setColor(cr, L.segmentBackground);
+    setColor(cr, c(SystemColor::SegmentBackground));
     cairo_fill(cr);
     auto count = msgSend<NSUInteger>(control, sel("numberOfSegments"));
     if (count == 0) return;
@@ -476,17 +538,17 @@ class Painter {
         cairo_set_source_rgba(cr, 0, 0, 0, 0.04);
         cairo_set_line_width(cr, 0.5);
         cairo_stroke_preserve(cr);
-        setColor(cr, L.cellBackground);
+        setColor(cr, c(SystemColor::SegmentSelected));
         cairo_fill(cr);
       } else if (static_cast<NSInteger>(i) != selected + 1 && i > 0) {
-        setColor(cr, L.separator);
+        setColor(cr, c(SystemColor::Separator));
         cairo_rectangle(cr, sx - 0.5, y + 8, 1, L.segmentHeight - 16);
         cairo_fill(cr);
       }
       id title = msgSend(control, sel("titleForSegmentAtIndex:"), i);
       drawCentredLine(cr, title != nil ? ns::utf8(title) : "",
-                      {L.segmentTitleSize, chosen, PANGO_ALIGN_CENTER}, L.label, y, L.segmentHeight,
-                      sx + 4, segment - 8);
+                      {L.segmentTitleSize, chosen, PANGO_ALIGN_CENTER}, c(SystemColor::Label), y,
+                      L.segmentHeight, sx + 4, segment - 8);
     }
   }
 
@@ -497,7 +559,8 @@ class Painter {
     if (!value.empty()) {
       TextStyle style{L.labelSize, false, PANGO_ALIGN_RIGHT};
       double valueWidth = textExtent(cr, value, style);
-      drawCentredLine(cr, value, style, L.label, top, h, right - valueWidth, valueWidth);
+      drawCentredLine(cr, value, style, c(SystemColor::Label), top, h, right - valueWidth,
+                      valueWidth);
       right -= valueWidth + L.sliderValueGap;
     }
     double minimum = msgSend<float>(slider, sel("minimumValue"));
@@ -509,13 +572,13 @@ class Painter {
     double cy = top + h / 2;
     double trackTop = cy - L.sliderTrackHeight / 2;
     roundedRect(cr, left, trackTop, right - left, L.sliderTrackHeight, L.sliderTrackHeight / 2);
-    setColor(cr, L.switchOff);
+    setColor(cr, c(SystemColor::SliderTrack));
     cairo_fill(cr);
     roundedRect(cr, left, trackTop, cx - left, L.sliderTrackHeight, L.sliderTrackHeight / 2);
-    setColor(cr, L.tint);
+    setColor(cr, c(SystemColor::Tint));
     cairo_fill(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-    setColor(cr, {1, 1, 1});
+    setColor(cr, c(SystemColor::Knob));
     cairo_fill_preserve(cr);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.12);
     cairo_set_line_width(cr, 0.5);
@@ -527,7 +590,8 @@ class Painter {
   void drawField(cairo_t* cr, id field, const std::string& label, const TextStyle& style,
                  double top, double h, double textWidth) {
     double titleWidth = label.empty() ? 0 : std::min(textExtent(cr, label, style), textWidth / 2);
-    if (titleWidth > 0) drawCentredLine(cr, label, style, L.label, top, h, L.margin, titleWidth);
+    if (titleWidth > 0)
+      drawCentredLine(cr, label, style, c(SystemColor::Label), top, h, L.margin, titleWidth);
     double x = L.margin + titleWidth + (titleWidth > 0 ? L.fieldGap : 0);
     double w = L.margin + textWidth - x;
     id text = msgSend(field, sel("text"));
@@ -538,20 +602,21 @@ class Painter {
       shown = bullets;
     }
     if (!shown.empty()) {
-      drawCentredLine(cr, shown, style, L.label, top, h, x, w);
+      drawCentredLine(cr, shown, style, c(SystemColor::Label), top, h, x, w);
       return;
     }
     id placeholder = msgSend(field, sel("placeholder"));
     if (placeholder != nil) {
-      drawCentredLine(cr, ns::utf8(placeholder), style, L.placeholder, top, h, x, w);
+      drawCentredLine(cr, ns::utf8(placeholder), style, c(SystemColor::Placeholder), top, h, x, w);
     }
   }
 
-  // A pushed page's back button: the chevron and the previous page's title, in the tint colour.
-  void drawBackButton(cairo_t* cr, double top, double h) {
+  // A pushed page's back button: the chevron and the previous page's title, in the tint colour,
+  // in the bar's left third. Answers where it ends.
+  double drawBackButton(cairo_t* cr, double top, double h) {
     double cy = top + h / 2;
     double x = L.backInset;
-    setColor(cr, L.tint);
+    setColor(cr, c(SystemColor::Tint));
     cairo_set_line_width(cr, 3);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -560,8 +625,10 @@ class Painter {
     cairo_line_to(cr, x + L.backChevronWidth - 1.5, cy + L.backChevronHeight / 2 - 1.5);
     cairo_stroke(cr);
     double tx = x + L.backChevronWidth + L.backTitleGap;
-    drawCentredLine(cr, pane_.backTitle, {L.navigationTitleSize}, L.tint, top, h, tx,
-                    width() / 3 - tx);
+    TextStyle style{L.navigationTitleSize};
+    double w = std::min(textExtent(cr, pane_.backTitle, style), width() / 3 - tx);
+    drawCentredLine(cr, pane_.backTitle, style, c(SystemColor::Tint), top, h, tx, w);
+    return tx + w;
   }
 
   // Draws what stands at the cell's right: its switch, accessory view or accessory type.
@@ -588,7 +655,7 @@ class Painter {
         drawChevron(cr, right - L.chevronWidth, cy);
         return L.chevronWidth;
       case UITableViewCellAccessoryCheckmark:
-        setColor(cr, L.tint);
+        setColor(cr, c(SystemColor::Tint));
         cairo_set_line_width(cr, 2);
         cairo_move_to(cr, right - 14, cy);
         cairo_line_to(cr, right - 9, cy + 5);
@@ -609,13 +676,13 @@ class Painter {
 
   void drawSwitch(cairo_t* cr, double x, double y, bool on) {
     roundedRect(cr, x, y, L.switchWidth, L.switchHeight, L.switchHeight / 2);
-    setColor(cr, on ? L.switchOn : L.switchOff);
+    setColor(cr, on ? c(SystemColor::SwitchOn) : c(SystemColor::SwitchOff));
     cairo_fill(cr);
     double inset = (L.switchHeight - L.knobDiameter) / 2;
     double r = L.knobDiameter / 2;
     double cx = on ? x + L.switchWidth - inset - r : x + inset + r;
     cairo_arc(cr, cx, y + L.switchHeight / 2, r, 0, 2 * M_PI);
-    setColor(cr, {1, 1, 1});
+    setColor(cr, c(SystemColor::Knob));
     cairo_fill_preserve(cr);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.08);
     cairo_set_line_width(cr, 0.5);
@@ -623,7 +690,7 @@ class Painter {
   }
 
   void drawChevron(cairo_t* cr, double x, double cy) {
-    setColor(cr, L.chevron);
+    setColor(cr, c(SystemColor::TertiaryLabel));
     cairo_set_line_width(cr, 2);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -634,11 +701,12 @@ class Painter {
   }
 
   void drawInfoButton(cairo_t* cr, double cx, double cy) {
-    setColor(cr, L.tint);
+    setColor(cr, c(SystemColor::Tint));
     cairo_set_line_width(cr, 1.5);
     cairo_arc(cr, cx, cy, 10, 0, 2 * M_PI);
     cairo_stroke(cr);
-    drawCentredLine(cr, "i", {15, true, PANGO_ALIGN_CENTER}, L.tint, cy - 11, 22, cx - 11, 22);
+    drawCentredLine(cr, "i", {15, true, PANGO_ALIGN_CENTER}, c(SystemColor::Tint), cy - 11, 22,
+                    cx - 11, 22);
   }
 
   // A view at (x, y), w x h points: its background, an image view's image in its content mode,
@@ -718,11 +786,7 @@ class Painter {
 
   // The alert in the middle of the screen, over the dimmed pane.
   void drawAlert(cairo_t* cr, const uikit::AlertInfo& alert) {
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_source_rgba(cr, 0, 0, 0, L.alertDimming);
-    cairo_paint(cr);
-    cairo_restore(cr);
+    dim(cr);
 
     double inner = L.alertWidth - 2 * L.alertInset;
     TextStyle title{L.alertTitleSize, true, PANGO_ALIGN_CENTER, true};
@@ -734,15 +798,16 @@ class Painter {
     double x = (width() - L.alertWidth) / 2;
     double y = (std::min(screen_.height, height()) - h) / 2;
     roundedRect(cr, x, y, L.alertWidth, h, L.alertCornerRadius);
-    setColor(cr, L.alertBackground);
+    setColor(cr, c(SystemColor::AlertBackground));
     cairo_fill(cr);
-    drawText(cr, alert.title, title, L.label, x + L.alertInset, y + 20, inner);
-    drawText(cr, alert.message, message, L.label, x + L.alertInset, y + 22 + titleH, inner);
+    drawText(cr, alert.title, title, c(SystemColor::Label), x + L.alertInset, y + 20, inner);
+    drawText(cr, alert.message, message, c(SystemColor::Label), x + L.alertInset, y + 22 + titleH,
+             inner);
     double buttonTop = y + textH;
     for (const uikit::AlertActionInfo& action : alert.actions) {
       hairline(cr, x, buttonTop + 1 / screen_.scale, x + L.alertWidth);
-      Rgb color = action.style == UIAlertActionStyleDestructive ? Rgb{1, 0x3B / 255.0, 0x30 / 255.0}
-                                                                : L.tint;
+      Rgba color = action.style == UIAlertActionStyleDestructive ? c(SystemColor::Destructive)
+                                                                 : c(SystemColor::Tint);
       drawCentredLine(
           cr, action.title,
           {L.alertTitleSize, action.style == UIAlertActionStyleCancel, PANGO_ALIGN_CENTER}, color,
@@ -751,13 +816,114 @@ class Painter {
     }
   }
 
+  // --- the picker sheet ---
+
+  double thumbnailSide() const {
+    return (width() - L.gridSpacing * (L.gridColumns - 1)) / L.gridColumns;
+  }
+  double gridTop() const { return L.sheetTop + L.sheetBarHeight; }
+  double gridHeight() const {
+    size_t rows = (pane_.picker->items.size() + L.gridColumns - 1) / L.gridColumns;
+    return rows == 0
+               ? 0
+               : static_cast<double>(rows) * (thumbnailSide() + L.gridSpacing) - L.gridSpacing;
+  }
+
+  // The sheet over the dimmed page: its bar, then the library's thumbnails in rows, oldest
+  // first; only the thumbnails between `top` and `bottom` are drawn.
+  void drawSheet(cairo_t* cr, const PickerSheet& sheet, double top, double bottom) {
+    dim(cr);
+    double sheetBottom = std::max(height(), screen_.height) + L.sheetCornerRadius;
+    cairo_save(cr);
+    roundedRect(cr, 0, L.sheetTop, width(), sheetBottom - L.sheetTop, L.sheetCornerRadius);
+    cairo_clip(cr);
+    setColor(cr, c(SystemColor::Background));
+    cairo_paint(cr);
+    setColor(cr, c(SystemColor::Bar));
+    cairo_rectangle(cr, 0, L.sheetTop, width(), L.sheetBarHeight);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    hairline(cr, 0, gridTop(), width());
+    drawCentredLine(cr, "Photos", {L.navigationTitleSize, true, PANGO_ALIGN_CENTER},
+                    c(SystemColor::Label), L.sheetTop, L.sheetBarHeight, width() / 4, width() / 2);
+    drawCentredLine(cr, "Cancel", {L.navigationTitleSize, false, PANGO_ALIGN_RIGHT},
+                    c(SystemColor::Tint), L.sheetTop, L.sheetBarHeight, width() * 3 / 4 - L.margin,
+                    width() / 4);
+    double side = thumbnailSide();
+    for (size_t i = 0; i < sheet.items.size(); ++i) {
+      double x = static_cast<double>(i % L.gridColumns) * (side + L.gridSpacing);
+      double y = gridTop() + static_cast<double>(i / L.gridColumns) * (side + L.gridSpacing);
+      if (y > bottom + 1 || y + side < top - 1) continue;
+      cairo_save(cr);
+      drawThumbnail(cr, i, sheet.items[i], x, y, side);
+      cairo_restore(cr);
+    }
+  }
+
+  // One item, aspect-filled into its square; a video's length at its bottom right.
+  void drawThumbnail(cairo_t* cr, size_t index, const PickerItem& item, double x, double y,
+                     double side) {
+    cairo_rectangle(cr, x, y, side, side);
+    cairo_clip(cr);
+    setColor(cr, c(SystemColor::SegmentBackground));
+    cairo_paint(cr);
+    if (cairo_surface_t* surface = thumbnail(index, item)) {
+      double w = cairo_image_surface_get_width(surface);
+      double h = cairo_image_surface_get_height(surface);
+      double fill = std::max(side / w, side / h);
+      cairo_save(cr);
+      cairo_translate(cr, x + (side - w * fill) / 2, y + (side - h * fill) / 2);
+      cairo_scale(cr, fill, fill);
+      cairo_set_source_surface(cr, surface, 0, 0);
+      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+      cairo_paint(cr);
+      cairo_restore(cr);
+    }
+    if (!item.video || !item.duration) return;
+    cairo_pattern_t* shade =
+        cairo_pattern_create_linear(0, y + side - L.durationShade, 0, y + side);
+    cairo_pattern_add_color_stop_rgba(shade, 0, 0, 0, 0, 0);
+    cairo_pattern_add_color_stop_rgba(shade, 1, 0, 0, 0, 0.4);
+    cairo_set_source(cr, shade);
+    cairo_rectangle(cr, x, y + side - L.durationShade, side, L.durationShade);
+    cairo_fill(cr);
+    cairo_pattern_destroy(shade);
+    TextStyle style{L.durationSize, true, PANGO_ALIGN_RIGHT};
+    double h = textHeight(cr, *item.duration, style, side);
+    drawText(cr, *item.duration, style, kWhite, x + L.durationInset, y + side - L.durationInset - h,
+             side - 2 * L.durationInset);
+  }
+
+  // An item's picture (a video's first frame), decoded once; null when it cannot be read.
+  cairo_surface_t* thumbnail(size_t index, const PickerItem& item) {
+    auto found = thumbnails_.find(index);
+    if (found != thumbnails_.end()) return found->second;
+    cairo_surface_t* surface =
+        item.video ? firstFrameSurface(item.hostPath) : pictureSurface(item.hostPath);
+    thumbnails_.emplace(index, surface);
+    return surface;
+  }
+
+  // The black dimming view over everything drawn so far.
+  void dim(cairo_t* cr) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_rgba(cr, 0, 0, 0, L.alertDimming);
+    cairo_paint(cr);
+    cairo_restore(cr);
+  }
+
+  const Rgba& c(SystemColor color) const { return systemColor(color, appearance_); }
+
   const Pane& pane_;
   const device::ScreenModel& screen_;
+  Appearance appearance_;
   cairo_surface_t* scratch_;
   cairo_t* measure_;
   std::vector<Item> items_;
   double height_ = 0;
   std::map<CGImageRef, cairo_surface_t*> images_;
+  std::map<size_t, cairo_surface_t*> thumbnails_;  // null for an item that cannot be read
 };
 
 // One pixel row of an ARGB32 band as 8-bit RGB.
@@ -775,9 +941,9 @@ void toRgb(const uint8_t* band, int width, std::vector<uint8_t>& rgb) {
 
 }  // namespace
 
-bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, const std::string& path,
-                      std::string& problem) {
-  Painter painter(pane, screen);
+bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appearance appearance,
+                      const std::string& path, std::string& problem, PictureSize* size) {
+  Painter painter(pane, screen, appearance);
   long width = std::lround(screen.width * screen.scale);
   double rows = std::ceil(painter.height() * screen.scale - 1e-6);
   if (width <= 0 || width > 32767 || !(rows > 0) || rows > PNG_UINT_31_MAX) {
@@ -816,6 +982,7 @@ bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, const
     if (!ok) return false;
   }
   partial.done = png.finish(problem);
+  if (partial.done && size != nullptr) *size = {static_cast<uint32_t>(width), height};
   return partial.done;
 }
 

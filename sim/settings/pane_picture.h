@@ -1,5 +1,6 @@
-// plinka-sim settings --png: the settings pane drawn as the Settings application shows it, from
-// the rows the controller shows and the cells and views the host made for them.
+// plinka-sim settings --png and `snapshot`: the settings screen drawn as the Settings
+// application shows it, from the rows the controller on top shows, the cells and views the host
+// made for them, and what is presented over them (an alert, the photo picker).
 #pragma once
 
 #include <Foundation/Foundation.h>
@@ -9,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "pane_layout.h"
 
 namespace settings_sim {
 
@@ -21,16 +24,34 @@ struct ShownRow {
   std::optional<bool> switchedOn;  // for a switch row: the position its value reads as
 };
 
+// One item of the photo library as the picker shows it.
+struct PickerItem {
+  std::string name;      // IMG_0004.MOV
+  std::string hostPath;  // its file, where the host keeps the device's
+  bool video = false;
+  std::optional<std::string> duration;  // a video's length as shown ("0:02"); none if unreadable
+};
+
+// The photo picker as a sheet over the page: the items it offers, oldest first.
+struct PickerSheet {
+  std::vector<PickerItem> items;
+};
+
 struct Pane {
   std::string title;
   std::vector<ShownRow> rows;
-  std::optional<uikit::AlertInfo> alert;  // an alert on screen over the pane
+  std::optional<uikit::AlertInfo> alert;  // an alert on screen over the page
   std::string backTitle;  // a pushed page: the title of the page below, on its back button
+  std::optional<PickerSheet> picker;  // the photo picker presented over the page
 };
 
-// Draws `pane` on `screen` into the PNG file `path`: the whole pane, however long, at the
-// screen's width and scale. False with a message in `problem` when the file cannot be written.
-bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, const std::string& path,
-                      std::string& problem);
+// Draws `pane` on `screen` in `appearance` into the PNG file `path`: the whole page, however
+// long, at the screen's width and scale; an alert or the picker over it. False with a message in
+// `problem` when the file cannot be written; `size` gets the picture's pixel width and height.
+struct PictureSize {
+  uint32_t width = 0, height = 0;
+};
+bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appearance appearance,
+                      const std::string& path, std::string& problem, PictureSize* size = nullptr);
 
 }  // namespace settings_sim

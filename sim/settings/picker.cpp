@@ -1,10 +1,15 @@
 #include "picker.h"
 
+#include <AVFoundation/AVFoundation.h>
 #include <Foundation/dispatch.h>
 #include <Photos/Photos.h>
 #include <UIKit/UIImage.h>
 #include <UIKit/UIImagePickerController.h>
 
+#include <device/device.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace settings_sim {
@@ -77,6 +82,32 @@ json previewOf(id cell) {
   json shown = {{"source", uikit::imageMadeFrom(image) == "CGImage" ? "video" : "picture"}};
   shown.update(imageSize(image));
   return shown;
+}
+
+PickerSheet pickerSheet(id picker) {
+  PickerSheet sheet;
+  bool movies = offersMovies(picker);
+  for (const photos::Item& item : photos::library()) {
+    if (item.video && !movies) continue;
+    PickerItem shown{item.name, device::hostPath(item.devicePath), item.video, std::nullopt};
+    double seconds = 0;
+    if (item.video && avfoundation::mediaDuration(shown.hostPath, seconds)) {
+      shown.duration = durationText(seconds);
+    }
+    sheet.items.push_back(std::move(shown));
+  }
+  return sheet;
+}
+
+std::string durationText(double seconds) {
+  long whole = std::lround(std::max(seconds, 0.0));
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  }
+  return text;
 }
 
 id presentedPicker(id controller) {

@@ -8,12 +8,21 @@
 #include <functional>
 #include <string>
 
+#include "pane_picture.h"
 #include "script.h"
 
 namespace settings_sim {
 
 // The image picker presented over `controller`; nil when none is.
 id presentedPicker(id controller);
+
+// What `picker` shows: the photo library's items, oldest first, the videos only when it offers
+// movies; each video with its length.
+PickerSheet pickerSheet(id picker);
+
+// A video's length as the picker shows it: whole seconds, rounded, as M:SS, or H:MM:SS from an
+// hour on ("0:02", "12:05", "1:00:00").
+std::string durationText(double seconds);
 
 // The user picks in, or cancels, the picker over `controller`, as UIKit tells its delegate.
 // False, with `problem` set, when there is no picker, the item is not in the photo library, or

@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include "options.h"
 #include "tokens.h"
 
 #include <Preferences/PSSpecifier.h>
@@ -158,6 +159,15 @@ std::optional<Action> parseShow(const std::vector<Token>& tokens, id, Pages&,
   return Show{};
 }
 
+std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, std::string& problem) {
+  if (tokens.size() != 2) {
+    problem = "snapshot takes a file: snapshot FILE";
+    return std::nullopt;
+  }
+  if (!sim::checkOutput(tokens[1].text, problem)) return std::nullopt;
+  return Snapshot{tokens[1].text};
+}
+
 // The script's lines: each with its documentation and its parser, in the order `help settings`
 // lists them.
 struct LineKind {
@@ -216,6 +226,16 @@ const LineKind kLines[] = {
     {"cancel",
      {"cancel", "The user cancels the picker on screen (exit status 1 when there is none)."},
      parseCancel},
+    {"snapshot",
+     {"snapshot FILE",
+      "Draws what is on the screen now into FILE (PNG), as --png draws it: the page on top (the "
+      "pane, or the page pushed over it), whole however long; an alert left on screen over the "
+      "dimmed page; or the photo picker, a sheet over the dimmed page showing the device's photo "
+      "library as square thumbnails, four to a row, oldest first, videos (when the picker offers "
+      "them) with their length. Prints snapshot FILE: what it shows, and the picture's size. "
+      "The user does nothing: an alert stays up. A FILE that cannot be written is refused when "
+      "checked (its folder missing or not writable)."},
+     parseSnapshot},
 };
 
 }  // namespace

@@ -48,7 +48,10 @@ struct Tap {
   RowRef row;
 };
 struct Back {};
-using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel>;
+struct Snapshot {
+  std::string file;  // the PNG to write
+};
+using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel, Snapshot>;
 
 struct Command {
   int line = 0;

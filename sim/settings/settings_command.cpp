@@ -27,7 +27,8 @@ constexpr const char* kName = "settings";
 
 std::string settingsHelp() {
   return "usage: plinka-sim settings [--device-root DIR] [--machine ID] [--system-version V]\n"
-         "                           [--json] [--png FILE] [--rows ROWS | --pane NAME] SCRIPT\n"
+         "                           [--json] [--png FILE] [--appearance light|dark]\n"
+         "                           [--rows ROWS | --pane NAME] SCRIPT\n"
          "\n"
          "Opens the settings pane installed on the device as the Settings application of a\n"
          "jailbroken device does: its entry plist in /var/LIY/PreferenceLoader/Preferences/\n"
@@ -46,12 +47,16 @@ std::string settingsHelp() {
          "  --system-version V    the iOS version version-gated rows are checked against:\n"
          "                        dot-separated numbers, optionally a suffix (13.0b2); default "
          "14.4\n"
-         "  --machine ID          the device model whose screen --png draws (default iPhone13,4)\n"
+         "  --machine ID          the device model whose screen pictures are drawn for\n"
+         "                        (default iPhone13,4)\n"
+         "  --appearance A        light or dark: the appearance pictures are drawn in, with\n"
+         "                        the system's colours for it (default light)\n"
          "  --json                the journal as JSON lines, one object per entry\n"
-         "  --png FILE            after the script, draws the pane as the Settings application\n"
-         "                        shows it into FILE (PNG); no picture when the script fails;\n"
-         "                        a FILE that cannot be written stops the command before the\n"
-         "                        script runs (exit status 1)\n"
+         "  --png FILE            after the script, draws the screen as the Settings\n"
+         "                        application shows it into FILE (PNG), as snapshot does: the\n"
+         "                        page on top, an alert or the picker over it; no picture when\n"
+         "                        the script fails; a FILE that cannot be written stops the\n"
+         "                        command before the script runs (exit status 1)\n"
          "  --rows ROWS           a bare row list instead of the installed pane\n"
          "  --pane NAME           which installed pane, by its entry's label or file name;\n"
          "                        needed when several are installed (without it they are\n"
@@ -158,11 +163,12 @@ int settingsCommand(const Arguments& args) {
   msgSend<void>(window, sel("addSubview:"), table);
   int status = 0;
   {
-    settings_sim::Session session({options.script, options.json, title}, controller, fullList);
+    settings_sim::Session session(
+        {options.script, options.json, title, options.machine, options.appearance}, controller,
+        fullList);
     status = session.open();
     if (status == 0) status = session.run(script);
-    if (status == 0 && !options.png.empty())
-      status = session.drawPicture(options.machine, options.png);
+    if (status == 0 && !options.png.empty()) status = session.drawPicture(options.png);
   }
   // The controller and the rows go before the pool that holds the last of them.
   msgSend<void>(table, sel("removeFromSuperview"));

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& problem,
                   std::string& outputProblem) {
   std::vector<std::string> scripts;
+  std::string appearance = "light";
   sim::OptionParser parser;
   parser.value("--device-root", options.deviceRoot, "--device-root needs a value")
       .value("--system-version", options.systemVersion, "--system-version needs a value",
@@ -34,12 +35,19 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                  known += (known.empty() ? "" : ", ") + name;
                return "no screen known for machine " + machine + " (known: " + known + ")";
              })
+      .value("--appearance", appearance, "--appearance needs a value",
+             [](const std::string& value) {
+               return value == "light" || value == "dark"
+                          ? std::string()
+                          : "--appearance takes light or dark, not '" + value + "'";
+             })
       .output("--png", options.png, "--png needs a file")
       .value("--rows", options.rows, "--rows needs a value")
       .value("--pane", options.pane, "--pane needs a value")
       .flag("--json", options.json)
       .operands(scripts, 0, 1, "", "one script only (%1, then %s)");
   if (!parser.parse(args, problem)) return false;
+  options.appearance = appearance == "dark" ? Appearance::Dark : Appearance::Light;
   if (!options.rows.empty() && !options.pane.empty()) {
     problem = "--rows and --pane exclude each other";
     return false;

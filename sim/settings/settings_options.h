@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+
 #include <vector>
+#include "pane_layout.h"
 
 namespace settings_sim {
 
@@ -11,10 +13,11 @@ struct Options {
   std::string systemVersion;
   std::string machine = "iPhone13,4";  // the simulated device's model: its screen
   bool json = false;
-  std::string png;     // empty: no picture
-  std::string rows;    // empty: the pane installed on the device
-  std::string pane;    // which installed pane, by label or entry file name
-  std::string script;  // a file, or "-" for standard input
+  Appearance appearance = Appearance::Light;  // what pictures are drawn in
+  std::string png;                            // empty: no picture
+  std::string rows;                           // empty: the pane installed on the device
+  std::string pane;                           // which installed pane, by label or entry file name
+  std::string script;                         // a file, or "-" for standard input
 };
 
 // Reads the arguments; false, with `problem`, for a missing, unknown or bad one. Every output

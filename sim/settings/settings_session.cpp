@@ -93,7 +93,8 @@ int Session::run(const Command& command) {
   line_ = command.line;
   try {
     ns::AutoreleasePool pool;
-    closeAlert();
+    // A snapshot is no user action: what is on screen stays.
+    if (!std::holds_alternative<Snapshot>(command.action)) closeAlert();
     std::string problem;
     bool done = perform(command.action, problem);
     // What the platform does later (handlers, exports, completions) belongs to this line.
@@ -124,6 +125,9 @@ bool Session::perform(const Action& action, std::string& problem) {
   }
   if (std::holds_alternative<Cancel>(action)) {
     return cancel(controller_, problem);
+  }
+  if (const auto* snapshot = std::get_if<Snapshot>(&action)) {
+    return drawScreen(snapshot->file, true, problem);
   }
   if (presentedPicker(controller_) != nil) {
     problem = "the picker covers the pane: pick or cancel first";
@@ -216,24 +220,72 @@ void Session::show() {
   journal::record("rows", {{"page", pagePath()}, {"rows", rows}});
 }
 
-int Session::drawPicture(const std::string& machine, const std::string& png) {
+// What the screen shows: the page on top of the navigation stack, the title of the page below
+// on its back button, and what is presented over it. `shows` names it: page, alert or picker.
+Pane Session::onScreen(std::string& shows) {
+  std::vector<id> stack = preferences::navigationStack(controller_);
+  auto titleOf = [this](id page) {
+    return page == controller_ ? setup_.title : preferences::pageTitle(page);
+  };
+  id top = stack.back();
+  Pane pane{titleOf(top), shownRows(top), std::nullopt};
+  if (stack.size() > 1) {
+    // The back button is titled by the page below (UIKit's "Back" when that page has no title).
+    std::string below = titleOf(stack[stack.size() - 2]);
+    pane.backTitle = below.empty() ? "Back" : below;
+  }
+  shows = "page";
+  for (auto page = stack.rbegin(); page != stack.rend(); ++page) {
+    id presented = msgSend(*page, sel("presentedViewController"));
+    if (presented == nil) continue;
+    uikit::AlertInfo alert;
+    if (uikit::describeAlert(presented, alert)) {
+      pane.alert = alert;
+      shows = "alert";
+    } else if (ns::isKindOf(presented, "UIImagePickerController")) {
+      pane.picker = pickerSheet(presented);
+      shows = "picker";
+    }
+    break;
+  }
+  return pane;
+}
+
+// Draws the screen into `png`; with `announce`, records what it shows ("snapshot" {file, shows,
+// title, width, height, and the picker's items}).
+bool Session::drawScreen(const std::string& png, bool announce, std::string& problem) {
+  std::string shows;
+  Pane pane = onScreen(shows);
+  PictureSize size;
+  if (!writePanePicture(pane, *device::screenOfMachine(setup_.machine), setup_.appearance, png,
+                        problem, &size)) {
+    return false;
+  }
+  if (!announce) return true;
+  json entry = {{"file", png},
+                {"shows", shows},
+                {"title", pane.title},
+                {"width", size.width},
+                {"height", size.height}};
+  if (pane.picker) {
+    json items = json::array();
+    for (const PickerItem& item : pane.picker->items) {
+      json shown = {{"name", item.name}};
+      if (item.video) shown["duration"] = item.duration ? json(*item.duration) : json();
+      items.push_back(std::move(shown));
+    }
+    entry["items"] = std::move(items);
+  }
+  journal::record("snapshot", entry);
+  return true;
+}
+
+int Session::drawPicture(const std::string& png) {
   if (ended_) return 1;
   try {
     ns::AutoreleasePool pool;
-    // The page on top, as the navigation controller shows it: with a back button titled by the
-    // page below (UIKit's "Back" when that page has no title).
-    id top = preferences::topController(controller_);
-    std::vector<std::string> path = pagePath();
-    Pane pane{path.back(), shownRows(top), std::nullopt};
-    if (path.size() > 1) {
-      pane.backTitle = path[path.size() - 2].empty() ? "Back" : path[path.size() - 2];
-    }
-    uikit::AlertInfo alert;
-    if (uikit::describeAlert(msgSend(top, sel("presentedViewController")), alert)) {
-      pane.alert = alert;
-    }
     std::string problem;
-    if (!writePanePicture(pane, *device::screenOfMachine(machine), png, problem)) {
+    if (!drawScreen(png, false, problem)) {
       std::fprintf(stderr, "plinka-sim settings: %s\n", problem.c_str());
       return 1;
     }

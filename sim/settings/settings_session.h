@@ -16,14 +16,17 @@
 #include <vector>
 
 #include "journal_printer.h"
+#include "pane_picture.h"
 #include "script.h"
 
 namespace settings_sim {
 
 struct SessionSetup {
-  std::string scriptName;  // for FILE:LINE in messages
-  bool json = false;       // JSON lines instead of readable ones
-  std::string title;       // the pane's title, printed above `show`
+  std::string scriptName;                     // for FILE:LINE in messages
+  bool json = false;                          // JSON lines instead of readable ones
+  std::string title;                          // the pane's title, printed above `show`
+  std::string machine = "iPhone13,4";         // whose screen pictures are drawn for
+  Appearance appearance = Appearance::Light;  // the appearance pictures are drawn in
 };
 
 class Session {
@@ -46,8 +49,9 @@ class Session {
   int run(const Command& command);
   // Runs a checked script line by line, stopping at the first that fails.
   int run(const Script& script);
-  // Draws the pane as it stands, with the alert left on screen, into `png`. 0, or 1 reported.
-  int drawPicture(const std::string& machine, const std::string& png);
+  // Draws what is on screen (the page on top, an alert or the picker over it) into `png`. 0, or
+  // 1 reported.
+  int drawPicture(const std::string& png);
 
   // False once the application has ended.
   bool running() const { return !ended_; }
@@ -57,6 +61,8 @@ class Session {
  private:
   bool perform(const Action& action, std::string& problem);
   void closeAlert();
+  Pane onScreen(std::string& shows);
+  bool drawScreen(const std::string& png, bool announce, std::string& problem);
   void show();
   id rowOnTop(const RowRef& ref, std::string& problem);
   std::vector<std::string> pagePath() const;

@@ -37,7 +37,7 @@ constexpr double kAlertWidth = 270;     // UIAlertController, alert style
 constexpr double kAlertDimming = 0.2;   // the black dimming view's alpha under an alert
 constexpr Pixel kGroupedBackground = {0xF2, 0xF2, 0xF7};  // systemGroupedBackground
 constexpr Pixel kSwitchOn = {0x34, 0xC7, 0x59};           // systemGreen
-constexpr Pixel kSwitchOff = {0xE5, 0xE5, 0xEA};          // systemGray5, the off track
+constexpr Pixel kSwitchOff = {0xE9, 0xE9, 0xEB};          // the off fill, #787880 at 16%, on white
 constexpr Pixel kAlertBackground = {0xF2, 0xF2, 0xF2};    // the alert's material, dimmed pane
 }  // namespace published
 using namespace published;
@@ -304,7 +304,8 @@ TEST_F(PanePictureTest, RoundedBorderedAccessoryViewIsDrawnFromItsLayer) {
   settings_sim::Pane pane{"Test", {{nil, cell.get(), false, "Picture", std::nullopt}}, {}};
   std::string problem;
   ASSERT_TRUE(settings_sim::writePanePicture(pane, *device::screenOfMachine("iPhone13,4"),
-                                             png_.string(), problem))
+                                             settings_sim::Appearance::Light, png_.string(),
+                                             problem))
       << problem;
   const double top = kNavigationBar + kSectionSpacing;
   const double x = 428 - kMargin - 29, y = top + (kRow - 29) / 2;

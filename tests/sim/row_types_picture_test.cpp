@@ -68,7 +68,7 @@ std::string show(const Pixel& p) {
 const Pixel kWhite = {255, 255, 255};
 const Pixel kSegmentPlate = {0xEF, 0xEF, 0xF0};  // tertiarySystemFill over white
 const Pixel kBlue = {0, 0x7A, 0xFF};             // systemBlue
-const Pixel kTrack = {0xE5, 0xE5, 0xEA};         // systemGray5
+const Pixel kTrack = {0xE4, 0xE4, 0xE6};         // systemFill, #787880 at 20%, on white
 
 class RowTypesPictureTest : public ::testing::Test {
  protected:

@@ -87,4 +87,8 @@ NSInteger exportByStreamCopy(const std::string& source, const std::string& desti
 // The first video frame of a media file as straight RGBA rows; false when there is none.
 bool firstFrame(const std::string& source, std::vector<uint8_t>& rgba, int& width, int& height);
 
+// The length of a media file in seconds, as its container states it (what an asset's duration
+// answers); false for a file that is missing, no media, or states no length.
+bool mediaDuration(const std::string& source, double& seconds);
+
 }  // namespace avfoundation
