@@ -159,7 +159,8 @@ std::optional<Action> parseShow(const std::vector<Token>& tokens, id, Pages&,
   return Show{};
 }
 
-std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, std::string& problem) {
+std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, Pages&,
+                                    std::string& problem) {
   if (tokens.size() != 2) {
     problem = "snapshot takes a file: snapshot FILE";
     return std::nullopt;
