@@ -47,30 +47,28 @@ bool printCellEntry(const journal::Entry& entry) {
 
 }  // namespace
 
+void JournalPrinter::printTitle() const {
+  if (!title_.empty()) std::printf("%s\n", title_.c_str());
+}
+
+void JournalPrinter::printRow(const journal::Entry& row, int depth) const {
+  std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
+  std::string label = row["label"].is_string() ? row["label"].get<std::string>()
+                      : row["key"].is_string() ? row["key"].get<std::string>()
+                                               : "";
+  if (row["cell"] == "PSGroupCell") {
+    std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
+  } else if (row["value"].is_null()) {
+    std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
+  } else {
+    std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
+                cellText(row).c_str());
+  }
+}
+
 void JournalPrinter::print(const journal::Entry& entry) {
   const std::string kind = entry.value("kind", "");
-  if (kind == "rows") {
-    std::vector<int> depths = depths_.empty() ? std::vector<int>() : depths_.front();
-    if (!depths_.empty()) depths_.pop_front();
-    if (!title_.empty()) std::printf("%s\n", title_.c_str());
-    size_t i = 0;
-    for (const json& row : entry["rows"]) {
-      int depth = i < depths.size() ? depths[i] : 0;
-      ++i;
-      std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
-      std::string label = row["label"].is_string() ? row["label"].get<std::string>()
-                          : row["key"].is_string() ? row["key"].get<std::string>()
-                                                   : "";
-      if (row["cell"] == "PSGroupCell") {
-        std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
-      } else if (row["value"].is_null()) {
-        std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
-      } else {
-        std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
-                    cellText(row).c_str());
-      }
-    }
-  } else if (kind == "store") {
+  if (kind == "store") {
     std::string key = entry["key"].is_string() ? entry["key"].get<std::string>() : "no key";
     std::printf("store %s (%s) = %s\n", nameText(entry["row"]).c_str(), key.c_str(),
                 text(entry["value"]).c_str());

@@ -142,6 +142,14 @@ std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, std::str
   return Cancel{};
 }
 
+std::optional<Action> parseBack(const std::vector<Token>& tokens, id, std::string& problem) {
+  if (tokens.size() != 1) {
+    problem = "back takes no arguments";
+    return std::nullopt;
+  }
+  return Back{};
+}
+
 std::optional<Action> parseShow(const std::vector<Token>& tokens, id, std::string& problem) {
   if (tokens.size() != 1) {
     problem = "show takes no arguments";
@@ -181,6 +189,11 @@ const LineKind kLines[] = {
       "framework performs the row's action if it has one (sent to the row's target with the "
       "row), then deselects the cell. A row that is not shown stops the script (exit status 1)."},
      parseTap},
+    {"back",
+     {"back",
+      "The user taps the back button: the page on top is popped and the page below shows again. "
+      "With no page pushed, it stops the script (exit status 1)."},
+     parseBack},
     {"pick",
      {"pick ITEM | pick --deleted ITEM | pick --no-reference-url",
       "In the picker on screen, the user picks the photo-library item ITEM (its file name, e.g. "

@@ -39,7 +39,8 @@ struct Cancel {};
 struct Tap {
   RowRef row;
 };
-using Action = std::variant<Show, Set, Tap, Pick, Cancel>;
+struct Back {};
+using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel>;
 
 struct Command {
   int line = 0;
