@@ -18,6 +18,9 @@ struct ListState : uikit::ViewControllerState {
     ns::Ref cell;
   };
   std::unordered_map<id, RowCell> cells;
+  // The rows shown when the cells were last laid out, in order: while they stay the same, there
+  // is nothing to lay out again.
+  std::vector<ns::Ref> laidOut;
   // A pushed page: the controller it was pushed from (not retained: the root's stack keeps each
   // page while it is pushed); the row it was pushed for is `specifier` above.
   id parent = nil;

@@ -121,6 +121,15 @@ void layOutCells(id controller) {
   static SEL superview = sel("superview");
   static SEL refresh = sel("refreshCellContentsWithSpecifier:");
   std::vector<id> shown = ns::elements(msgSend(controller, sel("specifiers")));
+  bool same = shown.size() == state->laidOut.size();
+  for (size_t i = 0; same && i < shown.size(); ++i) same = state->laidOut[i].get() == shown[i];
+  if (same) {
+    if (ns::isKindOf(controller, "PSListItemsController")) internal::markCurrentItem(controller);
+    return;
+  }
+  state->laidOut.clear();
+  state->laidOut.reserve(shown.size());
+  for (id row : shown) state->laidOut.emplace_back(row);
   std::unordered_set<id> showing(shown.begin(), shown.end());
   for (auto& [row, entry] : state->cells) {
     if (entry.cell && showing.count(row) == 0 && msgSend(entry.cell.get(), superview) == table)
