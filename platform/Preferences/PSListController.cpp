@@ -239,6 +239,13 @@ id specifierForID(id self, SEL, id identifier) {
   return nil;
 }
 
+// Makes the mutable array `shown` hold `rows`, in one pass; the rows stay alive throughout.
+void replaceRows(id shown, const std::vector<id>& rows) {
+  ns::Ref next(ns::array(rows));
+  msgSend<void>(shown, sel("removeAllObjects"));
+  msgSend<void>(shown, sel("addObjectsFromArray:"), next.get());
+}
+
 void insertContiguousSpecifiers(id self, SEL, id rows, id anchor, BOOL animated) {
   journal::record(
       "insert",
@@ -248,10 +255,14 @@ void insertContiguousSpecifiers(id self, SEL, id rows, id anchor, BOOL animated)
   if (anchor == nil || at == NSNotFound) return;
   std::vector<id> current = ns::elements(shown);
   std::unordered_set<id> present(current.begin(), current.end());
+  std::vector<id> added;
   for (id row : ns::elements(rows)) {
-    if (!present.insert(row).second) continue;
-    msgSend<void>(shown, sel("insertObject:atIndex:"), row, ++at);
+    if (present.insert(row).second) added.push_back(row);
   }
+  if (added.empty()) return;
+  // The list is rebuilt once, so that a long run costs one pass over the rows shown.
+  current.insert(current.begin() + static_cast<ptrdiff_t>(at) + 1, added.begin(), added.end());
+  replaceRows(shown, current);
 }
 
 void removeContiguousSpecifiers(id self, SEL, id rows, BOOL animated) {
@@ -260,9 +271,12 @@ void removeContiguousSpecifiers(id self, SEL, id rows, BOOL animated) {
   std::vector<id> doomed = ns::elements(rows);
   std::unordered_set<id> gone(doomed.begin(), doomed.end());
   std::vector<id> current = ns::elements(shown);
+  std::vector<id> kept;
+  kept.reserve(current.size());
   for (id row : current) {
-    if (gone.count(row) != 0) msgSend<void>(shown, sel("removeObjectIdenticalTo:"), row);
+    if (gone.count(row) == 0) kept.push_back(row);
   }
+  if (kept.size() != current.size()) replaceRows(shown, kept);
 }
 
 __attribute__((constructor)) void loadListControllerClass() {

@@ -3,8 +3,8 @@
 
 #include <UIKit/UIViewController.h>
 
-#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace preferences::internal {
@@ -17,7 +17,10 @@ struct ListState : uikit::ViewControllerState {
     ns::Ref row;
     ns::Ref cell;
   };
-  std::map<id, RowCell> cells;
+  std::unordered_map<id, RowCell> cells;
+  // The rows shown when the cells were last laid out, in order: while they stay the same, there
+  // is nothing to lay out again.
+  std::vector<ns::Ref> laidOut;
   // A pushed page: the controller it was pushed from (not retained: the root's stack keeps each
   // page while it is pushed); the row it was pushed for is `specifier` above.
   id parent = nil;

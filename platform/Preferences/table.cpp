@@ -118,12 +118,24 @@ void layOutCells(id controller) {
   internal::ListState* state = internal::listState(controller);
   if (state == nullptr) return;
   id table = internal::tableOf(controller, nullptr);
+  static SEL superview = sel("superview");
+  static SEL refresh = sel("refreshCellContentsWithSpecifier:");
   std::vector<id> shown = ns::elements(msgSend(controller, sel("specifiers")));
+  bool same = shown.size() == state->laidOut.size();
+  for (size_t i = 0; same && i < shown.size(); ++i) same = state->laidOut[i].get() == shown[i];
+  if (same) {
+    if (ns::isKindOf(controller, "PSListItemsController")) internal::markCurrentItem(controller);
+    return;
+  }
+  state->laidOut.clear();
+  state->laidOut.reserve(shown.size());
+  for (id row : shown) state->laidOut.emplace_back(row);
   std::unordered_set<id> showing(shown.begin(), shown.end());
   for (auto& [row, entry] : state->cells) {
-    if (showing.count(row) == 0 && entry.cell)
+    if (entry.cell && showing.count(row) == 0 && msgSend(entry.cell.get(), superview) == table)
       msgSend<void>(entry.cell.get(), sel("removeFromSuperview"));
   }
+  // Only cells new to the table go into it: a cell already there stays where it is.
   for (id row : shown) {
     if (!hasCell(row)) continue;
     auto found = state->cells.find(row);
@@ -135,14 +147,13 @@ void layOutCells(id controller) {
                   .first;
       if (!found->second.cell) continue;
       msgSend<void>(table, sel("addSubview:"), found->second.cell.get());
-      msgSend<void>(found->second.cell.get(), sel("refreshCellContentsWithSpecifier:"), row);
+      msgSend<void>(found->second.cell.get(), refresh, row);
       continue;
     }
     id cell = found->second.cell;
-    if (cell == nil) continue;
-    bool returning = msgSend(cell, sel("superview")) != table;
+    if (cell == nil || msgSend(cell, superview) == table) continue;
     msgSend<void>(table, sel("addSubview:"), cell);
-    if (returning) msgSend<void>(cell, sel("refreshCellContentsWithSpecifier:"), row);
+    msgSend<void>(cell, refresh, row);
   }
   if (ns::isKindOf(controller, "PSListItemsController")) internal::markCurrentItem(controller);
 }

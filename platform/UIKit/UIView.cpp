@@ -70,7 +70,9 @@ id window(id self, SEL) {
 id subviews(id self, SEL) {
   std::vector<id> views;
   if (ViewState* state = viewState(self)) {
-    for (const ns::Ref& view : state->subviews) views.push_back(view);
+    for (const ns::Ref& view : state->subviews) {
+      if (view) views.push_back(view);
+    }
   }
   return ns::array(views);
 }
@@ -85,25 +87,48 @@ BOOL isDescendantOfView(id self, SEL, id ancestor) {
 // a view added during the call hears of its window from addSubview: itself.
 void tellMovedToWindow(id view) {
   ViewState* state = viewState(view);
-  std::vector<ns::Ref> below = state != nullptr ? state->subviews : std::vector<ns::Ref>();
+  std::vector<ns::Ref> below = state != nullptr ? subviewsOf(*state) : std::vector<ns::Ref>();
   msgSend<void>(view, sel("didMoveToWindow"));
   for (const ns::Ref& sub : below) tellMovedToWindow(sub);
 }
 void tellWillMoveToWindow(id view, id window) {
   msgSend<void>(view, sel("willMoveToWindow:"), window);
   ViewState* state = viewState(view);
-  std::vector<ns::Ref> below = state != nullptr ? state->subviews : std::vector<ns::Ref>();
+  std::vector<ns::Ref> below = state != nullptr ? subviewsOf(*state) : std::vector<ns::Ref>();
   for (const ns::Ref& sub : below) tellWillMoveToWindow(sub, window);
 }
 
-// Takes `view` out of its superview's list without telling anyone; the caller holds it.
-void detach(id view, ViewState& state) {
-  if (ViewState* parent = viewState(state.superview)) {
-    auto& list = parent->subviews;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const ns::Ref& sub) { return sub.get() == view; }),
-               list.end());
+// Puts `view` (whose state is `state`) at the front of `parent`'s subviews.
+void append(ViewState& parent, id view, ViewState& state) {
+  state.slot = parent.subviews.size();
+  parent.subviews.push_back(ns::Ref(view));
+}
+
+// Empties the slot of a subview (`state`) in `parent`; the caller holds the view. The list is
+// closed up once half of it is empty slots, so each move costs constant time on average.
+void unlink(ViewState& parent, ViewState& state) {
+  auto& list = parent.subviews;
+  list[state.slot] = ns::Ref();
+  ++parent.emptySlots;
+  while (!list.empty() && !list.back()) {
+    list.pop_back();
+    --parent.emptySlots;
   }
+  if (parent.emptySlots * 2 <= list.size()) return;
+  std::vector<ns::Ref> kept;
+  kept.reserve(list.size() - parent.emptySlots);
+  for (ns::Ref& sub : list) {
+    if (!sub) continue;
+    viewState(sub)->slot = kept.size();
+    kept.push_back(std::move(sub));
+  }
+  list = std::move(kept);
+  parent.emptySlots = 0;
+}
+
+// Takes `view` out of its superview's list without telling anyone; the caller holds it.
+void detach(ViewState& state) {
+  if (ViewState* parent = viewState(state.superview)) unlink(*parent, state);
   state.superview = nil;
 }
 
@@ -117,9 +142,9 @@ void moveView(id view, id newSuperview) {
   bool windowChanges = oldWindow != newWindow;
   msgSend<void>(view, sel("willMoveToSuperview:"), newSuperview);
   if (windowChanges) tellWillMoveToWindow(view, newWindow);
-  detach(view, *state);
+  detach(*state);
   if (ViewState* parent = viewState(newSuperview)) {
-    parent->subviews.push_back(keep);
+    append(*parent, view, *state);
     state->superview = newSuperview;
   }
   if (windowChanges) tellMovedToWindow(view);
@@ -135,12 +160,10 @@ void addSubview(id self, SEL, id view) {
               view == self ? "Can't add self as subview" : "Can't add a superview as subview");
   }
   if (state->superview == self) {  // already there: to the front
+    if (state->slot + 1 == parent->subviews.size()) return;
     ns::Ref keep(view);
-    auto& list = parent->subviews;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const ns::Ref& sub) { return sub.get() == view; }),
-               list.end());
-    list.push_back(keep);
+    unlink(*parent, *state);
+    append(*parent, view, *state);
     return;
   }
   moveView(view, self);
@@ -189,7 +212,7 @@ void noMoveTo(id, SEL, id) {}
 void deallocView(id self, SEL) {
   if (ViewState* state = viewState(self)) {
     for (const ns::Ref& sub : state->subviews) {
-      if (ViewState* child = viewState(sub)) child->superview = nil;
+      if (ViewState* child = sub ? viewState(sub) : nullptr) child->superview = nil;
     }
   }
   sendSuper<void>(self, objc_getClass("UIView"), "dealloc");
@@ -256,6 +279,15 @@ ViewState* viewState(id view) {
   ViewState* state = fresh.get();
   ns::setObjectState(view, std::move(fresh));
   return state;
+}
+
+std::vector<ns::Ref> subviewsOf(const ViewState& state) {
+  std::vector<ns::Ref> views;
+  views.reserve(state.subviews.size() - state.emptySlots);
+  for (const ns::Ref& view : state.subviews) {
+    if (view) views.push_back(view);
+  }
+  return views;
 }
 
 void registerViewState(Class cls, ViewStateMaker make) {

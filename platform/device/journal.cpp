@@ -61,13 +61,22 @@ void repairText(Entry& value) {
 
 }  // namespace
 
-void record(const std::string& kind, const Entry& fields) {
-  if (!recording()) return;
+Entry made(const std::string& kind, const Entry& fields) {
   Entry entry = Entry::object();
   entry["kind"] = kind;
   for (const auto& [name, value] : fields.items()) entry[name] = value;
   entry["t"] = static_cast<double>(device::nowMs()) / 1000.0;
   repairText(entry);
+  return entry;
+}
+
+void repair(Entry& value) {
+  repairText(value);
+}
+
+void record(const std::string& kind, const Entry& fields) {
+  if (!recording()) return;
+  Entry entry = made(kind, fields);
   std::lock_guard guard(lock());
   keep(std::move(entry));
 }

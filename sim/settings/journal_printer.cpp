@@ -47,37 +47,34 @@ bool printCellEntry(const journal::Entry& entry) {
 
 }  // namespace
 
+void JournalPrinter::printTitle(const std::vector<std::string>& page) const {
+  // The page's path, from the pane's title to the page on top: Plinka › Charge sound.
+  std::string path;
+  for (const std::string& title : page) {
+    if (!title.empty()) path += (path.empty() ? "" : " \u203a ") + title;
+  }
+  if (!path.empty()) std::printf("%s\n", path.c_str());
+}
+
+void JournalPrinter::printRow(const journal::Entry& row, int depth) const {
+  std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
+  std::string label = row["label"].is_string() ? row["label"].get<std::string>()
+                      : row["key"].is_string() ? row["key"].get<std::string>()
+                                               : "";
+  if (row["cell"] == "PSGroupCell") {
+    // An untitled group (a list page's) is a bare rule.
+    std::printf("%s==%s\n", indent.c_str(), label.empty() ? "" : (" " + label + " ==").c_str());
+  } else if (row["value"].is_null()) {
+    std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
+  } else {
+    std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
+                cellText(row).c_str());
+  }
+}
+
 void JournalPrinter::print(const journal::Entry& entry) {
   const std::string kind = entry.value("kind", "");
-  if (kind == "rows") {
-    std::vector<int> depths = depths_.empty() ? std::vector<int>() : depths_.front();
-    if (!depths_.empty()) depths_.pop_front();
-    // The page's path, from the pane's title to the page on top: Plinka › Charge sound.
-    std::string path;
-    for (const json& title : entry.value("page", json::array({title_}))) {
-      if (title.is_string() && !title.get<std::string>().empty())
-        path += (path.empty() ? "" : " \u203a ") + title.get<std::string>();
-    }
-    if (!path.empty()) std::printf("%s\n", path.c_str());
-    size_t i = 0;
-    for (const json& row : entry["rows"]) {
-      int depth = i < depths.size() ? depths[i] : 0;
-      ++i;
-      std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
-      std::string label = row["label"].is_string() ? row["label"].get<std::string>()
-                          : row["key"].is_string() ? row["key"].get<std::string>()
-                                                   : "";
-      if (row["cell"] == "PSGroupCell") {
-        // An untitled group (a list page's) is a bare rule.
-        std::printf("%s==%s\n", indent.c_str(), label.empty() ? "" : (" " + label + " ==").c_str());
-      } else if (row["value"].is_null()) {
-        std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
-      } else {
-        std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
-                    cellText(row).c_str());
-      }
-    }
-  } else if (kind == "store") {
+  if (kind == "store") {
     std::string key = entry["key"].is_string() ? entry["key"].get<std::string>() : "no key";
     std::printf("store %s (%s) = %s\n", nameText(entry["row"]).c_str(), key.c_str(),
                 text(entry["value"]).c_str());

@@ -3,7 +3,6 @@
 
 #include <device/journal.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -13,16 +12,18 @@ class JournalPrinter {
  public:
   explicit JournalPrinter(std::string title) : title_(std::move(title)) {}
 
-  // The nesting depth of each row of the next `rows` entry, in order: given before the entry is
-  // made, as it is printed as soon as it is.
-  void nextRowDepths(std::vector<int> depths) { depths_.push_back(std::move(depths)); }
   // Prints the entry's readable line(s) on standard output; an entry of a kind without its own
   // form prints as "KIND {fields}".
   void print(const journal::Entry& entry);
 
+  // The readable form of `show`, printed a row at a time: the pane's title (when it has one),
+  // then one line per row (a row of the `rows` entry), indented two spaces per run it lies in.
+  // The path of the page shown, from the pane to the page on top.
+  void printTitle(const std::vector<std::string>& page) const;
+  void printRow(const journal::Entry& row, int depth) const;
+
  private:
   std::string title_;
-  std::deque<std::vector<int>> depths_;
 };
 
 }  // namespace settings_sim

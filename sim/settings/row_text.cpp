@@ -130,20 +130,24 @@ std::string cellText(const json& row) {
   return out + ")";
 }
 
+ShownRow shownRow(id controller, id row) {
+  ShownRow shown;
+  shown.row = row;
+  shown.cell = preferences::cellForRow(controller, row);
+  shown.group = msgSend<PSCellType>(row, sel("cellType")) == PSGroupCell;
+  json label = rowLabel(row);
+  json key = stringAttribute(row, "key");
+  shown.label = label.is_string() ? label.get<std::string>()
+                : key.is_string() ? key.get<std::string>()
+                                  : "";
+  if (isSwitch(row)) shown.switchedOn = readsOn(msgSend(row, sel("performGetter")));
+  return shown;
+}
+
 std::vector<ShownRow> shownRows(id controller) {
   std::vector<ShownRow> rows;
   for (id row : ns::elements(msgSend(controller, sel("specifiers")))) {
-    ShownRow shown;
-    shown.row = row;
-    shown.cell = preferences::cellForRow(controller, row);
-    shown.group = msgSend<PSCellType>(row, sel("cellType")) == PSGroupCell;
-    json label = rowLabel(row);
-    json key = stringAttribute(row, "key");
-    shown.label = label.is_string() ? label.get<std::string>()
-                  : key.is_string() ? key.get<std::string>()
-                                    : "";
-    if (isSwitch(row)) shown.switchedOn = readsOn(msgSend(row, sel("performGetter")));
-    rows.push_back(std::move(shown));
+    rows.push_back(shownRow(controller, row));
   }
   return rows;
 }

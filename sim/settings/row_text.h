@@ -45,7 +45,9 @@ json cellFields(id cell);
 // what a plain cell shows (no detail line, no accessory, the default selection style).
 std::string cellText(const json& row);
 
-// The rows the controller shows, with their cells, as `show` prints them and --png draws them.
+// The rows the controller shows, with their cells, as `show` prints them and --png draws them;
+// one of them, `row`.
 std::vector<ShownRow> shownRows(id controller);
+ShownRow shownRow(id controller, id row);
 
 }  // namespace settings_sim

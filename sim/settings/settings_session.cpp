@@ -200,10 +200,39 @@ void Session::closeAlert() {
   uikit::tapAlertAction(presented, tap);
 }
 
+// The rows shown, as one `rows` entry ({"rows": [...]}) written out a row at a time, so that no
+// entry holds every row of a long pane: the same JSON line, or the same readable lines, as the
+// whole entry would print as. Entries made while the rows are read follow it.
 void Session::show() {
-  json rows = json::array();
-  std::vector<int> depths;
-  for (const ShownRow& row : shownRows(preferences::topController(controller_))) {
+  if (!journal::recording()) return;
+  std::vector<journal::Entry> meanwhile;
+  std::string tail;  // what closes the JSON line
+  struct Finish {
+    Session& session;
+    std::vector<journal::Entry>& meanwhile;
+    std::string& tail;
+    journal::Sink printing;
+    ~Finish() {
+      if (!tail.empty()) std::printf("%s\n", tail.c_str());
+      journal::exchangeSink(std::move(printing));
+      for (const journal::Entry& entry : meanwhile) session.print(entry);
+    }
+  } finish{*this, meanwhile, tail,
+           journal::exchangeSink([&](const journal::Entry& entry) { meanwhile.push_back(entry); })};
+  if (setup_.json) {
+    std::string whole =
+        journal::made("rows", {{"page", pagePath()}, {"rows", json::array()}}).dump();
+    size_t cut = whole.find("\"rows\":[]") + 8;  // {"kind":"rows","page":[...],"rows":[ | ],"t":T}
+    std::printf("%s", whole.substr(0, cut).c_str());
+    tail = whole.substr(cut);
+  } else {
+    printer_.printTitle(pagePath());
+  }
+  bool first = true;
+  id top = preferences::topController(controller_);
+  for (id each : ns::elements(msgSend(top, sel("specifiers")))) {
+    ns::AutoreleasePool pool;
+    ShownRow row = shownRow(top, each);
     json value =
         row.switchedOn ? json(*row.switchedOn) : ns::toJson(msgSend(row.row, sel("performGetter")));
     json shown = {{"label", rowLabel(row.row)},
@@ -211,13 +240,16 @@ void Session::show() {
                   {"cell", rowType(row.row)},
                   {"value", value}};
     shown.update(cellFields(row.cell));
-    id cell = row.cell;
-    if (ns::isKindOf(cell, "ZELImagePickerCell")) shown["preview"] = previewOf(cell);
-    rows.push_back(std::move(shown));
-    depths.push_back(depths_.count(row.row) != 0 ? depths_[row.row] : 0);
+    if (ns::isKindOf(row.cell, "ZELImagePickerCell")) shown["preview"] = previewOf(row.cell);
+    journal::repair(shown);
+    if (setup_.json) {
+      std::printf("%s%s", first ? "" : ",", shown.dump().c_str());
+    } else {
+      auto depth = depths_.find(row.row);
+      printer_.printRow(shown, depth != depths_.end() ? depth->second : 0);
+    }
+    first = false;
   }
-  printer_.nextRowDepths(std::move(depths));  // before the entry: it is printed as made
-  journal::record("rows", {{"page", pagePath()}, {"rows", rows}});
 }
 
 // What the screen shows: the page on top of the navigation stack, the title of the page below

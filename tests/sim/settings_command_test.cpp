@@ -331,3 +331,89 @@ TEST_F(SettingsCommandTest, ATypoInARowsCellTypeIsReportedLikeOneInItsCellClass)
 }
 
 }  // namespace
+
+namespace {
+
+// A long row list: a group, then blocks of ten rows, each led by a switch owning the next four
+// (on in every other block); labels "row N".
+std::string longRowList(int rows) {
+  std::string text = R"(<plist version="1.0"><dict><key>title</key><string>Long</string>)"
+                     R"(<key>items</key><array><dict><key>cell</key><string>PSGroupCell</string>)"
+                     R"(<key>label</key><string>Group</string></dict>)";
+  for (int i = 1; i < rows; ++i) {
+    std::string label = "<key>label</key><string>row " + std::to_string(i) + "</string>";
+    if (i % 10 == 1) {
+      text += "<dict><key>cell</key><string>PSSwitchCell</string>" + label +
+              "<key>key</key><string>k" + std::to_string(i) +
+              "</string><key>defaults</key><string>com.plinka.long</string><key>default</key>" +
+              (i % 20 == 1 ? "<true/>" : "<false/>") +
+              "<key>nestedEntryCount</key><integer>4</integer></dict>";
+    } else {
+      text += "<dict><key>cell</key><string>PSStaticTextCell</string>" + label + "</dict>";
+    }
+  }
+  return text + "</array></dict></plist>";
+}
+
+TEST_F(SettingsCommandTest, ShowOnALongPaneWritesEveryShownRowInOrderAsOneEntry) {
+  constexpr int kRows = 3001;
+  fs::path rows = root_ / "Long.plist";
+  std::ofstream(rows) << longRowList(kRows);
+  Lines expected;  // the labels shown: the rows of an off owner are hidden
+  for (int i = 1; i < kRows; ++i) {
+    int owner = i - (i - 1) % 10;
+    bool hidden = i != owner && i - owner <= 4 && owner % 20 != 1;
+    if (!hidden) expected.push_back("row " + std::to_string(i));
+  }
+  Result r =
+      sim({"settings", "--json", "--device-root", root_.string(), "--rows", rows.string(), "-"},
+          "show\nset \"row 11\" on\nshow\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<json> lines = jsonLines(r.out);
+  ASSERT_EQ(lines.size(), 4u);
+  for (size_t show : {0u, 3u}) {
+    ASSERT_EQ(lines[show]["kind"], "rows");
+    Lines labels;
+    for (const json& row : lines[show]["rows"]) labels.push_back(row["label"]);
+    EXPECT_EQ(labels.front(), "Group");
+    labels.erase(labels.begin());
+    if (show == 3) {
+      auto after = std::find(expected.begin(), expected.end(), "row 11") + 1;
+      expected.insert(after, {"row 12", "row 13", "row 14", "row 15"});
+    }
+    EXPECT_EQ(labels, expected) << "show " << show;
+  }
+  EXPECT_EQ(lines[3]["rows"][12],
+            json::parse(R"({"label":"row 12","key":null,"cell":"PSStaticTextCell","value":null,
+                      "class":"PSTableCell","style":0,"detail":null,"accessory":null,
+                      "accessoryType":0,"selectionStyle":3})"))
+      << "a cell made when its row is first shown";
+
+  r = sim({"settings", "--device-root", root_.string(), "--rows", rows.string(), "-"}, "show\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Long\n  == Group ==\n  row 1: on  (PSSwitchTableCell, selection none)\n"
+                        "    row 2  (PSTableCell)\n",
+                        0),
+            0u)
+      << r.out.substr(0, 300);
+  EXPECT_NE(r.out.find("\n  row 2981: on  (PSSwitchTableCell, selection none)\n    row 2982  "
+                       "(PSTableCell)\n    row 2983  (PSTableCell)\n    row 2984  (PSTableCell)\n"
+                       "    row 2985  (PSTableCell)\n  row 2986  (PSTableCell)\n"),
+            std::string::npos);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(expected.size()) + 2)
+      << "the title, the group, and each row once (row 11 stays on from the run before)";
+}
+
+TEST_F(SettingsCommandTest, BackReturnsFromThePageATapPushedAndFailsOnThePaneItself) {
+  Result r = settings("tap \"Charge sound\"\nback\nback\n", {"--json"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "-:3: no page to go back from: the pane itself is shown\n");
+  Lines kinds;
+  for (const json& line : jsonLines(r.out)) {
+    if (line["kind"] == "push" || line["kind"] == "pop") kinds.push_back(line["kind"]);
+  }
+  EXPECT_EQ(kinds, (Lines{"push", "pop"}));
+  EXPECT_EQ(settings("back now\n").status, 2);
+}
+
+}  // namespace

@@ -273,6 +273,20 @@ TEST(RowTypesTest, AProductCellServesOnlyItsOwnRowWhileTheRowLives) {
   EXPECT_EQ(preferences::cellForRow(controller, secondRow), second);
   EXPECT_EQ(msgSend(first, sel("specifier")), firstRow);
   EXPECT_EQ(msgSend(second, sel("specifier")), secondRow);
+
+  // A list as long as the one before but with another row: the new row gets its cell, and the
+  // cell of the row that went leaves the table.
+  id extra = msgSend(objc_getClass("PSSpecifier"),
+                     sel("preferenceSpecifierNamed:target:set:get:detail:cell:edit:"),
+                     ns::string("Extra"), controller, sel("setPreferenceValue:specifier:"),
+                     sel("readPreferenceValue:"), Class{Nil}, PSStaticTextCell, Class{Nil});
+  msgSend<void>(controller, sel("setSpecifiers:"),
+                ns::array({pane.rowOf("Owner"), secondRow, extra}));
+  preferences::layOutCells(controller);
+  ASSERT_NE(preferences::cellForRow(controller, extra), nil);
+  EXPECT_EQ(msgSend(preferences::cellForRow(controller, extra), sel("superview")),
+            msgSend(controller, sel("table")));
+  EXPECT_EQ(msgSend(first, sel("superview")), nil);
 }
 
 }  // namespace

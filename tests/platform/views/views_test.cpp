@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -95,6 +96,40 @@ TEST(ViewTreeTest, ViewsHearOfSuperviewAndWindowAndSubviewsFollowTheirSuperview)
   EXPECT_THROW(msgSend<void>(child, sel("addSubview:"), child), ns::Exception);
   EXPECT_THROW(msgSend<void>(child, sel("addSubview:"), parent), ns::Exception)
       << "a superview cannot go below its own subview";
+}
+
+TEST(ViewTreeTest, SubviewsKeepTheirOrderThroughManyMovesToTheFrontAndOut) {
+  // A model list beside the real one: every move brings one view to the front or takes one
+  // out, from the back, the middle and the front, so that the list is closed up many times.
+  ns::AutoreleasePool pool;
+  id parent = ns::autorelease(msgSend(objc_getClass("UIView"), sel("new")));
+  id other = ns::autorelease(msgSend(objc_getClass("UIView"), sel("new")));
+  std::vector<id> views;
+  for (int i = 0; i < 40; ++i) {
+    views.push_back(ns::autorelease(msgSend(objc_getClass("UIView"), sel("new"))));
+    msgSend<void>(parent, sel("addSubview:"), views.back());
+  }
+  std::vector<id> model = views;
+  unsigned step = 7;
+  for (int move = 0; move < 400; ++move) {
+    step = step * 1103515245u + 12345u;
+    id view = views[(step >> 8) % views.size()];
+    auto at = std::find(model.begin(), model.end(), view);
+    if (at != model.end()) model.erase(at);
+    switch ((step >> 4) % 4) {
+      case 0:  // out
+        msgSend<void>(view, sel("removeFromSuperview"));
+        break;
+      case 1:  // to another superview
+        msgSend<void>(other, sel("addSubview:"), view);
+        break;
+      default:  // to the front, whether it was in or not
+        msgSend<void>(parent, sel("addSubview:"), view);
+        model.push_back(view);
+    }
+    ASSERT_EQ(ns::elements(msgSend(parent, sel("subviews"))), model) << "after move " << move;
+  }
+  for (id view : model) EXPECT_EQ(msgSend(view, sel("superview")), parent);
 }
 
 TEST(ViewTreeTest, ASubviewLivesAsLongAsItsSuperviewKeepsIt) {

@@ -111,10 +111,14 @@ bool userChangesValue(id controller, id specifier, id value);
 // calls it where the device would have heard of changes made by other processes.
 void forgetStoredValues();
 
-// Makes the cells of the shown rows that have none yet and puts the shown rows' cells in the
-// controller's table, in order; cells of rows no longer shown leave it. The host calls it when
-// the list changes, as the table view would redraw; the table (-table) is the host's to put in
-// a window.
+// Makes the cells of the shown rows that have none yet and puts the cells of the rows newly
+// shown in the controller's table; cells of rows no longer shown leave it, and a cell already in
+// it is left alone (not added again, not refreshed), so a call costs time linear in the rows
+// however often it comes; when the rows shown are those of the last call, in the same order,
+// nothing is laid out again (as a table view redraws only when its data changed). The host calls it
+// after each change of the list, as the table view would redraw; the table (-table) is the host's
+// to put in a window. The order of the table's subviews is the order the cells entered it, not the
+// rows'.
 void layOutCells(id controller);
 
 // The cell of a row; nil for a row that has none (yet).

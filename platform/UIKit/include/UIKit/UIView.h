@@ -19,7 +19,8 @@
 //   releases it. When a view's superview changes the platform sends it, in this order,
 //   willMoveToSuperview:, willMoveToWindow: (only when its window changes), didMoveToWindow (to
 //   the view, then to every view below it, only when its window changes) and
-//   didMoveToSuperview. Adding a view to its own superview again only brings it to the front.
+//   didMoveToSuperview. Adding a view to its own superview again only brings it to the front
+//   (in constant time: a table of many cells pays nothing for a cell already in it).
 //   Adding a view to itself or to a view below it raises NSInvalidArgumentException.
 // - clipsToBounds is the layer's masksToBounds: one flag.
 // - -[UIImageView initWithImage:] sizes the view to the image's size in points, at (0, 0).
@@ -47,9 +48,13 @@ namespace uikit {
 // more to keep (UILabel, UIImageView, UITableViewCell) extend it.
 struct ViewState : ns::ObjectState {
   CGRect frame{};
-  id superview = nil;             // not retained: the superview retains this view
-  std::vector<ns::Ref> subviews;  // back to front
-  ns::Ref layer;                  // a CALayer, made with the view
+  id superview = nil;  // not retained: the superview retains this view
+  // The subviews, back to front, with an empty slot where one left: a view moves to the front or
+  // out in constant time however many siblings it has. Read them with subviewsOf().
+  std::vector<ns::Ref> subviews;
+  size_t emptySlots = 0;  // empty slots in `subviews`
+  size_t slot = 0;        // this view's slot in its superview's `subviews`
+  ns::Ref layer;          // a CALayer, made with the view
   UIViewContentMode contentMode = UIViewContentModeScaleToFill;
   bool hidden = false;
   ns::Ref backgroundColor;
@@ -72,6 +77,9 @@ template <typename T>
 std::unique_ptr<ViewState> makeViewState() {
   return std::make_unique<T>();
 }
+
+// The subviews of a view, back to front.
+std::vector<ns::Ref> subviewsOf(const ViewState& state);
 
 // The UIWindow a view is in; nil when none.
 id windowOf(id view);

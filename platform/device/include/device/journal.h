@@ -26,6 +26,13 @@ using Entry = nlohmann::ordered_json;
 
 void record(const std::string& kind, const Entry& fields = Entry::object());
 
+// The entry record() would make of `kind` and `fields` now ("t" stamped, every string made
+// well-formed), neither kept nor passed to the sink: for a host that writes out an entry too
+// long to hold at once in parts, as one line of its own output.
+Entry made(const std::string& kind, const Entry& fields = Entry::object());
+// `value` with every string made well-formed UTF-8, as record() makes it.
+void repair(Entry& value);
+
 // Appends an entry made elsewhere (another process's), kept as it is.
 void append(const Entry& entry);
 
