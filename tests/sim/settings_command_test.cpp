@@ -404,15 +404,19 @@ TEST_F(SettingsCommandTest, ShowOnALongPaneWritesEveryShownRowInOrderAsOneEntry)
       << "the title, the group, and each row once (row 11 stays on from the run before)";
 }
 
-TEST_F(SettingsCommandTest, BackReturnsFromThePageATapPushedAndFailsOnThePaneItself) {
-  Result r = settings("tap \"Charge sound\"\nback\nback\n", {"--json"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "-:3: no page to go back from: the pane itself is shown\n");
+TEST_F(SettingsCommandTest, BackReturnsFromThePageATapPushedAndIsRefusedOnThePaneItself) {
+  Result r = settings("tap \"Charge sound\"\nback\n", {"--json"});
+  EXPECT_EQ(r.status, 0) << r.err;
   Lines kinds;
   for (const json& line : jsonLines(r.out)) {
     if (line["kind"] == "push" || line["kind"] == "pop") kinds.push_back(line["kind"]);
   }
   EXPECT_EQ(kinds, (Lines{"push", "pop"}));
+  // A second back would leave the pane itself: the check sees it before anything runs.
+  Result twice = settings("tap \"Charge sound\"\nback\nback\n", {"--json"});
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_EQ(twice.err, "-:3: back: no page is pushed over the pane\n");
+  EXPECT_EQ(twice.out, "");
   EXPECT_EQ(settings("back now\n").status, 2);
 }
 
