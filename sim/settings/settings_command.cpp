@@ -22,6 +22,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "pane_host.h"
 #include "pane_picture.h"
 #include "picker.h"
 #include "script.h"
@@ -340,24 +341,56 @@ class Session {
 
   int run(const settings_sim::Script& script) {
     for (const settings_sim::Command& command : script.commands) {
-      ns::AutoreleasePool pool;
-      line_ = command.line;
-      closeAlert();
-      std::string where = options_.script + ":" + std::to_string(command.line) + ": ";
       std::string problem;
-      bool done = perform(command.action, problem);
-      // What the platform does later (handlers, exports, completions) belongs to this line.
-      dispatch::runPendingWork();
-      if (done) preferences::layOutCells(controller_);
-      std::fflush(stdout);
-      if (done && !storeFailure_.empty()) problem = storeFailure_;
-      if (!done || !storeFailure_.empty()) {
-        std::fprintf(stderr, "%s%s\n", where.c_str(), problem.c_str());
+      if (!runOne(command, problem)) {
+        std::fprintf(stderr, "%s:%d: %s\n", options_.script.c_str(), command.line, problem.c_str());
         return 1;
       }
     }
     return 0;
   }
+
+  // One checked line; false, with `problem`, when it could not be done.
+  bool runOne(const settings_sim::Command& command, std::string& problem) {
+    ns::AutoreleasePool pool;
+    line_ = command.line;
+    closeAlert();
+    bool done = perform(command.action, problem);
+    // What the platform does later (handlers, exports, completions) belongs to this line.
+    dispatch::runPendingWork();
+    if (done) preferences::layOutCells(controller_);
+    std::fflush(stdout);
+    bool storeFailed = !storeFailure_.empty();
+    if (done && storeFailed) problem = storeFailure_;
+    storeFailure_.clear();
+    return done && !storeFailed;
+  }
+
+  // Makes the cells of the rows shown, as start() does before the script's first line.
+  void open() {
+    settings_sim::watchPreviews([](id view) -> std::string {
+      id cell = send(view, "superview");
+      if (!ns::isKindOf(cell, "ZELImagePickerCell")) return "";
+      json name = preferences::rowName(send(cell, "specifier"));
+      return name.is_string() ? name.get<std::string>() : "(unnamed row)";
+    });
+    ns::AutoreleasePool pool;
+    preferences::layOutCells(controller_);
+    dispatch::runPendingWork();
+    std::fflush(stdout);
+  }
+
+  // What the screen shows now, as --png draws it.
+  settings_sim::Pane pane() {
+    settings_sim::Pane pane{title_, shownRows(controller_), std::nullopt};
+    uikit::AlertInfo alert;
+    if (uikit::describeAlert(msgSend(controller_, sel("presentedViewController")), alert)) {
+      pane.alert = alert;
+    }
+    return pane;
+  }
+  id controller() const { return controller_; }
+  void setEntrySink(journal::Sink sink) { also_ = std::move(sink); }
 
  private:
   // One user action; false, with `problem` set, for one the screen does not allow.
@@ -458,7 +491,10 @@ class Session {
     return 0;
   }
 
+ public:
+  // Prints an entry as the command does (and hands it on to the entry sink, if any).
   void print(const journal::Entry& entry) {
+    if (also_) also_(entry);
     const std::string kind = entry.value("kind", "");
     if (kind == "store-failed") {
       storeFailure_ =
@@ -475,6 +511,7 @@ class Session {
     }
   }
 
+ private:
   void printText(const journal::Entry& entry) {
     const std::string kind = entry.value("kind", "");
     if (kind == "rows") {
@@ -542,6 +579,7 @@ class Session {
   std::map<id, int> depths_;
   std::deque<std::vector<int>> shownDepths_;
   std::string storeFailure_;  // set when a value could not be stored
+  journal::Sink also_;        // where each entry also goes (the studio's line host)
 };
 
 }  // namespace
@@ -638,3 +676,82 @@ int settingsCommand(const Arguments& args) {
   msgSend<void>(controller, sel("setSpecifiers:"), id{nil});
   return status;
 }
+
+namespace settings_sim {
+namespace {
+
+class OpenPane : public PaneHost {
+ public:
+  OpenPane(Session& session, id fullList, const device::ScreenModel& screen)
+      : session_(session), fullList_(fullList), screen_(screen) {}
+  bool runLine(const std::string& line, std::string& problem) override {
+    settings_sim::Script script = settings_sim::parseScript(line, fullList_);
+    if (!script.problems.empty()) {
+      problem = script.problems.front().message;
+      return false;
+    }
+    for (const settings_sim::Command& command : script.commands) {
+      if (!session_.runOne(command, problem)) return false;
+    }
+    return true;
+  }
+  Pane pane() override { return session_.pane(); }
+  const device::ScreenModel& screen() const override { return screen_; }
+
+ private:
+  Session& session_;
+  id fullList_;
+  const device::ScreenModel& screen_;
+};
+
+}  // namespace
+
+int hostPane(const Arguments& args, const journal::Sink& sink, const PaneHostServe& serve) {
+  Options options;
+  std::string problem;
+  Arguments withScript = args;
+  withScript.push_back("-");
+  if (!parseOptions(withScript, options, problem)) return argumentError(problem);
+  options.script = "studio";
+  std::error_code error;
+  if (!fs::is_directory(options.deviceRoot, error)) {
+    return sim::runtimeError(kName, "the device root " + options.deviceRoot + " is not a folder",
+                             2);
+  }
+  device::setRoot(options.deviceRoot);
+  if (!options.systemVersion.empty()) device::setSystemVersion(options.systemVersion);
+  const device::ScreenModel& screen = *device::screenOfMachine(options.machine);
+  device::setMachine(screen.machine);
+  device::setScreenScale(screen.scale);
+  journal::clear();
+
+  ns::AutoreleasePool pool;
+  Class controllerClass = ZELPreferenceController::runtimeClass();
+  if (controllerClass == Nil) {
+    return sim::runtimeError(kName, "ZELPreferenceController is not registered");
+  }
+  ns::Ref controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
+  std::string title;
+  id rows = preferences::loadRowList(options.rows, controller, &problem, &title);
+  if (rows == nil) return sim::runtimeError(kName, problem, 2);
+  ns::Ref fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
+  preferences::showRows(controller, rows);
+  ns::Ref window =
+      ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
+                             sel("initWithFrame:"), CGRect{{0, 0}, {screen.width, screen.height}}));
+  id table = msgSend(controller, sel("table"));
+  msgSend<void>(window, sel("addSubview:"), table);
+  Session session(options, controller, fullList, title);
+  session.setEntrySink(sink);
+  journal::Sink before =
+      journal::exchangeSink([&session](const journal::Entry& entry) { session.print(entry); });
+  session.open();
+  OpenPane pane(session, fullList, screen);
+  int status = serve(pane);
+  journal::exchangeSink(std::move(before));
+  msgSend<void>(table, sel("removeFromSuperview"));
+  msgSend<void>(controller, sel("setSpecifiers:"), id{nil});
+  return status;
+}
+
+}  // namespace settings_sim
