@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <strings.h>
+#include <sys/socket.h>
 
 namespace studio::http {
 
@@ -29,9 +30,14 @@ struct Server::Impl {
   Admit admit;
   Handle handle;
   httplib::Server server;
+  int socket = -1;  // the listening socket
 };
 
 namespace {
+
+void deepenBacklog(int socket) {
+  if (socket >= 0) ::listen(socket, SOMAXCONN);
+}
 
 Request toRequest(const httplib::Request& from, bool withBody) {
   Request request;
@@ -68,6 +74,13 @@ Server::Server(const ServerOptions& options, Admit admit, Handle handle)
   size_t threads = options.threads;
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   server.set_payload_max_length(options.maxBody);
+  // The library listens with a backlog of 5, too few for a page's burst of requests: the
+  // socket is kept, and listened on again with the system's backlog once bound.
+  server.set_socket_options([impl = impl_](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    impl->socket = socket;
+  });
   server.set_read_timeout(options.readTimeoutSeconds, 0);
   server.set_write_timeout(options.writeTimeoutSeconds, 0);
   Impl* impl = impl_;
@@ -108,12 +121,14 @@ int Server::bind(int port, std::string& error) {
   if (port == 0) {
     int bound = server.bind_to_any_port("127.0.0.1");
     if (bound <= 0) error = "cannot listen on 127.0.0.1";
+    if (bound > 0) deepenBacklog(impl_->socket);
     return bound > 0 ? bound : -1;
   }
   if (!server.bind_to_port("127.0.0.1", port)) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(port);
     return -1;
   }
+  deepenBacklog(impl_->socket);
   return port;
 }
 

@@ -215,7 +215,10 @@ class Device {
     if (reply && reply->value("respring", false)) {
       // A respring: the home-screen process ends, a new one starts on the device as it is.
       home_->stop();
-      if (!startHomeScreen(entries, why)) {
+      std::string started;
+      bool up = startHomeScreen(entries, why, &started);
+      answer["output"] = answer["output"].get<std::string>() + started;
+      if (!up) {
         answer["ok"] = false;
         answer["error"] = "the home-screen process could not start: " + why;
         status = 500;
@@ -305,7 +308,9 @@ class Device {
     return first && first->value("ok", false);
   }
 
-  bool startHomeScreen(std::vector<Json>& entries, std::string& why) {
+  // Starts a home-screen process (a launch); `output`, when given, gets what it printed.
+  bool startHomeScreen(std::vector<Json>& entries, std::string& why,
+                       std::string* output = nullptr) {
     Json state = homeState_.is_object() ? homeState_ : Json::object();
     state["clockMs"] = clockMs_;
     home_ = std::make_unique<HostProcess>(
@@ -316,6 +321,7 @@ class Device {
       why = "the home-screen process " + why;
       return false;
     }
+    if (output != nullptr) *output = first->value("output", "");
     if (first->contains("state")) {
       homeState_ = (*first)["state"];
       clockMs_ = homeState_.value("clockMs", clockMs_);
