@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "line_request.h"
 #include "scenario.h"
 #include "session.h"
 #include "settings/pane_host.h"
@@ -98,34 +99,6 @@ springboard::DeviceState stateFrom(const Json& j) {
   return d;
 }
 
-// Checks one scenario line as the scenario parser checks it in a scenario whose home-screen
-// process is running: the parser is given the lines that shape what it knows (the classes left
-// out of this process, the launch, the classes to leave out at the next) before the line.
-std::optional<springboard::Command> checkLine(const std::string& line,
-                                              const std::set<std::string>& leftOutNow,
-                                              const std::set<std::string>& leftOutNext,
-                                              std::string& error) {
-  std::string context;
-  for (const std::string& name : leftOutNow) context += "without " + name + "\n";
-  context += "launch\n";
-  for (const std::string& name : leftOutNext) context += "without " + name + "\n";
-  if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos) {
-    error = "one line at a time: the text holds a line break";
-    return std::nullopt;
-  }
-  std::istringstream in(context + line + "\n");
-  std::optional<springboard::Scenario> parsed = springboard::parseScenario(in, "line", error);
-  if (!parsed) {
-    // "line:N: message" -> "message"
-    size_t colon = error.find(": ");
-    if (colon != std::string::npos) error.erase(0, colon + 2);
-    return std::nullopt;
-  }
-  size_t before = leftOutNow.size() + 1 + leftOutNext.size();
-  if (parsed->commands.size() <= before) return springboard::Command{};  // blank or comment
-  return parsed->commands.back();
-}
-
 int hostHomeScreen(const Arguments& args) {
   springboard::SessionOptions options;
   Json state = Json::object();
@@ -173,8 +146,8 @@ int hostHomeScreen(const Arguments& args) {
     }
     home.loadDeviceState();
     std::string error;
-    std::optional<springboard::Command> command =
-        checkLine(request["line"].get<std::string>(), leftOutNow, leftOutNext, error);
+    std::optional<springboard::Command> command = studio::checkScenarioLine(
+        request["line"].get<std::string>(), leftOutNow, leftOutNext, error);
     if (!command) {
       Json refused = answer(false, error, "");
       refused["state"] = stateJson(device);

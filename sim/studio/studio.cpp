@@ -23,6 +23,7 @@
 #include "help.h"
 #include "host_process.h"
 #include "http.h"
+#include "line_request.h"
 #include "sound_check.h"
 #include "sound_import.h"
 
@@ -392,13 +393,11 @@ class Api {
     if (isLinePath(path)) {
       if (method != "POST") return failure(405, "POST a line: {\"line\": TEXT}");
       if (request.body.size() > kLineBodyLimit) return failure(413, "the body is too long");
-      Json body = Json::parse(request.body, nullptr, false);
-      if (body.is_discarded()) return failure(400, "the body is not JSON");
-      if (!body.is_object() || !body.contains("line") || !body["line"].is_string()) {
-        return failure(400, "the body is {\"line\": TEXT}");
-      }
+      std::string problem;
+      std::optional<std::string> line = lineOfBody(request.body, problem);
+      if (!line) return failure(400, problem);
       auto [status, answer] =
-          device_.line(path == "/api/settings" ? "settings" : "springboard", body["line"]);
+          device_.line(path == "/api/settings" ? "settings" : "springboard", *line);
       return json(status, answer);
     }
     if (path == "/api/events") {
