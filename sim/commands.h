@@ -10,7 +10,7 @@ using Arguments = std::vector<std::string>;
 
 int springboardCommand(const Arguments& args);  // sim/springboard
 int deviceCommand(const Arguments& args);       // sim/device
-int colorCommand(const Arguments& args);        // sim/device
+int colorCommand(const Arguments& args);        // sim/color
 int settingsCommand(const Arguments& args);     // sim/settings
 
 int soundsCommand(const Arguments& args);  // sim/sounds

@@ -4,14 +4,12 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+#include <plinka/bundle.h>
 
 // The preferences identifier under which the settings pane stores the product's keys.
 constexpr const char* PreferencesDomain = "com.plinka.plinka3";
 // The product's master switch.
 constexpr const char* MasterSwitchKey = "kEnabledPK";
-
-// The bundle that holds the sound files, one folder per event.
-constexpr const char* BundleRoot = "/var/LIY/PreferenceBundles/Plinka3.bundle";
 
 enum class SoundEvent { Charge, Keyboard, Lock, Passcode, Respring, Unlock, Volume };
 

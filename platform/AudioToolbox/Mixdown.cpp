@@ -84,6 +84,9 @@ namespace {
 
 constexpr size_t kBlock = 4096;      // frames mixed and written at a time
 constexpr size_t kKeptDecoded = 16;  // decoded files kept for the next play of the same file
+// The header is brought up to date after every this many frames of audio, so that a session
+// ended by a signal leaves a file whose header counts all but its last few seconds.
+constexpr uint64_t kHeaderEvery = 5 * kRate;
 
 // Full scale is never crossed: above 0.9 the level bends smoothly towards 0.99.
 float limited(float s) {
@@ -104,12 +107,15 @@ bool Mixdown::open(const std::string& outputPath, std::string& error) {
   SF_INFO info{};
   info.samplerate = kRate;
   info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  // RF64 holds a session past 4 GiB (a plain WAV's sizes are 32 bits); a file that stays
+  // smaller is written as a plain WAV.
+  info.format = SF_FORMAT_RF64 | SF_FORMAT_PCM_16;
   file_ = sf_open(outputPath.c_str(), SFM_WRITE, &info);
   if (file_ == nullptr) {
     error = "cannot write " + outputPath + ": " + sf_strerror(nullptr);
     return false;
   }
+  sf_command(file_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
   path_ = outputPath;
   return true;
 }
@@ -142,6 +148,10 @@ void Mixdown::writeUntil(uint64_t frame) {
       failed_ = true;
     }
     written_ += count;
+    if (written_ - headerAt_ >= kHeaderEvery) {
+      sf_command(file_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+      headerAt_ = written_;
+    }
   }
 }
 

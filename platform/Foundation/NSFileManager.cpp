@@ -1,4 +1,5 @@
-// NSFileManager: questions about files, asked with device paths; removing and replacing them.
+// NSFileManager: questions about files and folders, asked with device paths; removing and
+// replacing them.
 //
 // Journal: removeItemAtPath:error: records "remove-file" {path, ok}; replaceItemAtURL:... records
 // "move" {from, to, ok}.
@@ -7,6 +8,7 @@
 #include <device/device.h>
 #include <device/journal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -83,6 +85,32 @@ BOOL createDirectoryAtPath(id, SEL, id path, BOOL intermediates, id, id* error) 
   return failure ? NO : YES;
 }
 
+// The names in a folder, not its path: every entry but "." and "..", hidden ones included, in
+// the order of their names' bytes (the device promises no order; callers that show the names
+// sort them). Nil, with NSFileReadNoSuchFileError, for a path that is no readable folder.
+id contentsOfDirectoryAtPath(id, SEL, id path, id* error) {
+  if (error != nullptr) *error = nil;
+  constexpr NSInteger NSFileReadNoSuchFileError = 260;
+  if (path == nil) {
+    fail(error, NSFileReadNoSuchFileError);
+    return nil;
+  }
+  std::error_code failure;
+  std::vector<std::string> names;
+  for (fs::directory_iterator entry(device::hostPath(utf8(path)), failure), end;
+       !failure && entry != end; entry.increment(failure)) {
+    names.push_back(entry->path().filename().string());
+  }
+  if (failure) {
+    fail(error, NSFileReadNoSuchFileError);
+    return nil;
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<id> strings;
+  for (const std::string& name : names) strings.push_back(string(name));
+  return array(strings);
+}
+
 }  // namespace
 
 void internal::registerFileManagerClass() {
@@ -95,6 +123,7 @@ void internal::registerFileManagerClass() {
               replaceItemAtURL)
       .method("createDirectoryAtPath:withIntermediateDirectories:attributes:error:",
               createDirectoryAtPath)
+      .method("contentsOfDirectoryAtPath:error:", contentsOfDirectoryAtPath)
       .register_();
 }
 

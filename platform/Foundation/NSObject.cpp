@@ -175,7 +175,9 @@ void registerFoundationClasses() {
     internal::registerStringClasses();
     internal::registerNumberClass();
     internal::registerURLClass();
-    internal::registerCollectionClasses();
+    internal::registerArrayClasses();
+    internal::registerDictionaryClasses();
+    internal::registerDataClass();
     internal::registerNotificationClasses();
     internal::registerFileManagerClass();
     internal::registerUserDefaultsClass();

@@ -250,6 +250,17 @@ id pathExtension(id self, SEL) {
   size_t dot = last.rfind('.');
   return string(dot == std::string::npos || dot == 0 ? "" : last.substr(dot + 1));
 }
+// The path without its last component's extension: "a/b.caf" is "a/b"; a name that only begins
+// with a dot (".hidden") has none.
+id byDeletingPathExtension(id self, SEL) {
+  std::string path = text(self);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  size_t slash = path.rfind('/');
+  size_t start = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot <= start) return string(path);
+  return string(path.substr(0, dot));
+}
 id byAppendingPathComponent(id self, SEL, id component) {
   std::string path = text(self);
   std::string part = utf8(component);
@@ -324,6 +335,7 @@ void internal::registerStringClasses() {
       .method("stringByAppendingString:", byAppending)
       .method("stringByAppendingPathComponent:", byAppendingPathComponent)
       .method("lastPathComponent", lastPathComponent)
+      .method("stringByDeletingPathExtension", byDeletingPathExtension)
       .method("pathExtension", pathExtension)
       .register_();
 }

@@ -10,7 +10,9 @@ namespace ns::internal {
 void registerStringClasses();
 void registerNumberClass();
 void registerURLClass();
-void registerCollectionClasses();
+void registerArrayClasses();
+void registerDictionaryClasses();
+void registerDataClass();
 void registerNotificationClasses();
 void registerFileManagerClass();
 void registerUserDefaultsClass();
@@ -24,6 +26,12 @@ size_t textHash(std::string_view text);
 // The text of an NSString and its textHash (kept with the string once worked out); null for
 // anything else.
 const std::string* keyText(id object, size_t& hash);
+
+// Whether two members of an array or dictionary are the same object or equal by -isEqual:.
+inline bool equal(id a, id b) {
+  static const SEL isEqual = sel("isEqual:");
+  return a == b || (a != nil && msgSend<BOOL>(a, isEqual, b));
+}
 
 // A new NSMutableDictionary (retain count 1) with room for `capacity` entries.
 id newMutableDictionary(size_t capacity);

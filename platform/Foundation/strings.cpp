@@ -1,5 +1,7 @@
 #include "strings.h"
 
+#include <Foundation/ObjectState.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -166,6 +168,29 @@ NSComparisonResult compareStrings(std::string_view left, std::string_view right,
   if (i < a.size()) return NSOrderedDescending;
   if (j < b.size()) return NSOrderedAscending;
   return NSOrderedSame;
+}
+
+// --- the C++ helpers of strings ----------------------------------------------------------
+
+id string(std::string_view utf8Text) {
+  return autorelease(newString(Nil, utf8Text));
+}
+
+id constantString(std::string_view utf8Text) {
+  classNamed("NSString");
+  return makeImmortal(newString(Nil, utf8Text));
+}
+
+std::string utf8(id object) {
+  if (object == nil) return "";
+  static const SEL utf8String = sel("UTF8String");
+  const char* text = msgSend<const char*>(object, utf8String);
+  return text != nullptr ? text : "";
+}
+
+std::string describe(id object) {
+  if (object == nil) return "(null)";
+  return utf8(msgSend(object, sel("description")));
 }
 
 }  // namespace ns

@@ -1,5 +1,6 @@
 #include <Foundation/DefaultsJournal.h>
 #include <Foundation/ObjectState.h>
+#include <Preferences/PSCells.h>
 #include <Preferences/PSListController.h>
 #include <device/device.h>
 #include <device/journal.h>
@@ -18,12 +19,20 @@ namespace {
 using internal::ListState;
 using internal::listState;
 
+ptrdiff_t specifiersOffset = 0;
+
+}  // namespace
+
+id& internal::specifiersSlot(id self) {
+  return *reinterpret_cast<id*>(reinterpret_cast<char*>(self) + specifiersOffset);
+}
+
+namespace {
+
 id shownRows(id self) {
-  ListState* state = listState(self);
-  if (!state->specifiers) {
-    state->specifiers = ns::Ref::adopt(msgSend(objc_getClass("NSMutableArray"), sel("new")));
-  }
-  return state->specifiers;
+  id& slot = internal::specifiersSlot(self);
+  if (slot == nil) slot = msgSend(objc_getClass("NSMutableArray"), sel("new"));
+  return slot;
 }
 
 std::string_view textOf(id string);
@@ -139,15 +148,35 @@ id specifiers(id self, SEL) {
   return shownRows(self);
 }
 void setSpecifiers(id self, SEL, id rows) {
-  ListState* state = listState(self);
-  state->specifiers = rows != nil && ns::isKindOf(rows, "NSArray")
-                          ? ns::Ref::adopt(msgSend(rows, sel("mutableCopy")))
-                          : ns::Ref();
+  id& slot = internal::specifiersSlot(self);
+  id replaced = slot;
+  slot = rows != nil && ns::isKindOf(rows, "NSArray") ? msgSend(rows, sel("mutableCopy")) : nil;
+  ns::release(replaced);
+}
+void deallocListController(id self, SEL) {
+  ns::release(internal::specifiersSlot(self));
+  internal::specifiersSlot(self) = nil;
+  sendSuper<void>(self, objc_getClass("PSListController"), "dealloc");
 }
 
-id loadSpecifiersFromPlistName(id, SEL, id name, id target) {
+id specifier(id self, SEL) {
+  return listState(self)->specifier;
+}
+void setSpecifier(id self, SEL, id row) {
+  listState(self)->specifier = ns::Ref(row);
+}
+id bundle(id self, SEL) {
+  id row = listState(self)->specifier;
+  id found = row != nil ? attribute(row, "pl_bundle") : nil;
+  return found != nil && ns::isKindOf(found, "NSBundle") ? found : nil;
+}
+
+id loadSpecifiersFromPlistName(id self, SEL, id name, id target) {
   std::string path = ns::utf8(name);
   if (!path.ends_with(".plist")) path += ".plist";
+  if (id own = bundle(self, nullptr)) {
+    path = device::hostPath(ns::utf8(msgSend(own, sel("bundlePath"))) + "/" + path);
+  }
   return loadRowList(path, target, nullptr);
 }
 
@@ -272,7 +301,13 @@ bool userChangesValue(id controller, id specifier, id value) {
       readsOn(msgSend(specifier, sel("performGetter"))) == readsOn(value)) {
     return true;
   }
+  if (msgSend<PSCellType>(specifier, sel("cellType")) == PSSliderCell && value != nil &&
+      msgSend<BOOL>(value, sel("respondsToSelector:"), sel("doubleValue"))) {
+    value = ns::doubleNumber(sliderValueFor(specifier, msgSend<double>(value, sel("doubleValue"))));
+  }
   msgSend<void>(specifier, sel("performSetterWithValue:"), value);
+  // The control stands where the user put it, or where the pane put it back: the stored value.
+  internal::refreshCell(controller, specifier);
   return true;
 }
 
@@ -280,23 +315,31 @@ void registerListControllerClass() {
   static const bool done = [] {
     uikit::registerViewControllerClasses();
     registerSpecifierClass();
-    ClassBuilder("PSListController", objc_getClass("UIViewController"))
-        .method("init", initListController)
-        .method("specifiers", specifiers)
-        .method("setSpecifiers:", setSpecifiers)
-        .method("loadSpecifiersFromPlistName:target:", loadSpecifiersFromPlistName)
-        .method("readPreferenceValue:", readPreferenceValue)
-        .method("setPreferenceValue:specifier:", setPreferenceValue)
-        .method("reloadSpecifier:animated:", reloadSpecifierAnimated)
-        .method("reloadSpecifier:", reloadSpecifier)
-        .method("indexOfSpecifier:", indexOfSpecifier)
-        .method("containsSpecifier:", containsSpecifier)
-        .method("specifierForID:", specifierForID)
-        .method("insertContiguousSpecifiers:afterSpecifier:animated:", insertContiguousSpecifiers)
-        .method("removeContiguousSpecifiers:animated:", removeContiguousSpecifiers)
-        .method("table", internal::tableOf)
-        .method("cachedCellForSpecifier:", internal::cachedCell)
-        .register_();
+    Class listClass =
+        ClassBuilder("PSListController", objc_getClass("UIViewController"))
+            .ivar("_specifiers", sizeof(id), 3, "@")
+            .method("init", initListController)
+            .method("dealloc", deallocListController)
+            .method("specifier", specifier)
+            .method("setSpecifier:", setSpecifier)
+            .method("bundle", bundle)
+            .method("specifiers", specifiers)
+            .method("setSpecifiers:", setSpecifiers)
+            .method("loadSpecifiersFromPlistName:target:", loadSpecifiersFromPlistName)
+            .method("readPreferenceValue:", readPreferenceValue)
+            .method("setPreferenceValue:specifier:", setPreferenceValue)
+            .method("reloadSpecifier:animated:", reloadSpecifierAnimated)
+            .method("reloadSpecifier:", reloadSpecifier)
+            .method("indexOfSpecifier:", indexOfSpecifier)
+            .method("containsSpecifier:", containsSpecifier)
+            .method("specifierForID:", specifierForID)
+            .method("insertContiguousSpecifiers:afterSpecifier:animated:",
+                    insertContiguousSpecifiers)
+            .method("removeContiguousSpecifiers:animated:", removeContiguousSpecifiers)
+            .method("table", internal::tableOf)
+            .method("cachedCellForSpecifier:", internal::cachedCell)
+            .register_();
+    specifiersOffset = ivar_getOffset(class_getInstanceVariable(listClass, "_specifiers"));
     shareStoreWithUserDefaults();
     return true;
   }();

@@ -127,6 +127,12 @@ PSCellType cellType(id self, SEL) {
 void setCellType(id self, SEL, PSCellType type) {
   stateFor(self).cellType = type;
 }
+Class detailControllerClass(id self, SEL) {
+  return stateFor(self).detail;
+}
+void setDetailControllerClass(id self, SEL, Class cls) {
+  stateFor(self).detail = cls;
+}
 
 // The row's value, from its target through its getter; nil without a target or getter.
 id performGetter(id self, SEL) {
@@ -202,6 +208,8 @@ void registerSpecifierClass() {
         .method("setTarget:", setTarget)
         .method("cellType", cellType)
         .method("setCellType:", setCellType)
+        .method("detailControllerClass", detailControllerClass)
+        .method("setDetailControllerClass:", setDetailControllerClass)
         .method("performGetter", performGetter)
         .method("performSetterWithValue:", performSetterWithValue)
         .method("description", describeSpecifier)
@@ -209,6 +217,57 @@ void registerSpecifierClass() {
     return true;
   }();
   (void)done;
+}
+
+}  // namespace preferences
+
+namespace preferences {
+namespace {
+
+// The array behind a row's values or titles: its fixed attribute, else its data source's answer.
+id choiceArray(id specifier, const char* fixed, const char* dataSource) {
+  id props = msgSend(specifier, sel("properties"));
+  id selectorName = internal::propertyNamed(props, dataSource);
+  if (internal::isString(selectorName) && !ns::utf8(selectorName).empty()) {
+    std::string name = ns::utf8(selectorName);
+    if (name.find(':') == std::string::npos) name += ":";
+    id target = msgSend(specifier, sel("target"));
+    SEL selector = sel(name.c_str());
+    if (target == nil || !msgSend<BOOL>(target, sel("respondsToSelector:"), selector)) {
+      ns::raise("NSInvalidArgumentException", "-[" + ns::className(target) + " " + name +
+                                                  "]: unrecognized selector sent to " + "instance");
+    }
+    id answer = msgSend(target, selector, specifier);
+    return answer != nil && ns::isKindOf(answer, "NSArray") ? answer : nil;
+  }
+  id array = internal::propertyNamed(props, fixed);
+  return array != nil && ns::isKindOf(array, "NSArray") ? array : nil;
+}
+
+}  // namespace
+
+std::vector<RowChoice> rowChoices(id specifier, size_t* extraTitles) {
+  std::vector<id> values = ns::elements(choiceArray(specifier, "validValues", "valuesDataSource"));
+  std::vector<id> titles = ns::elements(choiceArray(specifier, "validTitles", "titlesDataSource"));
+  std::vector<RowChoice> choices;
+  for (size_t i = 0; i < values.size(); ++i) {
+    id title = i < titles.size() ? titles[i] : nil;
+    choices.push_back({ns::Ref(values[i]), title != nil && internal::isString(title)
+                                               ? ns::utf8(title)
+                                               : ns::describe(title != nil ? title : values[i])});
+  }
+  if (extraTitles != nullptr) {
+    *extraTitles = titles.size() > values.size() ? titles.size() - values.size() : 0;
+  }
+  return choices;
+}
+
+std::optional<std::string> titleOfValue(id specifier, id value) {
+  if (value == nil) return std::nullopt;
+  for (const RowChoice& choice : rowChoices(specifier)) {
+    if (msgSend<BOOL>(choice.value.get(), sel("isEqual:"), value)) return choice.title;
+  }
+  return std::nullopt;
 }
 
 }  // namespace preferences

@@ -25,6 +25,17 @@ bool readable(const std::string& path, std::string* error) {
   return true;
 }
 
+// The controller a tap on the row pushes: the class its `detail` names (looked up now, as the
+// device's loader does: a name that gives no class leaves none), else the list page for a list
+// row.
+Class detailClass(id item, PSCellType type) {
+  id named = ns::valueFor(item, "detail");
+  if (named != nil && ns::isKindOf(named, "NSString") && !ns::utf8(named).empty()) {
+    return objc_lookUpClass(ns::utf8(named).c_str());
+  }
+  return type == PSLinkListCell ? objc_lookUpClass("PSListItemsController") : Class{Nil};
+}
+
 }  // namespace
 
 id loadRowList(const std::string& hostPath, id target, std::string* error, std::string* title) {
@@ -68,7 +79,7 @@ id loadRowList(const std::string& hostPath, id target, std::string* error, std::
                                                                     : PSUnknownCell;
     id row = msgSend(specifierClass, makeRow,
                      label != nil && ns::isKindOf(label, "NSString") ? label : id{nil}, target,
-                     setter, getter, Class{Nil}, type, Class{Nil});
+                     setter, getter, detailClass(item, type), type, Class{Nil});
     msgSend<void>(row, setProperties, item);
     msgSend<void>(rows, addObject, row);
   }

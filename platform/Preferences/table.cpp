@@ -1,5 +1,6 @@
 // The list controller's table: the cells of the rows shown, made as the Settings application
 // makes them, and the user's taps on them.
+#include <Preferences/PSCells.h>
 #include <Preferences/PSListController.h>
 #include <Preferences/PSTableCell.h>
 #include <device/journal.h>
@@ -56,10 +57,26 @@ void refreshCell(id controller, id specifier) {
 
 namespace {
 
-// The class a row's cell is made of: the one its `cellClass` names, else PSTableCell. A name
-// that gives no cell class is reported, and the framework's own cell stands in.
+// The framework's cell for the row's type; a `cell` that names no type is reported, and the row
+// gets a plain cell.
+Class typeCellClass(id row) {
+  PSCellType type = msgSend<PSCellType>(row, sel("cellType"));
+  if (type == PSUnknownCell) {
+    id named = internal::propertyNamed(msgSend(row, sel("properties")), "cell");
+    journal::record("unknown-cell-type",
+                    {{"row", rowName(row)},
+                     {"cell", internal::isString(named) ? nlohmann::ordered_json(ns::utf8(named))
+                                                        : nlohmann::ordered_json()},
+                     {"reason", named == nil ? "no cell type" : "no such cell type"}});
+  }
+  return frameworkCellClass(type);
+}
+
+// The class a row's cell is made of: the one its `cellClass` names, else the framework's cell
+// for its type. A name that gives no cell class is reported, and the framework's cell stands in.
 Class cellClassFor(id row) {
-  Class framework = objc_getClass("PSTableCell");
+  Class framework = typeCellClass(row);
+  Class plain = objc_getClass("PSTableCell");
   id named = internal::propertyNamed(msgSend(row, sel("properties")), "cellClass");
   if (!internal::isString(named) || ns::utf8(named).empty()) return framework;
   std::string name = ns::utf8(named);
@@ -70,7 +87,7 @@ Class cellClassFor(id row) {
   } else {
     problem = "not a table cell";
     for (Class up = cls; up != Nil; up = class_getSuperclass(up)) {
-      if (up == framework) problem = nullptr;
+      if (up == plain) problem = nullptr;
     }
   }
   if (problem == nullptr) return cls;
@@ -127,13 +144,14 @@ void layOutCells(id controller) {
     msgSend<void>(table, sel("addSubview:"), cell);
     if (returning) msgSend<void>(cell, sel("refreshCellContentsWithSpecifier:"), row);
   }
+  if (ns::isKindOf(controller, "PSListItemsController")) internal::markCurrentItem(controller);
 }
 
 id cellForRow(id controller, id specifier) {
   return internal::cachedCell(controller, nullptr, specifier);
 }
 
-bool userTapsRow(id controller, id specifier) {
+bool userTapsRow(id controller, id specifier, std::string* problem) {
   if (!isShown(controller, specifier)) return false;
   layOutCells(controller);
   ns::Ref cell(cellForRow(controller, specifier));
@@ -148,6 +166,8 @@ bool userTapsRow(id controller, id specifier) {
                                                   "]: unrecognized selector sent to instance");
     }
     msgSend<void>(target, selector, specifier);
+  } else {
+    internal::followRow(controller, specifier, problem);
   }
   msgSend<void>(cell.get(), sel("setSelected:animated:"), BOOL{NO}, BOOL{YES});
   return true;

@@ -1,5 +1,7 @@
 #include "image_codecs.h"
 
+#include <Foundation/ImageFormat.h>
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gif_lib.h>
 #include <jpeglib.h>
@@ -21,11 +23,6 @@ bool acceptableSize(uint64_t width, uint64_t height) {
 }
 
 namespace {
-
-bool startsWith(const uint8_t* bytes, size_t size, std::string_view signature, size_t at = 0) {
-  return size >= at + signature.size() &&
-         std::memcmp(bytes + at, signature.data(), signature.size()) == 0;
-}
 
 bool allocate(Pixels& out, uint64_t width, uint64_t height, int channels) {
   if (!acceptableSize(width, height)) return false;
@@ -338,14 +335,6 @@ bool decodeHEIC(const uint8_t* bytes, size_t size, Pixels& out) {
   return true;
 }
 
-bool isHEIC(const uint8_t* bytes, size_t size) {
-  if (!startsWith(bytes, size, "ftyp", 4)) return false;
-  for (std::string_view brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"}) {
-    if (startsWith(bytes, size, brand, 8)) return true;
-  }
-  return false;
-}
-
 // --- BMP, ICO, CUR (gdk-pixbuf) --------------------------------------------------------------
 
 uint32_t little32(const uint8_t* p) {
@@ -401,25 +390,56 @@ bool decodeBMP(const uint8_t* bytes, size_t size, Pixels& out) {
   return decodeWithPixbuf("bmp", bytes, size, out);
 }
 
+// ICO and CUR: a header (reserved zero, type, count), then 16 bytes per entry (width and
+// height, 0 meaning 256; colours; reserved; planes; bits per pixel; size and offset of its data).
+// The largest entry is the picture, as on the device. An entry's data is a PNG file (what
+// current tools write) or a headerless BMP, which gdk-pixbuf's loader reads.
+bool decodeICO(const uint8_t* bytes, size_t size, Pixels& out) {
+  if (size < 6) return false;
+  size_t count = static_cast<size_t>(bytes[4]) | static_cast<size_t>(bytes[5]) << 8;
+  if (count == 0 || size < 6 + 16 * count) return false;
+  const uint8_t* largest = nullptr;
+  uint32_t largestArea = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* entry = bytes + 6 + 16 * i;
+    uint32_t width = entry[0] == 0 ? 256 : entry[0];
+    uint32_t height = entry[1] == 0 ? 256 : entry[1];
+    if (width * height > largestArea) {
+      largestArea = width * height;
+      largest = entry;
+    }
+  }
+  uint64_t length = little32(largest + 8);
+  uint64_t offset = little32(largest + 12);
+  if (offset + length > size) return false;
+  const uint8_t* data = bytes + offset;
+  if (ns::imageFormatOf(data, static_cast<size_t>(length)) == ns::ImageFormat::PNG) {
+    return decodePNG(data, static_cast<size_t>(length), out);
+  }
+  return decodeWithPixbuf("ico", bytes, size, out);
+}
+
 }  // namespace
 
 bool decode(const uint8_t* bytes, size_t size, Pixels& out) {
   if (bytes == nullptr || size == 0) return false;
-  if (startsWith(bytes, size, "\x89PNG\r\n\x1a\n")) return decodePNG(bytes, size, out);
-  if (startsWith(bytes, size, "\xff\xd8\xff")) return decodeJPEG(bytes, size, out);
-  if (startsWith(bytes, size, "GIF87a") || startsWith(bytes, size, "GIF89a")) {
-    return decodeGIF(bytes, size, out);
-  }
-  if (startsWith(bytes, size, std::string_view("II*\0", 4)) ||
-      startsWith(bytes, size, std::string_view("MM\0*", 4))) {
-    return decodeTIFF(bytes, size, out);
-  }
-  if (isHEIC(bytes, size)) return decodeHEIC(bytes, size, out);
-  if (startsWith(bytes, size, "BM")) return decodeBMP(bytes, size, out);
-  // ICO and CUR: a reserved zero, then type 1 or 2; entries are at most 256 x 256.
-  if (startsWith(bytes, size, std::string_view("\0\0\1\0", 4)) ||
-      startsWith(bytes, size, std::string_view("\0\0\2\0", 4))) {
-    return decodeWithPixbuf("ico", bytes, size, out);
+  switch (ns::imageFormatOf(bytes, size)) {
+    case ns::ImageFormat::PNG:
+      return decodePNG(bytes, size, out);
+    case ns::ImageFormat::JPEG:
+      return decodeJPEG(bytes, size, out);
+    case ns::ImageFormat::GIF:
+      return decodeGIF(bytes, size, out);
+    case ns::ImageFormat::TIFF:
+      return decodeTIFF(bytes, size, out);
+    case ns::ImageFormat::HEIC:
+      return decodeHEIC(bytes, size, out);
+    case ns::ImageFormat::BMP:
+      return decodeBMP(bytes, size, out);
+    case ns::ImageFormat::ICO:
+      return decodeICO(bytes, size, out);
+    case ns::ImageFormat::Other:
+      break;
   }
   return false;
 }

@@ -33,7 +33,8 @@ struct Pixels {
   std::vector<uint8_t> samples;
 };
 
-// Decodes PNG, JPEG, GIF, TIFF, HEIC, BMP, ICO or CUR bytes; false for anything else.
+// Decodes PNG, JPEG, GIF, TIFF, HEIC, BMP, ICO or CUR bytes (the format as ns::imageFormatOf
+// names it; of an ICO or CUR, its largest entry, PNG or BMP); false for anything else.
 bool decode(const uint8_t* bytes, size_t size, Pixels& out);
 
 // Encoders, from straight RGBA (PNG) or RGB (JPEG) rows, top row first. `quality` is libjpeg's

@@ -2,14 +2,15 @@
 
 #include <AVFoundation/AVFoundation.h>
 #include <Foundation/Block.h>
-#include <Foundation/dispatch.h>
 #include <Preferences/PSSpecifier.h>
 #include <UIKit/UIImage.h>
 #include <UIKit/UIImagePickerController.h>
-#include <device/journal.h>
+#include <dispatch/dispatch.h>
 #include <notify.h>
 
 #include <string>
+
+#include "row_name.h"
 
 namespace {
 
@@ -56,8 +57,8 @@ void store(id self, id value) {
 
 // A pick that changes nothing says why: the user picked, and nothing happened.
 void refusePick(id self, const char* reason) {
-  journal::record("pick-refused",
-                  {{"row", preferences::rowName(send(self, "specifier"))}, {"reason", reason}});
+  NSLog(NSSTR("pick refused for %@: %s"), cells::rowName(send(self, "specifier"), NSSTR("nothing")),
+        reason);
 }
 
 // A row without "PostNotification" posts nothing.
@@ -94,9 +95,9 @@ id videoFrame(id url) {
 // The preview belongs to the main thread's interface: its image is set there, later.
 void showInPreview(id self, id image) {
   ns::Ref cell(self), shown(image);
-  dispatch::async(dispatch_get_main_queue(), [cell, shown] {
-    send<void>(field<id>(cell, fields.previewImage), "setImage:", shown.get());
-  });
+  dispatch_async(dispatch_get_main_queue(), ns::block<>([cell, shown] {
+                   send<void>(field<id>(cell, fields.previewImage), "setImage:", shown.get());
+                 }));
 }
 
 // --- construction and preview ------------------------------------------------------------------

@@ -1,9 +1,10 @@
 #include <pkprefs3/ZELLinkCells.h>
 
 #include <Preferences/PSSpecifier.h>
-#include <device/journal.h>
 
 #include <array>
+
+#include "row_name.h"
 
 namespace {
 
@@ -138,8 +139,8 @@ void setSelected(id self, SEL, BOOL selected, BOOL animated) {
   }
   if (url == nil) {
     // Handing the system no URL would fail where nobody sees it: say why nothing opens.
-    journal::record("open-refused",
-                    {{"row", preferences::rowName(send(self, "specifier"))}, {"reason", refusal}});
+    NSLog(NSSTR("open refused for %@: %s"),
+          cells::rowName(send(self, "specifier"), NSSTR("(unnamed row)")), refusal.c_str());
     return;
   }
   id application = send(cls("UIApplication"), "sharedApplication");

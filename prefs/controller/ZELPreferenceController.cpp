@@ -5,84 +5,11 @@
 
 #include <algorithm>
 #include <optional>
-#include <type_traits>
 #include <vector>
 
+#include "row_table.h"
+
 namespace {
-
-// Rows (object pointers) in a flat open-addressing table, each with its position in a list
-// when `kPositions`: the walk looks rows up once or twice each, and a table of nodes would cost
-// an allocation per row and a cache miss per look-up on a long list. Kept small for the same
-// reason: filled up to three quarters, a set holding the pointers alone.
-template <bool kPositions>
-class RowTable {
- public:
-  // Empties the table, made ready for about `expected` rows.
-  void reset(size_t expected) {
-    size_t size = 16;
-    while (3 * size < 4 * expected) size *= 2;
-    slots_.assign(size, Slot{});
-    used_ = 0;
-  }
-  bool empty() const { return used_ == 0; }
-  // Makes the first room for about `expected` rows, when the first row comes.
-  void expect(size_t expected) { expected_ = expected; }
-
-  // Adds `row` (at `position`); a row already present keeps its first position.
-  void insert(id row, NSUInteger position = 0) {
-    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
-    Slot& slot = slotFor(row);
-    if (slot.row != nil) return;
-    slot.row = row;
-    if constexpr (kPositions) slot.position = position;
-    ++used_;
-  }
-  // Where `row` was added; nothing when it was not.
-  std::optional<NSUInteger> find(id row) const requires kPositions {
-    const Slot* slot = lookUp(row);
-    if (slot == nullptr) return std::nullopt;
-    return slot->position;
-  }
-  bool contains(id row) const { return lookUp(row) != nullptr; }
-
- private:
-  struct NoPosition {};
-  struct Slot {
-    id row = nil;
-    [[no_unique_address]] std::conditional_t<kPositions, NSUInteger, NoPosition> position{};
-  };
-  const Slot* lookUp(id row) const {
-    if (used_ == 0) return nullptr;
-    const Slot& slot = const_cast<RowTable*>(this)->slotFor(row);
-    return slot.row == nil ? nullptr : &slot;
-  }
-  Slot& slotFor(id row) {
-    size_t mask = slots_.size() - 1;
-    auto bits = reinterpret_cast<uintptr_t>(row);
-    size_t at = static_cast<size_t>((bits >> 4) * 0x9E3779B97F4A7C15ull >> 20) & mask;
-    while (slots_[at].row != nil && slots_[at].row != row) at = (at + 1) & mask;
-    return slots_[at];
-  }
-  void grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    reset(old.empty() ? std::max<size_t>(expected_, 8) : old.size());
-    for (const Slot& slot : old) {
-      if (slot.row == nil) continue;
-      if constexpr (kPositions) {
-        insert(slot.row, slot.position);
-      } else {
-        insert(slot.row);
-      }
-    }
-  }
-
-  std::vector<Slot> slots_;
-  size_t used_ = 0;
-  size_t expected_ = 0;
-};
-using RowPositions = RowTable<true>;
-using RowSet = RowTable<false>;
 
 // Where each row first stands in `_allSpecifiers`, so that a run is found without a search
 // through the list; rebuilt whenever `_allSpecifiers` is replaced.
@@ -154,18 +81,6 @@ std::optional<int> nestedEntryCount(id row) {
   return msgSend<int>(count, s.intValue);
 }
 
-// `@autoreleasepool { ... }`, as a scope.
-class AutoreleasePoolScope {
- public:
-  AutoreleasePoolScope() : token_(objc_autoreleasePoolPush()) {}
-  ~AutoreleasePoolScope() { objc_autoreleasePoolPop(token_); }
-  AutoreleasePoolScope(const AutoreleasePoolScope&) = delete;
-  AutoreleasePoolScope& operator=(const AutoreleasePoolScope&) = delete;
-
- private:
-  void* token_;
-};
-
 // Rows `start` to `start + length` of `list`, taken in one message; a short run stays on the
 // stack, a long one goes to `storage` when given.
 class RowsOf {
@@ -226,8 +141,6 @@ void applyModificationsToSpecifiers(id self, SEL, id rows) {
 }
 
 void removeDisabledGroups(id self, SEL, id rows) {
-  constexpr NSUInteger kAhead = 16;  // rows
-  constexpr int kAheadLines = 6;     // cache lines of 64 bytes
   const Selectors& s = selectors();
   NSUInteger count = msgSend<NSUInteger>(rows, s.count);
   if (count == 0) return;
@@ -251,14 +164,7 @@ void removeDisabledGroups(id self, SEL, id rows) {
   }
   for (NSUInteger i = count; i-- > 0;) {
     id row = walked[i];
-    // On a long list each row the walk reads lies far in memory from the one before, and
-    // reading its attributes waits on memory several times over. A hint to fetch the row a
-    // few places ahead, with what follows it (a row read from a list is followed by its
-    // attribute dictionary), lets those loads overlap with the work on the rows before it.
-    if (i >= kAhead) {
-      const char* ahead = reinterpret_cast<const char*>(walked[i - kAhead]);
-      for (int line = 0; line < kAheadLines; ++line) __builtin_prefetch(ahead + 64 * line);
-    }
+    fetchAhead(walked.data(), i);
     if (removed.contains(row)) continue;
     std::optional<int> owned = nestedEntryCount(row);
     if (!owned) continue;

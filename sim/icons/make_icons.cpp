@@ -1,6 +1,7 @@
 // plinka-make-icons BUNDLE: draws the settings pane's accessory images into BUNDLE, as
-// NAME@2x.png and NAME@3x.png: "safari" (a compass), "discord" (a chat bubble with two eyes) and
-// "twitter" (a bird), each 29 points square.
+// NAME@2x.png and NAME@3x.png: "safari" (a compass), "discord" (a chat bubble with two eyes),
+// "twitter" (a bird) and "icon" (the pane's own icon in the Settings list: a speaker on a rounded
+// square), each 29 points square.
 #include <cairo.h>
 
 #include <cmath>
@@ -75,11 +76,39 @@ void bird(cairo_t* cr) {
   cairo_fill(cr);
 }
 
+void speaker(cairo_t* cr) {
+  cairo_set_source_rgb(cr, 0.98, 0.35, 0.25);
+  double r = 6.5;
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, 29 - r, r, r, -M_PI / 2, 0);
+  cairo_arc(cr, 29 - r, 29 - r, r, 0, M_PI / 2);
+  cairo_arc(cr, r, 29 - r, r, M_PI / 2, M_PI);
+  cairo_arc(cr, r, r, r, M_PI, 3 * M_PI / 2);
+  cairo_close_path(cr);
+  cairo_fill(cr);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_move_to(cr, 6, 11);  // the speaker's box and cone
+  cairo_line_to(cr, 10, 11);
+  cairo_line_to(cr, 15, 6.5);
+  cairo_line_to(cr, 15, 22.5);
+  cairo_line_to(cr, 10, 18);
+  cairo_line_to(cr, 6, 18);
+  cairo_close_path(cr);
+  cairo_fill(cr);
+  cairo_set_line_width(cr, 1.6);
+  for (double radius : {4.5, 8.0}) {  // two sound waves
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 15, 14.5, radius, -M_PI / 4, M_PI / 4);
+    cairo_stroke(cr);
+  }
+}
+
 struct Icon {
   const char* name;
   void (*draw)(cairo_t*);
 };
-constexpr Icon kIcons[] = {{"safari", compass}, {"discord", chatBubble}, {"twitter", bird}};
+constexpr Icon kIcons[] = {
+    {"safari", compass}, {"discord", chatBubble}, {"twitter", bird}, {"icon", speaker}};
 
 bool write(const Icon& icon, int scale, const std::filesystem::path& file) {
   int pixels = static_cast<int>(kPoints) * scale;

@@ -39,6 +39,27 @@ struct PaneLayout {
   // The disclosure indicator: a chevron 8 x 13 pt, line 2 pt; a checkmark 14 x 11 pt.
   double chevronWidth;
   double chevronHeight;
+  // UISegmentedControl (iOS 13 and later): 32 pt high, corners 8 pt, the selected segment a white
+  // plate inset 2 pt with corners 7 pt, titles 13 pt (semibold when selected). In a segment row
+  // it spans the row between the margins.
+  double segmentHeight;
+  double segmentCornerRadius;
+  double segmentInset;
+  double segmentTitleSize;
+  // UISlider: a 4 pt track between the margins, a 28 pt white thumb whose edges meet the track's
+  // ends at the bounds; the part before the thumb in the tint colour. With showValue the value
+  // stands at the right, 17 pt, and the track ends 8 pt before it.
+  double sliderTrackHeight;
+  double thumbDiameter;
+  double sliderValueGap;
+  // A text row: the title, then the field 16 pt after it to the right margin.
+  double fieldGap;
+  // The back button of a pushed page: a chevron 12 x 21 pt, 8 pt from the left edge, then the
+  // previous page's title, 17 pt, 6 pt after the chevron.
+  double backChevronWidth;
+  double backChevronHeight;
+  double backInset;
+  double backTitleGap;
   // UIAlertController with the alert style: 270 pt wide, corners 13 pt, title 17 pt semibold
   // 20 pt from the top, message 13 pt, 16 pt side insets, 44 pt per action button.
   double alertWidth;
@@ -56,7 +77,9 @@ struct PaneLayout {
   Rgb separator;          // opaqueSeparator #C6C6C8
   Rgb chevron;            // tertiaryLabel over white, #C4C4C7
   Rgb switchOn;           // systemGreen #34C759, a switch's onTintColor by default
-  Rgb switchOff;          // systemGray5 #E5E5EA, the off track
+  Rgb switchOff;          // systemGray5 #E5E5EA, the off track and a slider's track past the thumb
+  Rgb segmentBackground;  // tertiarySystemFill (#767680 at 12%) over white, #EFEFF0
+  Rgb placeholder;        // placeholderText (#3C3C43 at 30%) over white, #C4C4C6
   Rgb tint;               // systemBlue #007AFF: checkmarks, alert buttons
   Rgb navigationBar;      // the bar's translucent material over the pane, #F9F9F9
   Rgb alertBackground;    // the alert's material over a dimmed pane, #F2F2F2
@@ -80,6 +103,18 @@ constexpr PaneLayout kPaneLayout = {
     .knobDiameter = 27,
     .chevronWidth = 8,
     .chevronHeight = 13,
+    .segmentHeight = 32,
+    .segmentCornerRadius = 8,
+    .segmentInset = 2,
+    .segmentTitleSize = 13,
+    .sliderTrackHeight = 4,
+    .thumbDiameter = 28,
+    .sliderValueGap = 8,
+    .fieldGap = 16,
+    .backChevronWidth = 12,
+    .backChevronHeight = 21,
+    .backInset = 8,
+    .backTitleGap = 6,
     .alertWidth = 270,
     .alertCornerRadius = 13,
     .alertTitleSize = 17,
@@ -95,6 +130,8 @@ constexpr PaneLayout kPaneLayout = {
     .chevron = {0xC4 / 255.0, 0xC4 / 255.0, 0xC7 / 255.0},
     .switchOn = {0x34 / 255.0, 0xC7 / 255.0, 0x59 / 255.0},
     .switchOff = {0xE5 / 255.0, 0xE5 / 255.0, 0xEA / 255.0},
+    .segmentBackground = {0xEF / 255.0, 0xEF / 255.0, 0xF0 / 255.0},
+    .placeholder = {0xC4 / 255.0, 0xC4 / 255.0, 0xC6 / 255.0},
     .tint = {0, 0x7A / 255.0, 1},
     .navigationBar = {0xF9 / 255.0, 0xF9 / 255.0, 0xF9 / 255.0},
     .alertBackground = {0xF2 / 255.0, 0xF2 / 255.0, 0xF2 / 255.0},

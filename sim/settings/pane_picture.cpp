@@ -5,6 +5,7 @@
 
 #include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/ObjectState.h>
+#include <Preferences/PSSpecifier.h>
 #include <UIKit/UITableViewCell.h>
 #include <UIKit/UIView.h>
 #include <cairo.h>
@@ -281,8 +282,7 @@ class Painter {
       if (!inSection) return;
       if (!items_.empty() && items_.back().kind == Item::Cell) items_.back().lastInSection = true;
       if (!footer.empty()) {
-        double h = textHeight(measure_, footer, {L.footerTextSize, false, PANGO_ALIGN_LEFT, true},
-                              width() - 2 * L.margin);
+        double h = drawFooter(measure_, footer, 0, false);
         items_.push_back({Item::Footer, y + L.footerTextTop, h, footer});
         y += L.footerTextTop + h;
       }
@@ -328,6 +328,7 @@ class Painter {
         hairline(cr, 0, item.top + item.height, width());
         drawCentredLine(cr, item.text, {L.navigationTitleSize, true, PANGO_ALIGN_CENTER}, L.label,
                         item.top, item.height, 0, width());
+        if (!pane_.backTitle.empty()) drawBackButton(cr, item.top, item.height);
         break;
       case Item::Header: {
         gchar* upper = g_utf8_strup(item.text.c_str(), -1);
@@ -340,13 +341,34 @@ class Painter {
         break;
       }
       case Item::Footer:
-        drawText(cr, item.text, {L.footerTextSize, false, PANGO_ALIGN_LEFT, true}, L.secondaryLabel,
-                 L.margin, item.top, width() - 2 * L.margin);
+        drawFooter(cr, item.text, item.top, true);
         break;
       case Item::Cell:
         drawCell(cr, item);
         break;
     }
+  }
+
+  // A footer's lines, each wrapped to the width; a blank line is a full line high, as UILabel
+  // shows it (pango would give it no height). Answers the height; draws only when asked.
+  double drawFooter(cairo_t* cr, const std::string& text, double top, bool draw) {
+    TextStyle style{L.footerTextSize, false, PANGO_ALIGN_LEFT, true};
+    double w = width() - 2 * L.margin;
+    double y = top;
+    size_t from = 0;
+    while (from <= text.size()) {
+      size_t end = text.find('\n', from);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(from, end - from);
+      if (line.empty()) {
+        y += textHeight(cr, "X", style, w);
+      } else {
+        if (draw) drawText(cr, line, style, L.secondaryLabel, L.margin, y, w);
+        y += textHeight(cr, line, style, w);
+      }
+      from = end + 1;
+    }
+    return y - top;
   }
 
   void hairline(cairo_t* cr, double x, double y, double to) {
@@ -375,31 +397,186 @@ class Painter {
     std::string label = cell != nil ? labelText(msgSend(cell, sel("textLabel"))) : "";
     if (label.empty()) label = row.label;
     std::string detail = cell != nil ? labelText(msgSend(cell, sel("detailTextLabel"))) : "";
+    id control = cell != nil && msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("control"))
+                     ? msgSend(cell, sel("control"))
+                     : nil;
+    std::string value =
+        cell != nil && msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("valueLabel"))
+            ? labelText(msgSend(cell, sel("valueLabel")))
+            : "";
+    if (ns::isKindOf(control, "UISegmentedControl")) {
+      drawSegments(cr, control, top, h);
+      return;
+    }
+    if (ns::isKindOf(control, "UISlider")) {
+      drawSlider(cr, control, value, top, h);
+      return;
+    }
 
     double accessory = drawAccessory(cr, row, top, h);
     double textWidth = width() - 2 * L.margin - (accessory > 0 ? accessory + L.margin / 2 : 0);
     TextStyle labelStyle{L.labelSize}, detailStyle{L.detailSize};
+    // A plain cell of a button row shows its title in the tint colour, as a button.
+    bool button = cell != nil && ns::className(cell) == "PSTableCell" &&
+                  msgSend<PSCellType>(row.row, sel("cellType")) == PSButtonCell;
+    const Rgb& labelColor = button ? L.tint : L.label;
+    id field = cell != nil && msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("textField"))
+                   ? msgSend(cell, sel("textField"))
+                   : nil;
+    if (field != nil) {
+      drawField(cr, field, label, labelStyle, top, h, textWidth);
+      return;
+    }
+    if (!value.empty() && detail.empty()) {
+      // The value at the right, in the secondary colour, before the accessory; the title gets
+      // what the value leaves.
+      double valueWidth = std::min(textExtent(cr, value, labelStyle), textWidth / 2);
+      drawCentredLine(cr, value, {L.labelSize, false, PANGO_ALIGN_RIGHT}, L.secondaryLabel, top, h,
+                      L.margin + textWidth - valueWidth, valueWidth);
+      textWidth -= valueWidth + L.margin / 2;
+    }
     if (detail.empty()) {
-      drawCentredLine(cr, label, labelStyle, L.label, top, h, L.margin, textWidth);
+      drawCentredLine(cr, label, labelStyle, labelColor, top, h, L.margin, textWidth);
       return;
     }
     double labelH = textHeight(cr, label, labelStyle, textWidth);
     double detailH = textHeight(cr, detail, detailStyle, textWidth);
     double y = top + (h - labelH - detailH) / 2;
-    drawText(cr, label, labelStyle, L.label, L.margin, y, textWidth);
+    drawText(cr, label, labelStyle, labelColor, L.margin, y, textWidth);
     drawText(cr, detail, detailStyle, L.secondaryLabel, L.margin, y + labelH, textWidth);
+  }
+
+  // The width `text` takes on one line.
+  double textExtent(cairo_t* cr, const std::string& text, const TextStyle& style) {
+    PangoLayout* layout = textLayout(cr, text, style, -1);
+    pango_layout_set_width(layout, -1);
+    int w = 0, h = 0;
+    pango_layout_get_size(layout, &w, &h);
+    g_object_unref(layout);
+    return static_cast<double>(w) / PANGO_SCALE;
+  }
+
+  // A segmented control across the row: its plate, the selected segment's white plate, the
+  // titles.
+  void drawSegments(cairo_t* cr, id control, double top, double h) {
+    double x = L.margin, w = width() - 2 * L.margin;
+    double y = top + (h - L.segmentHeight) / 2;
+    roundedRect(cr, x, y, w, L.segmentHeight, L.segmentCornerRadius);
+    setColor(cr, L.segmentBackground);
+    cairo_fill(cr);
+    auto count = msgSend<NSUInteger>(control, sel("numberOfSegments"));
+    if (count == 0) return;
+    double segment = w / static_cast<double>(count);
+    NSInteger selected = msgSend<NSInteger>(control, sel("selectedSegmentIndex"));
+    for (NSUInteger i = 0; i < count; ++i) {
+      double sx = x + segment * static_cast<double>(i);
+      bool chosen = static_cast<NSInteger>(i) == selected;
+      if (chosen) {
+        roundedRect(cr, sx + L.segmentInset, y + L.segmentInset, segment - 2 * L.segmentInset,
+                    L.segmentHeight - 2 * L.segmentInset, L.segmentCornerRadius - 1);
+        cairo_set_source_rgba(cr, 0, 0, 0, 0.04);
+        cairo_set_line_width(cr, 0.5);
+        cairo_stroke_preserve(cr);
+        setColor(cr, L.cellBackground);
+        cairo_fill(cr);
+      } else if (static_cast<NSInteger>(i) != selected + 1 && i > 0) {
+        setColor(cr, L.separator);
+        cairo_rectangle(cr, sx - 0.5, y + 8, 1, L.segmentHeight - 16);
+        cairo_fill(cr);
+      }
+      id title = msgSend(control, sel("titleForSegmentAtIndex:"), i);
+      drawCentredLine(cr, title != nil ? ns::utf8(title) : "",
+                      {L.segmentTitleSize, chosen, PANGO_ALIGN_CENTER}, L.label, y, L.segmentHeight,
+                      sx + 4, segment - 8);
+    }
+  }
+
+  // A slider across the row: the track, blue up to the thumb, the thumb at the value, and the
+  // value at the right when the cell shows it.
+  void drawSlider(cairo_t* cr, id slider, const std::string& value, double top, double h) {
+    double left = L.margin, right = width() - L.margin;
+    if (!value.empty()) {
+      TextStyle style{L.labelSize, false, PANGO_ALIGN_RIGHT};
+      double valueWidth = textExtent(cr, value, style);
+      drawCentredLine(cr, value, style, L.label, top, h, right - valueWidth, valueWidth);
+      right -= valueWidth + L.sliderValueGap;
+    }
+    double minimum = msgSend<float>(slider, sel("minimumValue"));
+    double maximum = msgSend<float>(slider, sel("maximumValue"));
+    double at = msgSend<float>(slider, sel("value"));
+    double fraction = maximum > minimum ? (at - minimum) / (maximum - minimum) : 0;
+    double r = L.thumbDiameter / 2;
+    double cx = left + r + fraction * (right - left - L.thumbDiameter);
+    double cy = top + h / 2;
+    double trackTop = cy - L.sliderTrackHeight / 2;
+    roundedRect(cr, left, trackTop, right - left, L.sliderTrackHeight, L.sliderTrackHeight / 2);
+    setColor(cr, L.switchOff);
+    cairo_fill(cr);
+    roundedRect(cr, left, trackTop, cx - left, L.sliderTrackHeight, L.sliderTrackHeight / 2);
+    setColor(cr, L.tint);
+    cairo_fill(cr);
+    cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+    setColor(cr, {1, 1, 1});
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.12);
+    cairo_set_line_width(cr, 0.5);
+    cairo_stroke(cr);
+  }
+
+  // A text row: its title, then the field's text (bullets when secure) or, when empty, its
+  // placeholder in the placeholder colour, on one line, cut with an ellipsis at the right margin.
+  void drawField(cairo_t* cr, id field, const std::string& label, const TextStyle& style,
+                 double top, double h, double textWidth) {
+    double titleWidth = label.empty() ? 0 : std::min(textExtent(cr, label, style), textWidth / 2);
+    if (titleWidth > 0) drawCentredLine(cr, label, style, L.label, top, h, L.margin, titleWidth);
+    double x = L.margin + titleWidth + (titleWidth > 0 ? L.fieldGap : 0);
+    double w = L.margin + textWidth - x;
+    id text = msgSend(field, sel("text"));
+    std::string shown = text != nil ? ns::utf8(text) : "";
+    if (!shown.empty() && msgSend<BOOL>(field, sel("isSecureTextEntry"))) {
+      std::string bullets;
+      for (long n = g_utf8_strlen(shown.c_str(), -1); n > 0; --n) bullets += "\u2022";
+      shown = bullets;
+    }
+    if (!shown.empty()) {
+      drawCentredLine(cr, shown, style, L.label, top, h, x, w);
+      return;
+    }
+    id placeholder = msgSend(field, sel("placeholder"));
+    if (placeholder != nil) {
+      drawCentredLine(cr, ns::utf8(placeholder), style, L.placeholder, top, h, x, w);
+    }
+  }
+
+  // A pushed page's back button: the chevron and the previous page's title, in the tint colour.
+  void drawBackButton(cairo_t* cr, double top, double h) {
+    double cy = top + h / 2;
+    double x = L.backInset;
+    setColor(cr, L.tint);
+    cairo_set_line_width(cr, 3);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_move_to(cr, x + L.backChevronWidth - 1.5, cy - L.backChevronHeight / 2 + 1.5);
+    cairo_line_to(cr, x + 1.5, cy);
+    cairo_line_to(cr, x + L.backChevronWidth - 1.5, cy + L.backChevronHeight / 2 - 1.5);
+    cairo_stroke(cr);
+    double tx = x + L.backChevronWidth + L.backTitleGap;
+    drawCentredLine(cr, pane_.backTitle, {L.navigationTitleSize}, L.tint, top, h, tx,
+                    width() / 3 - tx);
   }
 
   // Draws what stands at the cell's right: its switch, accessory view or accessory type.
   // Answers the width it takes.
   double drawAccessory(cairo_t* cr, const ShownRow& row, double top, double h) {
     double right = width() - L.margin;
-    if (row.switchedOn) {
-      drawSwitch(cr, right - L.switchWidth, top + (h - L.switchHeight) / 2, *row.switchedOn);
+    id view = row.cell != nil ? msgSend(row.cell, sel("accessoryView")) : nil;
+    if (row.switchedOn || ns::isKindOf(view, "UISwitch")) {
+      bool on =
+          ns::isKindOf(view, "UISwitch") ? msgSend<BOOL>(view, sel("isOn")) != NO : *row.switchedOn;
+      drawSwitch(cr, right - L.switchWidth, top + (h - L.switchHeight) / 2, on);
       return L.switchWidth;
     }
     if (row.cell == nil) return 0;
-    id view = msgSend(row.cell, sel("accessoryView"));
     if (view != nil) {
       CGRect frame = msgSend<CGRect>(view, sel("frame"));
       double w = frame.size.width, vh = frame.size.height;

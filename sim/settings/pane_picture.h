@@ -25,6 +25,7 @@ struct Pane {
   std::string title;
   std::vector<ShownRow> rows;
   std::optional<uikit::AlertInfo> alert;  // an alert on screen over the pane
+  std::string backTitle;  // a pushed page: the title of the page below, on its back button
 };
 
 // Draws `pane` on `screen` into the PNG file `path`: the whole pane, however long, at the

@@ -158,9 +158,8 @@ bool printPickEntry(const journal::Entry& entry) {
     if (entry.value("code", 0) != 0) outcome += " (" + entry["code"].dump() + ")";
     std::printf("export %s as %s: %s\n", str(entry["output"]).c_str(),
                 str(entry["fileType"]).c_str(), outcome.c_str());
-  } else if (kind == "pick-refused") {
-    std::printf("pick refused for %s: %s\n", str(entry["row"]).c_str(),
-                str(entry["reason"]).c_str());
+  } else if (kind == "log") {
+    std::printf("%s\n", str(entry["text"]).c_str());
   } else if (kind == "move") {
     std::printf("move %s -> %s: %s\n", str(entry["from"]).c_str(), str(entry["to"]).c_str(),
                 entry.value("ok", false) ? "done" : "failed");

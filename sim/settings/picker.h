@@ -32,8 +32,8 @@ void watchPreviews(std::function<std::string(id view)> rowOf);
 nlohmann::ordered_json previewOf(id cell);
 
 // Prints the readable line of a journal entry that a pick makes (present of a picker, dismiss,
-// indicator, defaults, encode, remove-file, export, move, frame, preview, pick-refused); false
-// for any other.
+// indicator, defaults, encode, remove-file, export, move, frame, preview), and a product's NSLog
+// line ("log": its text); false for any other.
 bool printPickEntry(const journal::Entry& entry);
 
 }  // namespace settings_sim

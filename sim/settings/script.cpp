@@ -5,6 +5,7 @@
 #include <Preferences/PSSpecifier.h>
 
 #include <charconv>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 
@@ -204,32 +205,41 @@ const std::vector<sim::LineHelp>& scriptLines() {
   return lines;
 }
 
+bool parseLine(const std::string& line, int number, id fullList, Script& into) {
+  std::string problem;
+  std::optional<std::vector<Token>> tokens = tokenize(line, problem);
+  if (!tokens) {
+    into.problems.push_back({number, problem});
+    return false;
+  }
+  if (tokens->empty()) return true;
+  const Token& verb = tokens->front();
+  const LineKind* kind = nullptr;
+  for (const LineKind& candidate : kLines) {
+    if (!verb.quoted && verb.text == candidate.verb) kind = &candidate;
+  }
+  if (kind == nullptr) {
+    into.problems.push_back({number, "unknown command '" + verb.text + "'"});
+  } else if (std::optional<Action> action = kind->parse(*tokens, fullList, problem)) {
+    into.commands.push_back({number, std::move(*action)});
+    return true;
+  } else {
+    into.problems.push_back({number, problem});
+  }
+  return false;
+}
+
+void reportProblems(const std::string& scriptName, const std::vector<Problem>& problems) {
+  for (const Problem& bad : problems) {
+    std::fprintf(stderr, "%s:%d: %s\n", scriptName.c_str(), bad.line, bad.message.c_str());
+  }
+}
+
 Script parseScript(const std::string& text, id fullList) {
   Script script;
   std::istringstream in(text);
   int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    std::string problem;
-    std::optional<std::vector<Token>> tokens = tokenize(line, problem);
-    if (!tokens) {
-      script.problems.push_back({number, problem});
-      continue;
-    }
-    if (tokens->empty()) continue;
-    const Token& verb = tokens->front();
-    const LineKind* kind = nullptr;
-    for (const LineKind& candidate : kLines) {
-      if (!verb.quoted && verb.text == candidate.verb) kind = &candidate;
-    }
-    if (kind == nullptr) {
-      script.problems.push_back({number, "unknown command '" + verb.text + "'"});
-    } else if (std::optional<Action> action = kind->parse(*tokens, fullList, problem)) {
-      script.commands.push_back({number, std::move(*action)});
-    } else {
-      script.problems.push_back({number, problem});
-    }
-  }
+  for (std::string line; std::getline(in, line);) parseLine(line, ++number, fullList, script);
   return script;
 }
 

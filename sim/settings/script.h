@@ -59,7 +59,14 @@ struct Script {
 // Every script line, documented.
 const std::vector<sim::LineHelp>& scriptLines();
 
-// Parses a script against the full row list (an NSArray of PSSpecifier) it will run on.
+// Checks one script line, numbered `number`, against the full row list (an NSArray of
+// PSSpecifier) it will run on: appends its command to `into` (nothing for a blank line or a
+// comment), or its problem. False for a bad line. A whole script and a single line typed at a
+// time go through this same check.
+bool parseLine(const std::string& line, int number, id fullList, Script& into);
+// Prints each problem as "SCRIPT:LINE: message" on standard error.
+void reportProblems(const std::string& scriptName, const std::vector<Problem>& problems);
+// Every line of a script, each through parseLine().
 Script parseScript(const std::string& text, id fullList);
 
 }  // namespace settings_sim

@@ -148,6 +148,11 @@ std::optional<ImportResult> importSound(const ImportRequest& request, std::strin
   ns::AutoreleasePool pool;
   ImportResult result;
   std::string why;
+  std::error_code folder;
+  if (fs::is_directory(request.sourcePath, folder)) {
+    error = request.sourcePath + ": a folder, not a sound file";
+    return std::nullopt;
+  }
   std::unique_ptr<audio::SoundFile> file = audio::SoundFile::open(request.sourcePath, why);
   if (file == nullptr) {
     error =

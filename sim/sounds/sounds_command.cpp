@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "options.h"
 #include "sound_check.h"
 #include "sound_import.h"
 
@@ -39,21 +40,18 @@ int importCommand(const Arguments& args) {
   std::vector<std::string> operands;
   sounds::ImportRequest request;
   bool named = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--device-root" || a == "--name") {
-      if (i + 1 >= args.size()) return bad(a + " needs a value");
-      (a == "--name" ? request.name : deviceRoot) = args[++i];
-      named = named || a == "--name";
-    } else if (a == "--force") {
-      request.force = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return bad("unknown option " + a);
-    } else {
-      operands.push_back(a);
-    }
-  }
-  if (operands.size() != 2) return bad("import takes an event and a file");
+  sim::OptionParser parser;
+  parser.value("--device-root", deviceRoot, "--device-root needs a value")
+      .value("--name", request.name, "--name needs a value",
+             [&named](const std::string&) {
+               named = true;
+               return std::string();
+             })
+      .flag("--force", request.force)
+      .operands(operands, 2, 2, "import takes an event and a file",
+                "import takes an event and a file");
+  std::string problem;
+  if (!parser.parse(args, problem)) return bad(problem);
   request.event = findEvent(operands[0]);
   if (request.event == nullptr) return bad("no event '" + operands[0] + "'");
   request.sourcePath = operands[1];
@@ -116,26 +114,19 @@ int soundsCommand(const Arguments& args) {
   if (!args.empty() && args[0] == "import") return importCommand({args.begin() + 1, args.end()});
   std::string deviceRoot;
   bool json = false;
-  bool ringerOn = true;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--device-root") {
-      if (i + 1 >= args.size()) return bad("--device-root needs a folder");
-      deviceRoot = args[++i];
-    } else if (a == "--ringer") {
-      if (i + 1 >= args.size() || (args[i + 1] != "on" && args[i + 1] != "off")) {
-        return bad("--ringer takes on or off");
-      }
-      ringerOn = args[++i] == "on";
-    } else if (a == "--help" || a == "-h") {
-      std::fputs(soundsHelp().c_str(), stdout);
-      return 0;
-    } else {
-      return bad("unknown argument " + a);
-    }
-  }
+  std::string ringer = "on";
+  sim::OptionParser parser;
+  parser.flag("--json", json)
+      .value("--device-root", deviceRoot, "--device-root needs a folder")
+      .value("--ringer", ringer, "--ringer takes on or off",
+             [](const std::string& position) {
+               return position == "on" || position == "off" ? std::string()
+                                                            : "--ringer takes on or off";
+             })
+      .unknown("unknown argument %s");
+  std::string problem;
+  if (!parser.parse(args, problem)) return bad(problem);
+  bool ringerOn = ringer == "on";
   if (deviceRoot.empty()) deviceRoot = sim::exampleDevice().string();
   if (!fs::is_directory(deviceRoot))
     return bad("the device root " + deviceRoot + " is not a folder");

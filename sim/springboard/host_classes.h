@@ -11,7 +11,7 @@
 // skip the recording and only do their work.
 #pragma once
 
-#include <objc/msg_send.h>
+#include <CoreGraphics/CoreGraphics.h>  // CGPoint
 
 #include <set>
 #include <span>

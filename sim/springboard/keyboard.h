@@ -6,7 +6,7 @@
 // key's side. Any other character has no place.
 #pragma once
 
-#include <objc/msg_send.h>
+#include <CoreGraphics/CoreGraphics.h>  // CGPoint
 
 #include <string>
 

@@ -109,14 +109,7 @@ std::vector<CallArgument> callArguments(const HostMethod& method, const std::vec
   return args;
 }
 
-// What the parser knows of the process a line would run in.
-struct ParseState {
-  bool running = false;
-  std::set<std::string> leftOutNow;   // left out of the running process, not registered since
-  std::set<std::string> leftOutNext;  // to be left out at the next launch
-};
-
-void requireProcess(const ParseState& state, const std::string& verb) {
+void requireProcess(const ScenarioParser::State& state, const std::string& verb) {
   if (!state.running) {
     throw ParseError("'" + verb +
                      "' needs a running home-screen process: add a 'launch' line first");
@@ -158,6 +151,15 @@ const std::vector<sim::LineHelp>& scenarioLines() {
        "What batteryState answers (while monitored) from now on: unknown, unplugged, charging, "
        "full."},
       {"set locked on|off", "What isUILocked answers from now on."},
+      {"set ringer on|off",
+       "The ring/silent switch: on rings; off silences system sounds (all but the vibrations), "
+       "from now on."},
+      {"fault battery INTEGER",
+       "Fault injection, for tests of the product: batteryState answers any 64-bit integer, "
+       "outside what a device answers."},
+      {"fault init another|self",
+       "Fault injection: SBUIController's init answers another object than its receiver "
+       "(another), or the receiver again (self)."},
       {"post battery", "Posts UIDeviceBatteryStateDidChangeNotification."},
       {"call CLASS SELECTOR [ARG...]",
        "The host sends SELECTOR to its instance of CLASS: yes or no for a BOOL, two numbers X Y "
@@ -183,7 +185,7 @@ const std::vector<sim::LineHelp>& scenarioLines() {
 
 namespace {
 
-Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
+Command parseLine(const std::vector<Token>& tokens, ScenarioParser::State& state) {
   Command command{};
   const std::string& verb = tokens[0].text;
   std::vector<Token> rest(tokens.begin() + 1, tokens.end());
@@ -326,33 +328,41 @@ Command parseLine(const std::vector<Token>& tokens, ParseState& state) {
 
 }  // namespace
 
+bool ScenarioParser::parseLine(const std::string& text, int number, std::vector<Command>& into,
+                               std::string& problem) {
+  try {
+    std::string why;
+    std::optional<std::vector<Token>> split = script::tokenize(text, why);
+    if (!split) throw ParseError(why);
+    const std::vector<Token>& tokens = *split;
+    if (tokens.empty()) return true;
+    if (tokens[0].quoted) throw ParseError("a line starts with a command, not a string");
+    Command command = springboard::parseLine(tokens, state_);
+    command.line = number;
+    into.push_back(std::move(command));
+    return true;
+  } catch (const ParseError& e) {
+    problem = name_ + ":" + std::to_string(number) + ": " + e.message;
+    return false;
+  }
+}
+
 std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
                                       std::string& error) {
   Scenario scenario{name, {}};
-  ParseState state;
+  ScenarioParser parser(name);
   std::string line;
   int number = 0;
+  error.clear();
   while (std::getline(in, line)) {
-    ++number;
-    try {
-      std::string problem;
-      std::optional<std::vector<Token>> split = script::tokenize(line, problem);
-      if (!split) throw ParseError(problem);
-      const std::vector<Token>& tokens = *split;
-      if (tokens.empty()) continue;
-      if (tokens[0].quoted) throw ParseError("a line starts with a command, not a string");
-      Command command = parseLine(tokens, state);
-      command.line = number;
-      scenario.commands.push_back(std::move(command));
-    } catch (const ParseError& e) {
-      error = name + ":" + std::to_string(number) + ": " + e.message;
-      return std::nullopt;
+    if (std::string problem; !parser.parseLine(line, ++number, scenario.commands, problem)) {
+      error += (error.empty() ? "" : "\n") + problem;
     }
   }
   if (in.bad()) {
-    error = name + ": cannot be read";
-    return std::nullopt;
+    error += (error.empty() ? "" : "\n") + name + ": cannot be read";
   }
+  if (!error.empty()) return std::nullopt;
   return scenario;
 }
 

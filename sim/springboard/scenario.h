@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <istream>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -88,8 +89,35 @@ struct Scenario {
 // Every scenario line, documented.
 const std::vector<sim::LineHelp>& scenarioLines();
 
-// Parses a whole scenario. On a bad line answers nothing and sets `error` to
-// "NAME:LINE: message".
+// Checks scenario lines one at a time, in order: what a line may do depends on the lines
+// before it (a press needs a launched process; `register` a class left out of it).
+class ScenarioParser {
+ public:
+  // What the parser knows of the process a line would run in.
+  struct State {
+    bool running = false;
+    std::set<std::string> leftOutNow;   // left out of the running process, not registered since
+    std::set<std::string> leftOutNext;  // to be left out at the next launch
+  };
+
+  explicit ScenarioParser(std::string name) : name_(std::move(name)) {}
+  // Goes on from where another parser was (a session that runs each process apart).
+  ScenarioParser(std::string name, State state)
+      : name_(std::move(name)), state_(std::move(state)) {}
+  const State& state() const { return state_; }
+  // Checks the line numbered `number`: appends its command to `into` (nothing for a blank
+  // line or a comment); false, with `problem` set to "NAME:LINE: message", for a bad line. A
+  // whole scenario and a single line typed at a time go through this same check.
+  bool parseLine(const std::string& text, int number, std::vector<Command>& into,
+                 std::string& problem);
+
+ private:
+  std::string name_;
+  State state_;
+};
+
+// Parses a whole scenario. With bad lines answers nothing and sets `error` to one
+// "NAME:LINE: message" line for each, in order.
 std::optional<Scenario> parseScenario(std::istream& in, const std::string& name,
                                       std::string& error);
 

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "options.h"
 #include "scenario.h"
 #include "session.h"
 #include "timeline.h"
@@ -56,11 +57,12 @@ std::string springboardHelp() {
          "                     temporary copy of the example device, removed afterwards\n"
          "  --json             the journal as JSON lines, one object per entry, and nothing else\n"
          "  --wav FILE         also write every sound heard, mixed at its time, as a 44.1 kHz WAV\n"
-         "                     (the file is created before anything runs)\n"
+         "                     (its folder is checked and the file created before anything\n"
+         "                     runs)\n"
          "  --tweak-dir DIR    where Plinka3.so and its filter Plinka3.plist are\n"
          "\n"
          "Scenario lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
-         "the whole scenario is checked before anything runs, a bad line reported as\n"
+         "the whole scenario is checked before anything runs, each bad line reported as\n"
          "FILE:LINE: message with exit status 2):\n" +
          sim::describeLines(springboard::scenarioLines()) +
          "\n"
@@ -75,32 +77,18 @@ int springboardCommand(const Arguments& args) {
   std::string deviceRoot;
   std::string wav;
   std::string tweakDir;
-  std::string scenarioPath;
+  std::vector<std::string> scenarios;
   bool json = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--device-root") {
-      if (!value(deviceRoot)) return bad("--device-root needs a folder");
-    } else if (a == "--wav") {
-      if (!value(wav)) return bad("--wav needs a file");
-    } else if (a == "--tweak-dir") {
-      if (!value(tweakDir)) return bad("--tweak-dir needs a folder");
-    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      return bad("unknown option " + a);
-    } else if (scenarioPath.empty()) {
-      scenarioPath = a;
-    } else {
-      return bad("one scenario at a time");
-    }
-  }
-  if (scenarioPath.empty()) return bad("no scenario given");
+  sim::OptionParser parser;
+  parser.flag("--json", json)
+      .value("--device-root", deviceRoot, "--device-root needs a folder")
+      .output("--wav", wav, "--wav needs a file")
+      .value("--tweak-dir", tweakDir, "--tweak-dir needs a folder")
+      .operands(scenarios, 1, 1, "no scenario given", "one scenario at a time");
+  std::string error;
+  if (!parser.parse(args, error)) return bad(error);
+  const std::string& scenarioPath = scenarios[0];
+  if (!sim::checkOutputs(parser.outputs(), error)) return failed(error);
 
   std::ifstream file;
   std::istream* in = &std::cin;
@@ -112,7 +100,6 @@ int springboardCommand(const Arguments& args) {
     }
     in = &file;
   }
-  std::string error;
   std::optional<springboard::Scenario> scenario = springboard::parseScenario(*in, name, error);
   if (!scenario) {
     std::fprintf(stderr, "%s\n", error.c_str());

@@ -56,7 +56,10 @@ LoadOutcome loadTweak(const std::string& tweakDir, std::string& message) {
   journal::exchangeSink(std::move(after));
   if (handle == nullptr) {
     for (const journal::Entry& e : duringLoad) journal::append(e);
-    return failed(libraryPath + ": " + (reason != nullptr ? reason : "cannot be loaded"));
+    // The loader's message names the library itself, as "PATH: why"; name it once.
+    std::string why = reason != nullptr ? reason : "cannot be loaded";
+    if (why.rfind(libraryPath + ": ", 0) == 0) why.erase(0, libraryPath.size() + 2);
+    return failed(libraryPath + ": " + why);
   }
   journal::record("load", {{"library", "Plinka3.so"}, {"loaded", true}});
   for (const journal::Entry& e : duringLoad) journal::append(e);

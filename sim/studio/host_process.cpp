@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "child_process.h"
+
 extern char** environ;
 
 namespace studio {
@@ -139,10 +141,12 @@ std::string HostProcess::reap() {
   while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;
-  if (WIFSIGNALED(status)) {
-    return std::string("crashed (") + strsignal(WTERMSIG(status)) + ")";
-  }
-  return "ended with exit status " + std::to_string(WEXITSTATUS(status));
+  child_process::Outcome outcome;
+  outcome.exited = WIFEXITED(status);
+  outcome.exitStatus = WEXITSTATUS(status);
+  outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  std::string how = child_process::describe(outcome);
+  return how.empty() ? "ended" : how;
 }
 
 void HostProcess::stop() {

@@ -4,6 +4,8 @@
 #include <strings.h>
 #include <sys/socket.h>
 
+#include <atomic>
+
 namespace studio::http {
 
 std::string Request::header(const std::string& name) const {
@@ -31,6 +33,7 @@ struct Server::Impl {
   Handle handle;
   httplib::Server server;
   int socket = -1;  // the listening socket
+  std::atomic<bool> stopping{false};
 };
 
 namespace {
@@ -136,10 +139,16 @@ int Server::bind(int port, std::string& error) {
 }
 
 bool Server::serve() {
-  return impl_->server.listen_after_bind();
+  if (impl_->stopping) return true;
+  bool served = impl_->server.listen_after_bind();
+  return served || impl_->stopping;
 }
 
 void Server::stop() {
+  // The library's stop() does nothing before it has started listening: a stop that comes first
+  // also shuts the listening socket, so that serving ends as soon as it would begin.
+  impl_->stopping = true;
+  if (impl_->socket >= 0) ::shutdown(impl_->socket, SHUT_RDWR);
   impl_->server.stop();
 }
 

@@ -2,60 +2,63 @@
 //
 // Requests, one JSON object a line on standard input:
 //   {"line": TEXT, "clockMs": N}          check and run one script line at the studio's clock
-//   {"screen": PNG-FILE, "scale": S}      (settings) draw the pane into PNG-FILE at scale S
-//   {"frames": true}                      (settings) the shown rows and where they lie
+//   {"screen": PNG-FILE, "scale": S}      (settings) draw the screen into PNG-FILE at scale S
+//   {"frames": true}                      (settings) the page on top, its rows and where they
+//                                         lie, and what is presented over it
 // Answers on descriptor 3 (host_process.h): "J" entries as they are made, then "A" and
-// {"ok", "error", "output", ...}. A home-screen host answers its device state with every line,
-// and {"respring": true} for a checked `launch`, which the studio answers with a new process.
+// {"ok", "error", "output", ...}. Each line is checked and run by the command's own single-line
+// path: Session::runLine for the Settings application, ScenarioParser::parseLine and
+// HomeScreen::runLine for the home screen. A home-screen process answers the device state and
+// what its parser knows with every line, and {"respring": true} for a checked `launch`, which
+// the studio answers with a new process that runs the launch.
 #include <Foundation/ObjectState.h>
 #include <Preferences/Preferences.h>
+#include <UIKit/UITableViewCell.h>
 #include <device/device.h>
 #include <device/journal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
-#include <sstream>
+#include <memory>
 
+#include "child_process.h"
 #include "commands.h"
+#include "home_screen.h"
 #include "line_request.h"
 #include "scenario.h"
-#include "session.h"
-#include "settings/pane_host.h"
-#include "settings/pane_picture.h"
+#include "settings/picker.h"
+#include "settings/row_text.h"
+#include "settings/settings_app.h"
+#include "settings/settings_options.h"
+#include "settings/settings_session.h"
 #include "timeline.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kAnswers = 3;
-
-void writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) _exit(1);  // the studio is gone
-    done += static_cast<size_t>(n);
-  }
+// The channel to the studio (descriptor 3). Entries wait in the writer until the answer that
+// ends their request sends them all.
+child_process::LineWriter& channel() {
+  static child_process::LineWriter writer(3);
+  return writer;
 }
 
 void sendEntry(const journal::Entry& entry) {
-  writeAll(kAnswers, "J" + entry.dump() + "\n");
+  channel().line("J" + entry.dump());
 }
 void sendAnswer(const Json& answer) {
-  writeAll(kAnswers, "A" + answer.dump() + "\n");
+  channel().line("A" + answer.dump());
+  channel().flush();
 }
 
 Json answer(bool ok, const std::string& error, const std::string& output) {
   return {{"ok", ok}, {"error", ok ? Json() : Json(error)}, {"output", output}};
 }
 
-// What the host prints on standard output, caught line by line for the answer.
+// What the host prints on standard output, caught for the answer of the request that printed it.
 class CapturedOutput {
  public:
   CapturedOutput() {
@@ -77,44 +80,55 @@ class CapturedOutput {
   int fd_ = -1;
 };
 
+// The next request; nothing at the end of standard input (the studio has gone or stops us).
+std::optional<Json> nextRequest() {
+  for (std::string text; std::getline(std::cin, text);) {
+    Json request = Json::parse(text, nullptr, false);
+    if (request.is_object()) return request;
+    sendAnswer(answer(false, "a request is a JSON object", ""));
+  }
+  return std::nullopt;
+}
+
 // --- the home screen ----------------------------------------------------------------------
 
-Json stateJson(const springboard::DeviceState& d) {
-  return {{"onAC", d.onAC},         {"battery", d.battery},
-          {"locked", d.locked},     {"ringerOn", d.ringerOn},
-          {"clockMs", d.clockMs},   {"leftOut", d.leftOut},
-          {"launches", d.launches}, {"initAnswersAnother", d.initAnswersAnother}};
+Json parserJson(const springboard::ScenarioParser::State& state) {
+  return {{"running", state.running},
+          {"leftOutNow", state.leftOutNow},
+          {"leftOutNext", state.leftOutNext}};
 }
 
-springboard::DeviceState stateFrom(const Json& j) {
-  springboard::DeviceState d;
-  d.onAC = j.value("onAC", false);
-  d.battery = j.value("battery", 1L);
-  d.locked = j.value("locked", false);
-  d.ringerOn = j.value("ringerOn", true);
-  d.clockMs = j.value("clockMs", int64_t{0});
-  if (j.contains("leftOut")) d.leftOut = j["leftOut"].get<std::set<std::string>>();
-  d.launches = j.value("launches", 0);
-  d.initAnswersAnother = j.value("initAnswersAnother", false);
-  return d;
+springboard::ScenarioParser::State parserState(const Json& j) {
+  springboard::ScenarioParser::State state;
+  state.running = j.value("running", false);
+  if (j.contains("leftOutNow")) state.leftOutNow = j["leftOutNow"].get<std::set<std::string>>();
+  if (j.contains("leftOutNext")) state.leftOutNext = j["leftOutNext"].get<std::set<std::string>>();
+  return state;
 }
 
+// Arguments: --device-root DIR --tweak-dir DIR --state DEVICE-STATE --parser PARSER-STATE, the
+// states as an earlier process answered them (the parser's as it was before the launch).
 int hostHomeScreen(const Arguments& args) {
   springboard::SessionOptions options;
   Json state = Json::object();
+  Json parser = Json::object();
   for (size_t i = 0; i + 1 < args.size(); i += 2) {
     if (args[i] == "--device-root") options.deviceRoot = args[i + 1];
     if (args[i] == "--tweak-dir") options.tweakDir = args[i + 1];
     if (args[i] == "--state") state = Json::parse(args[i + 1], nullptr, false);
+    if (args[i] == "--parser") parser = Json::parse(args[i + 1], nullptr, false);
   }
-  if (options.deviceRoot.empty() || options.tweakDir.empty() || state.is_discarded()) {
-    std::fprintf(stderr, "plinka-sim studio-host: springboard needs --device-root, --tweak-dir\n");
+  if (options.deviceRoot.empty() || options.tweakDir.empty() || !state.is_object() ||
+      !parser.is_object()) {
+    std::fprintf(stderr,
+                 "plinka-sim studio-host: springboard needs --device-root, --tweak-dir, "
+                 "--state and --parser\n");
     return 2;
   }
   CapturedOutput output;
-  springboard::DeviceState device = stateFrom(state);
-  std::set<std::string> leftOutNow = device.leftOut;  // this launch leaves these out
-  std::set<std::string> leftOutNext;
+  springboard::DeviceState device = springboard::deviceStateFromJson(state);
+  constexpr const char* kName = "studio";
+  springboard::ScenarioParser lines(kName, parserState(parser));
   std::string timeline;
   journal::clear();
   journal::exchangeSink([&](const journal::Entry& entry) {
@@ -122,141 +136,186 @@ int hostHomeScreen(const Arguments& args) {
     timeline += springboard::timelineLine(entry) + "\n";
   });
   springboard::HomeScreen home(options, device);
-  {
-    ns::AutoreleasePool pool;
-    std::string error;
-    bool launched = home.launch(error);
+  auto reply = [&](bool ok, const std::string& error) {
     home.saveDeviceState();
-    Json first = answer(launched, error, timeline + output.take());
-    first["state"] = stateJson(device);
-    sendAnswer(first);
+    Json answered = answer(ok, error, timeline + output.take());
+    answered["state"] = springboard::toJson(device);
+    answered["parser"] = parserJson(lines.state());
+    timeline.clear();
+    return answered;
+  };
+  int number = 0;
+  {
+    // The launch that started this process.
+    std::vector<springboard::Command> launch;
+    std::string error;
+    lines.parseLine("launch", number, launch, error);
+    ns::AutoreleasePool pool;
+    bool launched = home.runLine(launch.front(), error);
+    sendAnswer(reply(launched, error));
     if (!launched) return 1;
   }
-  for (std::string text; std::getline(std::cin, text);) {
-    Json request = Json::parse(text, nullptr, false);
-    timeline.clear();
-    if (!request.is_object() || !request.contains("line") || !request["line"].is_string()) {
-      sendAnswer(answer(false, "a request is {\"line\": TEXT}", ""));
+  while (std::optional<Json> request = nextRequest()) {
+    if (!request->contains("line") || !(*request)["line"].is_string()) {
+      sendAnswer(reply(false, "a request is {\"line\": TEXT}"));
       continue;
     }
+    std::string text = (*request)["line"].get<std::string>();
     // The studio's clock, which the Settings application may have seen move.
-    home.saveDeviceState();
-    if (request.contains("clockMs") && request["clockMs"].is_number_integer()) {
-      device.clockMs = request["clockMs"].get<int64_t>();
+    if ((*request)["clockMs"].is_number_integer()) {
+      device::setNowMs((*request)["clockMs"].get<int64_t>());
     }
-    home.loadDeviceState();
+    springboard::ScenarioParser::State before = lines.state();
+    std::vector<springboard::Command> commands;
     std::string error;
-    std::optional<springboard::Command> command = studio::checkScenarioLine(
-        request["line"].get<std::string>(), leftOutNow, leftOutNext, error);
-    if (!command) {
-      Json refused = answer(false, error, "");
-      refused["state"] = stateJson(device);
-      sendAnswer(refused);
-      continue;
-    }
-    bool done = true;
-    bool respring = false;
-    if (command->line == 0) {
-      // a blank line or a comment: nothing to do
-    } else if (command->op == springboard::Op::Launch) {
-      respring = true;
+    if (studio::holdsLineBreak(text)) {
+      sendAnswer(reply(false, studio::kOneLine));
+    } else if (!lines.parseLine(text, ++number, commands, error)) {
+      sendAnswer(reply(false, studio::withoutPlace(error, kName, number)));
+    } else if (commands.empty()) {
+      sendAnswer(reply(true, ""));  // a blank line or a comment
+    } else if (commands.front().op == springboard::Op::Launch) {
+      // A respring: this process ends, and the next one runs the launch from here.
+      Json respring = reply(true, "");
+      respring["parser"] = parserJson(before);
+      respring["respring"] = true;
+      sendAnswer(respring);
+      return 0;
     } else {
       ns::AutoreleasePool pool;
-      done = home.run(*command, error);
-      if (command->op == springboard::Op::Without) leftOutNext.insert(command->name);
-      if (command->op == springboard::Op::Register) leftOutNow.erase(command->name);
+      bool done = home.runLine(commands.front(), error);
+      sendAnswer(reply(done, error));
     }
-    home.saveDeviceState();
-    Json reply = answer(done, error, timeline + output.take());
-    reply["state"] = stateJson(device);
-    if (respring) reply["respring"] = true;
-    sendAnswer(reply);
   }
   return 0;
 }
 
 // --- the Settings application -----------------------------------------------------------
 
+// The page on top as /api/screen describes it: its title, the back button's, its rows with
+// where they lie, and what is presented over it.
+Json describeScreen(const settings_sim::Session& session, id root,
+                    const device::ScreenModel& screen) {
+  settings_sim::Pane shown = session.pane();
+  Json rows = Json::array();
+  for (const settings_sim::RowFrame& frame : settings_sim::rowFrames(shown, screen)) {
+    const settings_sim::ShownRow& row = shown.rows[frame.index];
+    PSCellType type = msgSend<PSCellType>(row.row, sel("cellType"));
+    Json value;
+    if (row.switchedOn) {
+      value = *row.switchedOn;
+    } else if (type == PSListItemCell) {
+      value = ns::toJson(settings_sim::attribute(row.row, "value"));
+    } else if (!row.group) {
+      value = ns::toJson(msgSend(row.row, sel("performGetter")));
+    }
+    // A choice of a list page has no label: it is named by its title.
+    std::string label = row.label;
+    if (label.empty() && !row.group) label = ns::utf8(msgSend(row.row, sel("name")));
+    Json described = {{"label", label},        {"type", preferences::cellTypeName(type)},
+                      {"value", value},        {"x", frame.x},
+                      {"y", frame.y},          {"width", frame.width},
+                      {"height", frame.height}};
+    if (type == PSListItemCell && row.cell != nil) {
+      described["checked"] =
+          msgSend<NSInteger>(row.cell, sel("accessoryType")) == UITableViewCellAccessoryCheckmark;
+    }
+    rows.push_back(std::move(described));
+  }
+  Json pages = Json::array();
+  std::vector<id> stack = preferences::navigationStack(root);
+  for (size_t i = 1; i < stack.size(); ++i) {
+    pages.push_back(
+        {{"title", preferences::pageTitle(stack[i])}, {"controller", ns::className(stack[i])}});
+  }
+  Json presented;
+  if (shown.alert) {
+    Json actions = Json::array();
+    for (const auto& action : shown.alert->actions) actions.push_back(action.title);
+    presented = {{"kind", "alert"},
+                 {"title", shown.alert->title},
+                 {"message", shown.alert->message},
+                 {"actions", actions}};
+  } else if (id picker = settings_sim::presentedPicker(root); picker != nil) {
+    presented = {{"kind", "picker"}, {"controller", ns::className(picker)}};
+  }
+  Json described = answer(true, "", "");
+  described["title"] = shown.title;
+  described["back"] = shown.backTitle.empty() ? Json() : Json(shown.backTitle);
+  described["pages"] = pages;
+  described["width"] = screen.width;
+  described["rows"] = rows;
+  described["presented"] = presented;
+  return described;
+}
+
+// Arguments: the options of `plinka-sim settings` but a script.
 int hostSettings(const Arguments& args) {
+  settings_sim::Options options;
+  std::string problem;
+  std::string outputProblem;
+  Arguments withScript = args;
+  withScript.push_back("-");
+  if (!settings_sim::parseOptions(withScript, options, problem, outputProblem)) {
+    return sim::argumentError("settings", problem);
+  }
   CapturedOutput output;
-  return settings_sim::hostPane(args, sendEntry, [&](settings_sim::PaneHost& pane) {
-    sendAnswer(answer(true, "", output.take()));
-    for (std::string text; std::getline(std::cin, text);) {
-      Json request = Json::parse(text, nullptr, false);
-      if (!request.is_object()) {
-        sendAnswer(answer(false, "a request is a JSON object", ""));
+  ns::AutoreleasePool pool;
+  settings_sim::SettingsApp app;
+  if (int status = app.open(options); status != 0) return status;
+  app.show();
+  settings_sim::SessionSetup setup{"studio", false, app.title(),
+                                   [&problem](const std::string& message) { problem = message; }};
+  settings_sim::Session session(std::move(setup), app.controller(), app.fullList());
+  // Every entry the session prints goes to the studio too.
+  journal::Sink printing = journal::exchangeSink(nullptr);
+  journal::exchangeSink([printing = std::move(printing)](const journal::Entry& entry) {
+    sendEntry(entry);
+    printing(entry);
+  });
+  problem.clear();
+  int status = session.open();
+  sendAnswer(answer(status == 0, problem, output.take()));
+  if (status != 0) return 1;
+  const device::ScreenModel& screen = *device::screenOfMachine(options.machine);
+  int number = 0;
+  while (std::optional<Json> request = nextRequest()) {
+    if ((*request)["clockMs"].is_number_integer()) {
+      device::setNowMs((*request)["clockMs"].get<int64_t>());
+    }
+    problem.clear();
+    // Another process (the home screen) may have stored values since the last request: the
+    // application hears of it, as the device's preferences daemon tells it.
+    preferences::forgetStoredValues();
+    if (request->contains("line") && (*request)["line"].is_string()) {
+      std::string text = (*request)["line"].get<std::string>();
+      if (studio::holdsLineBreak(text)) {
+        sendAnswer(answer(false, studio::kOneLine, ""));
         continue;
       }
-      if (request.contains("clockMs") && request["clockMs"].is_number_integer()) {
-        device::setNowMs(request["clockMs"].get<int64_t>());
-      }
-      try {
-        if (request.contains("line") && request["line"].is_string()) {
-          std::string line = request["line"].get<std::string>();
-          std::string problem;
-          bool done = false;
-          if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos) {
-            problem = "one line at a time: the text holds a line break";
-          } else {
-            done = pane.runLine(line, problem);
-          }
-          sendAnswer(answer(done, problem, output.take()));
-        } else if (request.contains("screen") && request["screen"].is_string()) {
-          ns::AutoreleasePool pool;
-          device::ScreenModel screen = pane.screen();
-          screen.scale = request.value("scale", screen.scale);
-          std::string problem;
-          bool done = settings_sim::writePanePicture(pane.pane(), screen,
-                                                     request["screen"].get<std::string>(), problem);
-          sendAnswer(answer(done, problem, ""));
-        } else if (request.contains("frames")) {
-          ns::AutoreleasePool pool;
-          settings_sim::Pane shown = pane.pane();
-          Json rows = Json::array();
-          for (const settings_sim::RowFrame& frame :
-               settings_sim::rowFrames(shown, pane.screen())) {
-            const settings_sim::ShownRow& row = shown.rows[frame.index];
-            id value = row.group ? nil : msgSend(row.row, sel("performGetter"));
-            Json shownValue = row.switchedOn ? Json(*row.switchedOn) : ns::toJson(value);
-            rows.push_back(
-                {{"label", row.label},
-                 {"type", preferences::cellTypeName(msgSend<PSCellType>(row.row, sel("cellType")))},
-                 {"value", shownValue},
-                 {"x", frame.x},
-                 {"y", frame.y},
-                 {"width", frame.width},
-                 {"height", frame.height}});
-          }
-          Json reply = answer(true, "", "");
-          reply["title"] = shown.title;
-          reply["width"] = pane.screen().width;
-          reply["rows"] = rows;
-          if (shown.alert) {
-            Json actions = Json::array();
-            for (const auto& action : shown.alert->actions) actions.push_back(action.title);
-            reply["presented"] = {{"kind", "alert"},
-                                  {"title", shown.alert->title},
-                                  {"message", shown.alert->message},
-                                  {"actions", actions}};
-          } else {
-            reply["presented"] = nullptr;
-          }
-          sendAnswer(reply);
-        } else {
-          sendAnswer(answer(false, "unknown request", ""));
-        }
-      } catch (const ns::Exception& raised) {
-        std::string why = "the Settings application ended: uncaught exception '" + raised.name() +
-                          "', reason: '" + raised.reason() + "'";
-        Json reply = answer(false, why, output.take());
-        reply["ended"] = true;
-        sendAnswer(reply);
+      status = session.runLine(text, ++number);
+      Json done = answer(status == 0, problem, output.take());
+      if (!session.running()) {
+        // The application ended: it is started again by the studio.
+        done["ended"] = true;
+        sendAnswer(done);
         std::fflush(nullptr);
         _exit(1);
       }
+      sendAnswer(done);
+    } else if (request->contains("screen") && (*request)["screen"].is_string()) {
+      device::ScreenModel scaled = screen;
+      scaled.scale = request->value("scale", screen.scale);
+      status = session.drawPicture(scaled, (*request)["screen"].get<std::string>());
+      sendAnswer(answer(status == 0, problem, output.take()));
+    } else if (request->contains("frames")) {
+      ns::AutoreleasePool framesPool;
+      sendAnswer(describeScreen(session, app.controller(), screen));
+    } else {
+      sendAnswer(answer(false, "unknown request", ""));
     }
-    return 0;
-  });
+  }
+  return 0;
 }
 
 }  // namespace

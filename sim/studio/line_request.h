@@ -1,12 +1,9 @@
-// The line requests of the studio: the body of POST /api/settings and /api/springboard, and the
-// check of a scenario line by the home-screen host, which knows its process is running.
+// The line requests of the studio: the body of POST /api/settings and /api/springboard, and what
+// the hosts check of a line before their command's own single-line path checks it.
 #pragma once
 
 #include <optional>
-#include <set>
 #include <string>
-
-#include "scenario.h"
 
 namespace studio {
 
@@ -14,13 +11,11 @@ namespace studio {
 // that shape.
 std::optional<std::string> lineOfBody(const std::string& body, std::string& error);
 
-// Checks one scenario line as the scenario parser checks it in a scenario whose home-screen
-// process is running, with these classes left out of it and to be left out at the next launch.
-// A blank line or a comment answers a command whose `line` is 0. A refused line answers nothing,
-// with the parser's message (without FILE:LINE) in `error`; so does text with a line break.
-std::optional<springboard::Command> checkScenarioLine(const std::string& line,
-                                                      const std::set<std::string>& leftOutNow,
-                                                      const std::set<std::string>& leftOutNext,
-                                                      std::string& error);
+// True when `text` holds a line break: a request is one line, refused with kOneLine.
+bool holdsLineBreak(const std::string& text);
+inline constexpr const char* kOneLine = "one line at a time: the text holds a line break";
+
+// A script parser's message for line `number` of the script `name`, without its "NAME:LINE: ".
+std::string withoutPlace(const std::string& problem, const std::string& name, int number);
 
 }  // namespace studio

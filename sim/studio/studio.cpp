@@ -19,11 +19,14 @@
 
 #include "commands.h"
 #include "device_files.h"
+#include "device_lines.h"
 #include "example_device.h"
 #include "help.h"
 #include "host_process.h"
 #include "http.h"
 #include "line_request.h"
+#include "options.h"
+#include "settings/settings_options.h"
 #include "sound_check.h"
 #include "sound_import.h"
 
@@ -47,10 +50,21 @@ constexpr size_t kEventsKept = 4096;
 struct Options {
   std::string deviceRoot;
   int port = 8040;
-  std::string pane = "example";
+  std::string pane;  // which installed pane; empty: the only one
   std::string systemVersion;
   std::string machine;
 };
+
+// The Settings application's options, as `plinka-sim settings` takes them.
+Arguments settingsArguments(const Options& options, const std::string& root) {
+  Arguments args = {"--device-root", root};
+  if (!options.pane.empty()) args.insert(args.end(), {"--pane", options.pane});
+  if (!options.systemVersion.empty()) {
+    args.insert(args.end(), {"--system-version", options.systemVersion});
+  }
+  if (!options.machine.empty()) args.insert(args.end(), {"--machine", options.machine});
+  return args;
+}
 
 Json error(const std::string& message) {
   return {{"error", message}};
@@ -206,10 +220,7 @@ class Device {
       answer = {{"ok", reply->value("ok", false)},
                 {"error", (*reply)["error"]},
                 {"output", reply->value("output", "")}};
-      if (!settings && reply->contains("state")) {
-        homeState_ = (*reply)["state"];
-        clockMs_ = homeState_.value("clockMs", clockMs_);
-      }
+      if (!settings) takeHomeState(*reply);
     } else {
       answer = {{"ok", false}, {"error", nullptr}, {"output", ""}};
     }
@@ -284,25 +295,10 @@ class Device {
     };
   }
 
-  // The one place that says which pane the Settings application opens.
-  Arguments paneArguments() const {
-    std::string rows = options_.pane == "example"
-                           ? (sim::exampleDevice().parent_path().parent_path().parent_path() /
-                              "examples/settings/Root.plist")
-                                 .string()
-                           : options_.pane;
-    Arguments args = {"--device-root", root_, "--rows", rows};
-    if (!options_.systemVersion.empty()) {
-      args.insert(args.end(), {"--system-version", options_.systemVersion});
-    }
-    if (!options_.machine.empty()) args.insert(args.end(), {"--machine", options_.machine});
-    return args;
-  }
-
   bool startSettings(std::vector<Json>& entries, std::string& why) {
     Arguments args = {"studio-host", "settings"};
-    Arguments pane = paneArguments();
-    args.insert(args.end(), pane.begin(), pane.end());
+    Arguments options = settingsArguments(options_, root_);
+    args.insert(args.end(), options.begin(), options.end());
     settings_ = std::make_unique<HostProcess>(program_, args);
     std::optional<Json> first = settings_->start(sink("settings", entries), why);
     if (!first) why = "the Settings application " + why;
@@ -312,23 +308,30 @@ class Device {
   // Starts a home-screen process (a launch); `output`, when given, gets what it printed.
   bool startHomeScreen(std::vector<Json>& entries, std::string& why,
                        std::string* output = nullptr) {
-    Json state = homeState_.is_object() ? homeState_ : Json::object();
+    Json state = homeState_;
     state["clockMs"] = clockMs_;
     home_ = std::make_unique<HostProcess>(
         program_, Arguments{"studio-host", "springboard", "--device-root", root_, "--tweak-dir",
-                            sim::tweakFolder().string(), "--state", state.dump()});
+                            sim::tweakFolder().string(), "--state", state.dump(), "--parser",
+                            parser_.dump()});
     std::optional<Json> first = home_->start(sink("springboard", entries), why);
     if (!first) {
       why = "the home-screen process " + why;
       return false;
     }
     if (output != nullptr) *output = first->value("output", "");
-    if (first->contains("state")) {
-      homeState_ = (*first)["state"];
-      clockMs_ = homeState_.value("clockMs", clockMs_);
-    }
+    takeHomeState(*first);
     if (!first->value("ok", false)) why = first->value("error", Json("")).dump();
     return first->value("ok", false);
+  }
+
+  // The device state and what the scenario parser knows, as a home-screen process answered them.
+  void takeHomeState(const Json& reply) {
+    if (reply.contains("state")) {
+      homeState_ = reply["state"];
+      clockMs_ = homeState_.value("clockMs", clockMs_);
+    }
+    if (reply.contains("parser")) parser_ = reply["parser"];
   }
 
   const Options& options_;
@@ -339,8 +342,9 @@ class Device {
   std::mutex mutex_;  // one request on the device at a time
   std::unique_ptr<HostProcess> settings_;
   std::unique_ptr<HostProcess> home_;
-  Json homeState_;
-  int64_t clockMs_ = 0;  // the studio's one clock: simulated milliseconds since it started
+  Json homeState_ = Json(springboard::toJson(springboard::DeviceState{}));
+  Json parser_ = Json::object();  // before the first launch: nothing known
+  int64_t clockMs_ = 0;           // the studio's one clock: simulated milliseconds since it started
 };
 
 // --- the API -----------------------------------------------------------------------------------
@@ -459,10 +463,8 @@ class Api {
     std::string why;
     std::optional<Json> reply = device_.settingsRequest({{"frames", true}}, why);
     if (!reply) return failure(500, why);
-    Json answer = {{"title", (*reply)["title"]},
-                   {"width", (*reply)["width"]},
-                   {"rows", (*reply)["rows"]},
-                   {"presented", (*reply)["presented"]}};
+    Json answer = *reply;
+    for (const char* field : {"ok", "error", "output"}) answer.erase(field);
     return json(200, answer);
   }
 
@@ -580,45 +582,28 @@ class Api {
 };
 
 bool parseOptions(const Arguments& args, Options& options, std::string& problem) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) {
-        problem = arg + " needs a value";
-        return false;
-      }
-      into = args[++i];
-      return true;
-    };
-    std::string text;
-    if (arg == "--device-root") {
-      if (!value(options.deviceRoot)) return false;
-    } else if (arg == "--port") {
-      if (!value(text)) return false;
-      char* end = nullptr;
-      long port = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || port < 0 || port > 65535) {
-        problem = "--port takes 0 to 65535, not '" + text + "'";
-        return false;
-      }
-      options.port = static_cast<int>(port);
-    } else if (arg == "--pane") {
-      if (!value(options.pane)) return false;
-    } else if (arg == "--system-version") {
-      if (!value(options.systemVersion)) return false;
-      if (!sim::isSystemVersion(options.systemVersion)) {
-        problem =
-            "--system-version takes a version such as 14.4, not '" + options.systemVersion + "'";
-        return false;
-      }
-    } else if (arg == "--machine") {
-      if (!value(options.machine)) return false;
-    } else {
-      problem = "unknown argument " + arg;
-      return false;
-    }
-  }
-  return true;
+  std::string port;
+  sim::OptionParser parser;
+  parser.value("--device-root", options.deviceRoot, "--device-root needs a value")
+      .value("--port", port, "--port needs a value",
+             [](const std::string& text) {
+               char* end = nullptr;
+               long number = std::strtol(text.c_str(), &end, 10);
+               bool good = !text.empty() && *end == '\0' && number >= 0 && number <= 65535;
+               return good ? std::string() : "--port takes 0 to 65535, not '" + text + "'";
+             })
+      .value("--pane", options.pane, "--pane needs a value")
+      .value("--system-version", options.systemVersion, "--system-version needs a value")
+      .value("--machine", options.machine, "--machine needs a value")
+      .unknown("unknown argument %s");
+  if (!parser.parse(args, problem)) return false;
+  if (!port.empty()) options.port = std::stoi(port);
+  // The Settings application's options are checked as the settings command checks them.
+  settings_sim::Options settings;
+  std::string unused;
+  Arguments withScript = settingsArguments(options, options.deviceRoot);
+  withScript.push_back("-");
+  return settings_sim::parseOptions(withScript, settings, problem, unused);
 }
 
 }  // namespace
@@ -638,8 +623,9 @@ std::string studioHelp() {
          "  --device-root DIR     the folder that stands for the device's /; default: a fresh\n"
          "                        temporary copy of the example device, removed on exit\n"
          "  --port N              the port (default 8040; 0 takes a free one)\n"
-         "  --pane NAME           the pane the Settings application opens: 'example' (the\n"
-         "                        example row list, the default) or a row list file\n"
+         "  --pane NAME           which pane installed on the device the Settings application\n"
+         "                        opens, by its entry's label or file name (as plinka-sim\n"
+         "                        settings --pane); needed when several are installed\n"
          "  --system-version V    the iOS version the Settings application runs (default 14.4)\n"
          "  --machine ID          the device model whose screen is drawn (default iPhone13,4)\n"
          "\n"

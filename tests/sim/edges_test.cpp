@@ -339,17 +339,57 @@ TEST(Help, EveryCommandHasItAndARuntimeErrorIsOneLine) {
   }
 }
 
+// Every line the scenario and script parsers take, stated here apart from the parsers' tables:
+// each must have its own synopsis line in the command's help ("\n  VERB ..."). A line the
+// parser takes and help leaves out fails here.
 TEST(Help, DocumentsEveryScenarioAndScriptLine) {
   std::string springboard = sim({"help", "springboard"}).out;
-  for (const char* verb : {"pref", "without", "register", "launch", "set ac", "set battery",
-                           "set locked", "post", "call", "plug", "unplug", "lock", "unlock", "type",
-                           "delete", "passcode", "volume", "wait", "note"}) {
-    EXPECT_NE(springboard.find(std::string("\n  ") + verb), std::string::npos) << verb;
+  for (const char* line : {"pref KEY VALUE",
+                           "without CLASS",
+                           "register CLASS",
+                           "launch",
+                           "set ac on|off",
+                           "set battery 0|1|2|3",
+                           "set locked on|off",
+                           "set ringer on|off",
+                           "fault battery INTEGER",
+                           "fault init another|self",
+                           "post battery",
+                           "call CLASS SELECTOR",
+                           "plug",
+                           "unplug",
+                           "lock",
+                           "unlock",
+                           "type TEXT",
+                           "delete N",
+                           "passcode DIGITS",
+                           "volume up|down",
+                           "wait SECONDS",
+                           "note TEXT"}) {
+    EXPECT_NE(springboard.find(std::string("\n  ") + line), std::string::npos) << line;
   }
   EXPECT_NE(springboard.find("accented letter"), std::string::npos);
   std::string settings = sim({"help", "settings"}).out;
-  for (const char* line : {"\n  show\n", "\n  set ROW VALUE\n"}) {
-    EXPECT_NE(settings.find(line), std::string::npos) << line;
+  for (const char* line : {"show", "set ROW VALUE", "tap ROW", "pick ITEM", "pick --deleted ITEM",
+                           "pick --no-reference-url", "cancel"}) {
+    // A synopsis may list its forms on one line, separated by " | ".
+    bool found = false;
+    for (const char* before : {"\n  ", " | "}) {
+      for (const char* after : {"\n", " | "}) {
+        found = found || settings.find(before + std::string(line) + after) != std::string::npos;
+      }
+    }
+    EXPECT_TRUE(found) << line;
+  }
+  // And the other way: each verb the help documents is one the parsers take (a line run with it
+  // is not an unknown command).
+  for (const char* verb : {"fault", "set", "post"}) {
+    Result r = sim({"springboard", "-"}, std::string(verb) + "\n");
+    EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << verb << ": " << r.err;
+  }
+  for (const char* verb : {"tap", "pick", "cancel"}) {
+    Result r = sim({"settings", "--rows", rowsFile(), "-"}, std::string(verb) + "\n");
+    EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << verb << ": " << r.err;
   }
 }
 

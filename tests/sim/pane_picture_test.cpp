@@ -14,7 +14,6 @@
 
 #include <UIKit/UITableViewCell.h>
 
-#include "pane_layout.h"
 #include "pane_picture.h"
 #include "program.h"
 #include "temporary_folder.h"
@@ -22,8 +21,26 @@
 namespace {
 
 namespace fs = std::filesystem;
-using settings_sim::kPaneLayout;
 using Pixel = std::array<int, 3>;
+
+// What the picture must show, stated here from the platform's published measurements (iOS 14,
+// light appearance, an iPhone, a grouped table) and not taken from the drawing code: a wrong
+// measurement there moves or recolours a pixel this test looks at.
+namespace published {
+constexpr double kNavigationBar = 44;   // a compact UINavigationBar
+constexpr double kRow = 44;             // a one-line cell, the 44 pt hit target
+constexpr double kSectionSpacing = 35;  // above an untitled grouped section
+constexpr double kTitledHeader = 55.5;  // a titled grouped section's header
+constexpr double kMargin = 16;          // a cell's layout margin on an iPhone
+constexpr double kSwitchWidth = 51;     // UISwitch, 51 x 31
+constexpr double kAlertWidth = 270;     // UIAlertController, alert style
+constexpr double kAlertDimming = 0.2;   // the black dimming view's alpha under an alert
+constexpr Pixel kGroupedBackground = {0xF2, 0xF2, 0xF7};  // systemGroupedBackground
+constexpr Pixel kSwitchOn = {0x34, 0xC7, 0x59};           // systemGreen
+constexpr Pixel kSwitchOff = {0xE5, 0xE5, 0xEA};          // systemGray5, the off track
+constexpr Pixel kAlertBackground = {0xF2, 0xF2, 0xF2};    // the alert's material, dimmed pane
+}  // namespace published
+using namespace published;
 
 // Reads a PNG row by row, keeping only the rows asked for: a tall picture never sits in memory.
 struct Picture {
@@ -94,8 +111,10 @@ void writeSolidPng(const std::string& path, int w, int h, Pixel colour) {
 int toByte(double c) {
   return static_cast<int>(std::lround(c * 255));
 }
-Pixel rgb(const settings_sim::Rgb& c, double dim = 0) {
-  return {toByte(c.r * (1 - dim)), toByte(c.g * (1 - dim)), toByte(c.b * (1 - dim))};
+// A colour under the black dimming view of alpha `dim`.
+Pixel dimmed(Pixel c, double dim) {
+  return {toByte(c[0] / 255.0 * (1 - dim)), toByte(c[1] / 255.0 * (1 - dim)),
+          toByte(c[2] / 255.0 * (1 - dim))};
 }
 bool near(Pixel a, Pixel b, int tolerance = 3) {
   for (int i = 0; i < 3; ++i) {
@@ -126,8 +145,7 @@ std::string linkListRow(const std::string& label) {
 
 // A titled first section: the row `i` of it has its middle this many points from the top.
 double rowMiddle(int i) {
-  return kPaneLayout.navigationBarHeight + kPaneLayout.titledHeaderHeight +
-         kPaneLayout.rowHeight * i + kPaneLayout.rowHeight / 2;
+  return kNavigationBar + kTitledHeader + kRow * i + kRow / 2;
 }
 
 class PanePictureTest : public ::testing::Test {
@@ -156,10 +174,10 @@ class PanePictureTest : public ::testing::Test {
 
   // The switch track's two ends in a row, in pixels: where the knob sits when off, and when on.
   static double switchOffEnd(double width, double scale = 3) {
-    return (width - kPaneLayout.margin - kPaneLayout.switchWidth + 8) * scale;
+    return (width - kMargin - kSwitchWidth + 8) * scale;
   }
   static double switchOnEnd(double width, double scale = 3) {
-    return (width - kPaneLayout.margin - 8) * scale;
+    return (width - kMargin - 8) * scale;
   }
 
   testing_support::TemporaryFolder folder_;
@@ -173,7 +191,7 @@ TEST_F(PanePictureTest, SwitchesShowTheirPositionAndNestedRowsFollowTheirOwner) 
       group("Switches") + switchRow("Alpha", true) +
       switchRow("Beta", false, "<key>nestedEntryCount</key><integer>1</integer>") +
       linkListRow("Beta sound") + switchRow("Gamma", true);
-  const Pixel green = rgb(kPaneLayout.switchOn), offTrack = rgb(kPaneLayout.switchOff);
+  const Pixel green = kSwitchOn, offTrack = kSwitchOff;
   const Pixel white = {255, 255, 255};
 
   // As the pane opens: Alpha on, Beta off, its nested row hidden, so Gamma follows Beta.
@@ -188,8 +206,7 @@ TEST_F(PanePictureTest, SwitchesShowTheirPositionAndNestedRowsFollowTheirOwner) 
       << text(opened.at(switchOnEnd(428), rowMiddle(1) * 3));
   EXPECT_TRUE(near(opened.at(switchOffEnd(428), rowMiddle(2) * 3), green)) << "Gamma, third";
   // Below the last row: the table's background.
-  EXPECT_TRUE(
-      near(opened.at(switchOffEnd(428), rowMiddle(3) * 3), rgb(kPaneLayout.groupedBackground)));
+  EXPECT_TRUE(near(opened.at(switchOffEnd(428), rowMiddle(3) * 3), kGroupedBackground));
 
   // Alpha turned off, Beta on: Beta's nested row (no switch) comes between Beta and Gamma.
   run = draw(items, "set Alpha off\nset Beta on\n");
@@ -205,27 +222,27 @@ TEST_F(PanePictureTest, SwitchesShowTheirPositionAndNestedRowsFollowTheirOwner) 
 TEST_F(PanePictureTest, RefusedSwitchLeavesTheAlertOverTheDimmedPane) {
   const std::string items =
       group("Gated") + switchRow("Future", false, "<key>minimumVersion</key><string>99.0</string>");
-  const double alertEdge = (428 - kPaneLayout.alertWidth) / 2 + 4;
+  const double alertEdge = (428 - kAlertWidth) / 2 + 4;
   const double screenMiddle = 926.0 / 2;
   const double background = 926 - 10;  // the pane's background, below the section
 
   auto run = draw(items, "set Future on\n");
   ASSERT_EQ(run.status, 0) << run.err;
   Picture refused = picture({rowMiddle(0), screenMiddle, background});
-  EXPECT_TRUE(near(refused.at(alertEdge * 3, screenMiddle * 3), rgb(kPaneLayout.alertBackground)))
+  EXPECT_TRUE(near(refused.at(alertEdge * 3, screenMiddle * 3), kAlertBackground))
       << text(refused.at(alertEdge * 3, screenMiddle * 3));
-  const double dim = kPaneLayout.alertDimming;
-  EXPECT_TRUE(near(refused.at(30, background * 3), rgb(kPaneLayout.groupedBackground, dim)))
+  const double dim = kAlertDimming;
+  EXPECT_TRUE(near(refused.at(30, background * 3), dimmed(kGroupedBackground, dim)))
       << text(refused.at(30, background * 3));
   // The switch went back off: its knob, dimmed, at the off end.
-  EXPECT_TRUE(near(refused.at(switchOffEnd(428), rowMiddle(0) * 3), rgb({1, 1, 1}, dim)));
+  EXPECT_TRUE(near(refused.at(switchOffEnd(428), rowMiddle(0) * 3), dimmed({255, 255, 255}, dim)));
 
   // An alert is closed before the next line: the pane is no longer dimmed.
   run = draw(items, "set Future on\nshow\n");
   ASSERT_EQ(run.status, 0) << run.err;
   Picture closed = picture({screenMiddle, background});
-  EXPECT_TRUE(near(closed.at(30, background * 3), rgb(kPaneLayout.groupedBackground)));
-  EXPECT_TRUE(near(closed.at(alertEdge * 3, screenMiddle * 3), rgb(kPaneLayout.groupedBackground)));
+  EXPECT_TRUE(near(closed.at(30, background * 3), kGroupedBackground));
+  EXPECT_TRUE(near(closed.at(alertEdge * 3, screenMiddle * 3), kGroupedBackground));
 }
 
 TEST_F(PanePictureTest, AccessoryImageViewShowsTheImagesPixels) {
@@ -241,7 +258,7 @@ TEST_F(PanePictureTest, AccessoryImageViewShowsTheImagesPixels) {
   auto run = draw(items, "");
   ASSERT_EQ(run.status, 0) << run.err;
   Picture drawn = picture({rowMiddle(0)});
-  double middle = 428 - kPaneLayout.margin - 29.0 / 2;
+  double middle = 428 - kMargin - 29.0 / 2;
   EXPECT_TRUE(near(drawn.at(middle * 3, rowMiddle(0) * 3), orange))
       << text(drawn.at(middle * 3, rowMiddle(0) * 3));
   // Beside it, the cell's own white.
@@ -289,8 +306,8 @@ TEST_F(PanePictureTest, RoundedBorderedAccessoryViewIsDrawnFromItsLayer) {
   ASSERT_TRUE(settings_sim::writePanePicture(pane, *device::screenOfMachine("iPhone13,4"),
                                              png_.string(), problem))
       << problem;
-  const double top = kPaneLayout.navigationBarHeight + kPaneLayout.sectionSpacing;
-  const double x = 428 - kPaneLayout.margin - 29, y = top + (kPaneLayout.rowHeight - 29) / 2;
+  const double top = kNavigationBar + kSectionSpacing;
+  const double x = 428 - kMargin - 29, y = top + (kRow - 29) / 2;
   Picture drawn = picture({y + 0.3, y + 14.5});
   EXPECT_TRUE(near(drawn.at((x + 4) * 3, (y + 14.5) * 3), {255, 0, 0}, 8))
       << "aspect-filled middle: " << text(drawn.at((x + 4) * 3, (y + 14.5) * 3));
@@ -306,18 +323,18 @@ TEST_F(PanePictureTest, PaneLongerThanCairosLimitIsDrawnWhole) {
   for (int i = 0; i < 500; ++i) items += switchRow("Row" + std::to_string(i), i % 2 == 0);
   auto run = draw(items, "", {"--machine", "iPhone11,8"});
   ASSERT_EQ(run.status, 0) << run.err;
-  const double top = kPaneLayout.navigationBarHeight + kPaneLayout.sectionSpacing;
-  auto middle = [&](int i) { return top + kPaneLayout.rowHeight * i + kPaneLayout.rowHeight / 2; };
+  const double top = kNavigationBar + kSectionSpacing;
+  auto middle = [&](int i) { return top + kRow * i + kRow / 2; };
   std::vector<int> sampled = {0, 20, 21, 373, 498, 499};  // 21 spans the first band's end
   std::vector<double> ys;
   for (int i : sampled) ys.push_back(middle(i));
   Picture drawn = picture(ys, 2);
   EXPECT_EQ(drawn.width, 414u * 2);
-  double total = top + 500 * kPaneLayout.rowHeight + kPaneLayout.sectionSpacing;
+  double total = top + 500 * kRow + kSectionSpacing;
   EXPECT_EQ(drawn.height, static_cast<uint32_t>(std::ceil(total * 2)));
   for (int i : sampled) {
     Pixel p = drawn.at(switchOffEnd(414, 2), middle(i) * 2);
-    EXPECT_TRUE(near(p, i % 2 == 0 ? rgb(kPaneLayout.switchOn) : Pixel{255, 255, 255}))
+    EXPECT_TRUE(near(p, i % 2 == 0 ? kSwitchOn : Pixel{255, 255, 255}))
         << "row " << i << ": " << text(p);
   }
 }

@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "encode.h"
 #include "program.h"
 #include "temporary_folder.h"
+#include "tone_encoder.h"
 #include "tones.h"
 #include "wav.h"
 
@@ -214,6 +214,13 @@ TEST(SoundsImport, KeepsWhatIsThereAndWritesNothingForBadInput) {
       sim({"sounds", "import", "Charge", s + "/notes.mp3", "--device-root", root.path()});
   EXPECT_EQ(notAudio.status, 2);
   EXPECT_NE(notAudio.err.find("not audio"), std::string::npos) << notAudio.err;
+  EXPECT_TRUE(fs::is_empty(root.path()));
+
+  // A folder given as the sound is called a folder, not a missing file.
+  Result folder = sim({"sounds", "import", "Charge", s, "--device-root", root.path()});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find(s + ": a folder, not a sound file"), std::string::npos) << folder.err;
+  EXPECT_EQ(folder.err.find("no such file"), std::string::npos) << folder.err;
   EXPECT_TRUE(fs::is_empty(root.path()));
 
   tone(s + "/a.wav", 0.2, 22050, 1, kWav16);

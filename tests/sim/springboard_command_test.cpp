@@ -80,6 +80,32 @@ TEST(SpringboardCommand, ABadLineRunsNothingAndExitsTwo) {
   EXPECT_EQ(r.err.rfind("<stdin>:4: expected a count", 0), 0u) << r.err;
   // Not even the settings line ran.
   EXPECT_TRUE(fs::is_empty(root.path()));
+
+  // Every bad line is named, in order, before anything runs; good lines between them are not.
+  Result many = sim({"springboard", "--device-root", root.path(), "-"},
+                    "pref kEnabledPK true\nfly\nlaunch\nvolume up 0\nlock\nwait soon\n");
+  EXPECT_EQ(many.status, 2);
+  EXPECT_EQ(many.out, "");
+  EXPECT_EQ(many.err,
+            "<stdin>:2: unknown command 'fly'\n"
+            "<stdin>:4: expected a count from 1 to 100000, got '0'\n"
+            "<stdin>:6: wait takes a number of seconds from 0 to 600, got 'soon'\n");
+  EXPECT_TRUE(fs::is_empty(root.path()));
+}
+
+// The loader's own message names the library; the error names it once, with the reason.
+TEST(SpringboardCommand, ABrokenTweakIsNamedOnceWithTheLoadersReason) {
+  TemporaryFolder tweak;
+  fs::copy_file(std::string(PLINKA_TEST_TWEAK_DIR) + "/Plinka3.plist",
+                tweak.path() + "/Plinka3.plist");
+  std::ofstream(tweak.path() + "/Plinka3.so") << "not a library";
+  Result r = sim({"springboard", "--tweak-dir", tweak.path(), "-"}, "launch\n");
+  EXPECT_EQ(r.status, 1);
+  std::string library = tweak.path() + "/Plinka3.so";
+  size_t first = r.err.find(library);
+  ASSERT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(library, first + 1), std::string::npos) << "named twice: " << r.err;
+  EXPECT_EQ(r.err.rfind("plinka-sim springboard: <stdin>:1: " + library + ": ", 0), 0u) << r.err;
 }
 
 // The first blind sweep's crash: a sound name that is not UTF-8 reached the journal, whose JSON

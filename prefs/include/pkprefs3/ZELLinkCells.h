@@ -29,7 +29,8 @@
 //     ZELTwitterCell  +[[self class] _urlForUsername:_user]: the user copied when the cell was
 //                     made, whatever specifier the cell holds later
 //   A row without its "link", "invite" or "user" text, or an address that makes no URL, opens
-//   nothing: the journal gets "open-refused" {row, reason} instead.
+//   nothing, and says so through NSLog: "open refused for ROW: REASON", the row named by its
+//   label, else its "key" or "id" property, else "(unnamed row)".
 //
 //   +[ZELTwitterCell _urlForUsername:]
 //       The user name percent-encoded with the URL-query character set, put in the profile
@@ -42,9 +43,8 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+#include <plinka/bundle.h>  // BundleRoot: the accessory images are loaded from it
 
-// The bundle the accessory images are loaded from.
-constexpr const char* BundleRoot = "/var/LIY/PreferenceBundles/Plinka3.bundle";
 // The chat service's invite address; the invite code follows the last "/".
 constexpr const char* InviteURLBase = "https://discord.gg/";
 // The social network's mobile-site profile address; `%@` is the encoded user name.

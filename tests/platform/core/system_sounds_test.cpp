@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "encode.h"
 #include "temporary_folder.h"
+#include "tone_encoder.h"
 #include "tones.h"
 #include "wav.h"
 

@@ -214,6 +214,88 @@ TEST_F(ImageTest, PngRepresentationRoundTrips) {
   EXPECT_EQ(UIImageJPEGRepresentation(nil, 1.0), nil);
 }
 
+// An icon file as current tools write it: ICONDIR (reserved 0, type 1, count), one 16-byte
+// entry per picture (width, height, colours, reserved, planes, bits, size, offset), each
+// picture a whole PNG file.
+std::string icoOf(const std::vector<std::pair<int, std::string>>& squares) {
+  auto le16 = [](std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xff);
+    out += static_cast<char>(v >> 8 & 0xff);
+  };
+  auto le32 = [&](std::string& out, unsigned v) {
+    le16(out, v & 0xffff);
+    le16(out, v >> 16);
+  };
+  std::string out;
+  le16(out, 0);
+  le16(out, 1);
+  le16(out, static_cast<unsigned>(squares.size()));
+  unsigned offset = 6 + 16 * static_cast<unsigned>(squares.size());
+  for (const auto& [side, bytes] : squares) {
+    out += static_cast<char>(side == 256 ? 0 : side);
+    out += static_cast<char>(side == 256 ? 0 : side);
+    out += '\0';
+    out += '\0';
+    le16(out, 1);
+    le16(out, 32);
+    le32(out, static_cast<unsigned>(bytes.size()));
+    le32(out, offset);
+    offset += static_cast<unsigned>(bytes.size());
+  }
+  for (const auto& square : squares) out += square.second;
+  return out;
+}
+std::string square(int side, uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> rgba;
+  for (int i = 0; i < side * side; ++i) rgba.insert(rgba.end(), {r, g, b, 255});
+  return png(side, side, 4, rgba);
+}
+
+TEST_F(ImageTest, AnIconOfPngPicturesDecodesItsLargestPicture) {
+  // The largest picture is neither the first nor the last entry.
+  id icon = imageFrom(icoOf({{2, square(2, 0, 0, 255)}, {5, square(5, 255, 0, 0)},
+                             {3, square(3, 0, 255, 0)}}));
+  ASSERT_NE(icon, nil) << "an ICO of PNG entries is what the device reads";
+  EXPECT_EQ(sizeOf(icon).width, 5.0);
+  EXPECT_EQ(sizeOf(icon).height, 5.0);
+  EXPECT_EQ(drawn(1, 1, CGRectMake(0, 0, 1, 1), send<CGImageRef>(icon, "CGImage"))[0],
+            (Pixel{255, 0, 0, 255}));
+  // Side 0 in an entry means 256: that picture is larger than a 255 one.
+  id large = imageFrom(icoOf({{255, square(255, 0, 0, 255)}, {256, square(256, 0, 255, 0)}}));
+  ASSERT_NE(large, nil);
+  EXPECT_EQ(sizeOf(large).width, 256.0);
+  // An entry whose picture lies past the end of the file, or a file of entries without any.
+  std::string cut = icoOf({{4, square(4, 1, 2, 3)}});
+  EXPECT_EQ(imageFrom(cut.substr(0, cut.size() - 10)), nil);
+  EXPECT_EQ(imageFrom(icoOf({})), nil);
+  EXPECT_EQ(imageFrom(std::string("\0\0\1\0\1\0", 6)), nil);
+}
+
+// The journal names data by the same signatures that choose the decoder.
+TEST_F(ImageTest, TheJournalNamesDataByItsImageFormat) {
+  auto format = [](const std::string& bytes) {
+    return ns::toJson(dataOf(bytes))["format"].get<std::string>();
+  };
+  auto isoMedia = [](const char* brand) {
+    return std::string("\0\0\0\x18" "ftyp", 8) + brand + std::string("\0\0\0\0mif1heic", 12);
+  };
+  EXPECT_EQ(format(square(1, 0, 0, 0)), "png");
+  EXPECT_EQ(format(jpeg(1, 1, {0, 0, 0})), "jpeg");
+  EXPECT_EQ(format("GIF87a..."), "gif");
+  EXPECT_EQ(format(std::string("II*\0", 4)), "tiff");
+  EXPECT_EQ(format(std::string("MM\0*", 4)), "tiff");
+  EXPECT_EQ(format("BM......"), "bmp");
+  EXPECT_EQ(format(icoOf({{1, square(1, 0, 0, 0)}})), "ico");
+  EXPECT_EQ(format(std::string("\0\0\2\0", 4)), "ico");  // a cursor
+  for (const char* brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"}) {
+    EXPECT_EQ(format(isoMedia(brand)), "heic") << brand;
+  }
+  EXPECT_EQ(format(isoMedia("mp42")), "other") << "a video is no picture";
+  EXPECT_EQ(format(isoMedia("avif")), "other");
+  EXPECT_EQ(format("\x89PNG"), "other") << "a signature cut short";
+  EXPECT_EQ(format(""), "other");
+}
+
 // --- UIColor ------------------------------------------------------------------------------
 
 size_t componentCount(id color) {

@@ -137,7 +137,7 @@ TEST_F(CellsTest, EveryCellIsMadeInStyleZeroAndEndsInTheSubtitleStyleWithItsLook
                    R"({"kind":"cell","row":"Site","class":"ZELLinkCell","style":0})",
                    R"({"kind":"cell","row":"Chat","class":"ZELDiscordCell","style":0})",
                    R"({"kind":"cell","row":"Me","class":"ZELTwitterCell","style":0})",
-                   R"({"kind":"cell","row":"Plain","class":"PSTableCell","style":0})"}))
+                   R"({"kind":"cell","row":"Plain","class":"PSSwitchTableCell","style":0})"}))
       << "the group row gets no cell";
   for (const char* name : {"Button", "Site", "Chat", "Me"}) {
     id made = cell(name);
@@ -287,31 +287,37 @@ TEST_F(CellsTest, ASubclassChoosesTheProfileAddressThroughItsClass) {
   EXPECT_EQ(only(select("Me", true), {"can-open", "open-url"}),
             (Lines{opened("https://profiles.example/me")}));
   EXPECT_EQ(
-      only(select("Nobody", true), {"can-open", "open-url", "open-refused"}),
+      only(select("Nobody", true), {"can-open", "open-url", "log"}),
       (Lines{
-          R"({"kind":"open-refused","row":"Nobody","reason":"_urlForUsername: gave no address"})"}));
+          R"({"kind":"log","text":"open refused for Nobody: _urlForUsername: gave no address","library":"libpkprefs3.so"})"}));
 }
 
 TEST_F(CellsTest, ARowWithoutItsAddressOpensNothingAndSaysWhy) {
   open({row("Site", "ZELLinkCell"), row("Chat", "ZELDiscordCell"), row("Me", "ZELTwitterCell"),
         row("Spaced", "ZELLinkCell", {{"link", "https://x.y/a b"}}),
         row("Number", "ZELLinkCell", {{"link", 42}}),
-        row("Bad invite", "ZELDiscordCell", {{"invite", "a b"}})});
+        row("Bad invite", "ZELDiscordCell", {{"invite", "a b"}}),
+        // Rows without a label are named by their key, else by their id.
+        row("", "ZELLinkCell", {{"key", "siteKey"}, {"id", "siteId"}}),
+        row("", "ZELDiscordCell", {{"id", "chatId"}})});
   Lines seen;
-  for (const char* name : {"Site", "Chat", "Me", "Spaced", "Number", "Bad invite"}) {
-    for (const std::string& line : only(tap(name), {"open-url", "open-refused", "can-open"})) {
+  for (const char* name :
+       {"Site", "Chat", "Me", "Spaced", "Number", "Bad invite", "siteKey", "chatId"}) {
+    for (const std::string& line : only(tap(name), {"open-url", "log", "can-open"})) {
       seen.push_back(line);
     }
   }
   EXPECT_EQ(
       seen,
       (Lines{
-          R"({"kind":"open-refused","row":"Site","reason":"the row has no \"link\" text"})",
-          R"({"kind":"open-refused","row":"Chat","reason":"the row has no \"invite\" text"})",
-          R"({"kind":"open-refused","row":"Me","reason":"the row has no \"user\" text"})",
-          R"({"kind":"open-refused","row":"Spaced","reason":"\"https://x.y/a b\" is no valid URL"})",
-          R"({"kind":"open-refused","row":"Number","reason":"the row has no \"link\" text"})",
-          R"({"kind":"open-refused","row":"Bad invite","reason":"\"https://discord.gg/a b\" is no valid URL"})"}));
+          R"({"kind":"log","text":"open refused for Site: the row has no \"link\" text","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for Chat: the row has no \"invite\" text","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for Me: the row has no \"user\" text","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for Spaced: \"https://x.y/a b\" is no valid URL","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for Number: the row has no \"link\" text","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for Bad invite: \"https://discord.gg/a b\" is no valid URL","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for siteKey: the row has no \"link\" text","library":"libpkprefs3.so"})",
+          R"({"kind":"log","text":"open refused for chatId: the row has no \"invite\" text","library":"libpkprefs3.so"})"}));
 }
 
 TEST_F(CellsTest, ACellClassThatIsNoCellGetsTheFrameworksCellAndALine) {

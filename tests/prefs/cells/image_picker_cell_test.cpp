@@ -106,11 +106,16 @@ class ImagePickerCellTest : public ::testing::Test {
     for (const json& line : lines) out.push_back(line["kind"]);
     return out;
   }
-  // Each pick that changed nothing, as "ROW: reason".
+  // Each pick that changed nothing, as "ROW: reason": the cell logs "pick refused for ROW:
+  // reason" through NSLog, from the pane's library.
   static std::vector<std::string> refusals(const std::vector<json>& lines) {
     std::vector<std::string> out;
-    for (const json& line : only(lines, {"pick-refused"})) {
-      out.push_back(line["row"].get<std::string>() + ": " + line["reason"].get<std::string>());
+    const std::string prefix = "pick refused for ";
+    for (const json& line : only(lines, {"log"})) {
+      std::string text = line["text"];
+      EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+      EXPECT_EQ(line["library"], "libpkprefs3.so") << line.dump();
+      out.push_back(text.substr(std::min(prefix.size(), text.size())));
     }
     return out;
   }

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,20 +57,40 @@ class DeviceUtilsTest : public ::testing::Test {
 constexpr const char* kUnionFree = "/dev/disk0s1s1 / apfs rw 0 0\ndevfs /dev devfs rw 0 0\n";
 
 TEST_F(DeviceUtilsTest, ModelTableAnswersEveryRowAndNotFoundOtherwise) {
-  const std::vector<std::pair<std::string, std::string>> rows = {
-      {"iPhone13,4", "iPhone 12 Pro Max"}, {"iPhone13,3", "iPhone 12 Pro"},
-      {"iPhone13,2", "iPhone 12"},         {"iPhone13,1", "iPhone 12 Mini"},
-      {"iPhone12,5", "iPhone 11 Pro Max"}, {"iPhone12,3", "iPhone 11 Pro"},
-      {"iPhone12,1", "iPhone 11"},         {"iPhone11,8", "iPhone XR"},
-      {"iPhone11,6", "iPhone XS Max"},     {"iPhone11,4", "iPhone XS Max"},
-      {"iPhone11,2", "iPhone XS"},         {"iPhone10,6", "iPhone X"},
+  // Apple's published identifiers of the phones the pane names, one or two per generation.
+  const std::vector<std::pair<std::string, std::string>> published = {
+      {"iPhone13,4", "iPhone 12 Pro Max"}, {"iPhone13,2", "iPhone 12"}, {"iPhone12,1", "iPhone 11"},
+      {"iPhone12,5", "iPhone 11 Pro Max"}, {"iPhone11,8", "iPhone XR"}, {"iPhone11,2", "iPhone XS"},
       {"iPhone10,3", "iPhone X"},
   };
-  for (const auto& [identifier, name] : rows) {
+  for (const auto& [identifier, name] : published) {
     device::setMachine(identifier);
     EXPECT_EQ(answer(deviceUtils(), "getDeviceCode"), identifier);
     EXPECT_EQ(answer(deviceUtils(), "getDeviceModel"), name) << identifier;
   }
+  // Every identifier of those generations the table knows names a phone of its generation (the
+  // major number: 13 the iPhone 12 family, 12 the 11, 11 the XS and XR, 10 the 8 and X), and
+  // the ones published above are not the only ones it knows in each.
+  const std::map<int, std::vector<std::string>> generations = {{13, {"iPhone 12"}},
+                                                               {12, {"iPhone 11"}},
+                                                               {11, {"iPhone XS", "iPhone XR"}},
+                                                               {10, {"iPhone 8", "iPhone X"}}};
+  std::map<int, int> known;
+  for (const auto& [major, names] : generations) {
+    for (int minor = 1; minor <= 8; ++minor) {
+      std::string identifier = "iPhone" + std::to_string(major) + "," + std::to_string(minor);
+      device::setMachine(identifier);
+      std::string name = answer(deviceUtils(), "getDeviceModel");
+      if (name == "Not Found") continue;
+      ++known[major];
+      bool ofItsGeneration = false;
+      for (const std::string& start : names) ofItsGeneration |= name.rfind(start, 0) == 0;
+      EXPECT_TRUE(ofItsGeneration) << identifier << " answers " << name;
+    }
+  }
+  EXPECT_EQ(known[13], 4) << "the iPhone 12, 12 mini, 12 Pro and 12 Pro Max";
+  EXPECT_EQ(known[12], 3) << "the iPhone 11, 11 Pro and 11 Pro Max";
+  EXPECT_GE(known[11], 4) << "the iPhone XS, XS Max (two) and XR";
   // Outside the table: near misses, other devices, case and space differences.
   for (const char* identifier :
        {"iPhone13,5", "iPhone14,2", "iphone13,4", "iPhone13,4 ", "iPad8,1"}) {

@@ -3,6 +3,8 @@
 // Not a platform API: the simulator's own listener. The mix streams to its file as the session
 // plays: samples are written as soon as no later sound can reach them, so memory holds only the
 // sounds still ringing (and a few decoded files), never the session; silence costs nothing.
+// The header is rewritten every few seconds of audio written, so a session killed midway
+// leaves a readable file of what was written up to then.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +23,11 @@ struct PlayedSound {
   uint32_t builtin = 0;  // the built-in sound's ID when hostPath is empty
 };
 
-// 44.1 kHz mono 16-bit WAV: every sound mixed in at its time (files decoded as the system
-// sound service decodes them, and resampled; built-ins synthesised), with half a second of silence after the last sound ends. A
-// file that cannot be decoded is left out. Where sounds overlap so loudly that the sum would
-// clip, the peaks are compressed smoothly into full scale rather than cut.
+// 44.1 kHz mono 16-bit WAV (RF64 once past 4 GiB, about 13.5 hours): every sound mixed in at its
+// time (files decoded as the system sound service decodes them, and resampled; built-ins
+// synthesised), with half a second of silence after the last sound ends. A file that cannot be
+// decoded is left out. Where sounds overlap so loudly that the sum would clip, the peaks are
+// compressed smoothly into full scale rather than cut.
 class Mixdown {
  public:
   Mixdown() = default;
@@ -52,7 +55,8 @@ class Mixdown {
 
   std::string path_;
   sf_private_tag* file_ = nullptr;
-  uint64_t written_ = 0;  // frames written so far
+  uint64_t written_ = 0;   // frames written so far
+  uint64_t headerAt_ = 0;  // frames the header counted when last brought up to date
   bool failed_ = false;
   size_t played_ = 0;
   std::vector<Ringing> ringing_;

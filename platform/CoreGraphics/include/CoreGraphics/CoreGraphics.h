@@ -27,8 +27,35 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 typedef double CGFloat;
+
+struct CGPoint {
+  CGFloat x;
+  CGFloat y;
+};
+struct CGSize {
+  CGFloat width;
+  CGFloat height;
+};
+struct CGRect {
+  CGPoint origin;
+  CGSize size;
+};
+// Their type encodings, as the compiler writes them for methods that take or answer them.
+template <>
+struct TypeEncoding<CGPoint> {
+  static std::string get() { return "{CGPoint=dd}"; }
+};
+template <>
+struct TypeEncoding<CGSize> {
+  static std::string get() { return "{CGSize=dd}"; }
+};
+template <>
+struct TypeEncoding<CGRect> {
+  static std::string get() { return "{CGRect={CGPoint=dd}{CGSize=dd}}"; }
+};
 
 inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat width, CGFloat height) {
   return CGRect{{x, y}, {width, height}};

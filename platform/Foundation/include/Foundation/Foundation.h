@@ -65,6 +65,18 @@ struct TypeEncoding<NSRange> {
 extern "C" void* objc_autoreleasePoolPush(void);
 extern "C" void objc_autoreleasePoolPop(void* token);
 
+// NSLog(format, ...): the format is stringWithFormat:'s (printf conversions, %@ for an object's
+// description, "(null)" for nil). On the device the line goes to the system log, tagged with
+// the process and the image that logged it; here the log is the journal: each call records a
+// "log" entry {text, library}, where library is the file name of the loaded image the call was
+// compiled into ("libpkprefs3.so"; "" if dladdr finds none). The image is found from its own
+// `__dso_handle` (each shared object has one, hidden), which the macro passes along: a return
+// address would name the wrong image whenever the compiler turns the call into a jump. Product
+// code writes NSLog(...) as on the device. Nothing is printed: the host shows the entry.
+extern "C" void* __dso_handle __attribute__((visibility("hidden")));
+extern "C" void NSLogFromImage(const void* image, id format, ...);
+#define NSLog(...) NSLogFromImage(&__dso_handle, __VA_ARGS__)
+
 namespace ns {
 
 // --- Ownership ---------------------------------------------------------------------------

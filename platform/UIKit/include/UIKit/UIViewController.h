@@ -21,6 +21,7 @@
 // "dismiss" {controller, animated, completion}.
 #pragma once
 
+#include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/ObjectState.h>
 
 namespace uikit {

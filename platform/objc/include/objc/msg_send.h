@@ -23,19 +23,6 @@
 #define NO ((BOOL)0)
 #endif
 
-struct CGPoint {
-  double x;
-  double y;
-};
-struct CGSize {
-  double width;
-  double height;
-};
-struct CGRect {
-  CGPoint origin;
-  CGSize size;
-};
-
 inline SEL sel(const char* name) {
   return sel_registerName(name);
 }
@@ -120,9 +107,6 @@ PLINKA_OBJC_ENCODING(const void*, "r^v");
 PLINKA_OBJC_ENCODING(BOOL*, "^c");
 PLINKA_OBJC_ENCODING(id*, "^@");
 PLINKA_OBJC_ENCODING(const id*, "r^@");
-PLINKA_OBJC_ENCODING(CGPoint, "{CGPoint=dd}");
-PLINKA_OBJC_ENCODING(CGSize, "{CGSize=dd}");
-PLINKA_OBJC_ENCODING(CGRect, "{CGRect={CGPoint=dd}{CGSize=dd}}");
 #undef PLINKA_OBJC_ENCODING
 
 template <typename R, typename... Args>

@@ -39,7 +39,7 @@ std::string settings(const char* setting, bool on) {
          (on ? " true\n" : " false\n");
 }
 
-TEST(EventFamily, EachMemberRunsTheHostFirstThenPlaysOnEveryCallWhileItsSwitchIsOn) {
+TEST(KeyboardPasscodeVolume, EachMemberRunsTheHostFirstThenPlaysOnEveryCallWhileItsSwitchIsOn) {
   TestDevice device;
   for (const Member& m : kFamily) {
     SCOPED_TRACE(m.call);
@@ -60,7 +60,7 @@ TEST(EventFamily, EachMemberRunsTheHostFirstThenPlaysOnEveryCallWhileItsSwitchIs
   }
 }
 
-TEST(EventFamily, KeyboardAndPasscodeSwitchesAreIndependent) {
+TEST(KeyboardPasscodeVolume, KeyboardAndPasscodeSwitchesAreIndependent) {
   TestDevice device;
   auto r = run(settings("kCustomKeyboard", true) +
                    "pref kCustomPasscode false\nlaunch\nnote ready\n"
@@ -80,7 +80,7 @@ void recordRelease(id self, SEL) {
   ns::release(self);
 }
 
-TEST(EventFamily, ObjectArgumentsAreHeldForTheWholeCall) {
+TEST(KeyboardPasscodeVolume, ObjectArgumentsAreHeldForTheWholeCall) {
   TestDevice device;
   {
     std::istringstream lines(settings("kCustomKeyboard", true) + "pref kCustomPasscode true\n");

@@ -103,8 +103,8 @@ TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
   EXPECT_EQ(std::count(labels.begin(), labels.end(), "Volume sound"), 0) << "volume is off";
   EXPECT_EQ(rows[1],
             json::parse(R"({"label":"Enabled","key":"kEnabledPK","cell":"PSSwitchCell","value":true,
-                      "class":"PSTableCell","style":0,"detail":null,"accessory":null,
-                      "accessoryType":0,"selectionStyle":3})"));
+                      "class":"PSSwitchTableCell","style":0,"detail":null,"accessory":null,
+                      "accessoryType":0,"selectionStyle":0})"));
   EXPECT_EQ(
       rows[4],
       json::parse(
@@ -115,8 +115,9 @@ TEST_F(SettingsCommandTest, ShowListsTheRowsShownWithTheirValues) {
 
   r = settings("show\n");
   ASSERT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("  Enabled: on  (PSTableCell)\n    == Events ==\n    Charge: on  "
-                       "(PSTableCell)\n      Charge sound: \"Power Up.caf\"  (PSTableCell, "
+  EXPECT_NE(r.out.find("  Enabled: on  (PSSwitchTableCell, selection none)\n    == Events ==\n"
+                       "    Charge: on  (PSSwitchTableCell, selection none)\n      Charge sound: "
+                       "\"Power Up.caf\"  (PSTableCell, "
                        "disclosure indicator)\n"),
             std::string::npos)
       << r.out;
@@ -135,11 +136,37 @@ TEST_F(SettingsCommandTest, ABadLineRunsNothingAndExitsTwo) {
             "-:5: set takes a row and a value: set ROW VALUE\n");
   EXPECT_EQ(prefs(), before) << "nothing ran";
 
-  EXPECT_EQ(sim({"settings", "--device-root", root_.string(), "-"}).status, 2) << "no --rows";
+  // Without --rows the command opens the pane installed on the device: with none, it cannot.
+  fs::remove_all(root_ / "var/LIY/PreferenceLoader");
+  EXPECT_EQ(sim({"settings", "--device-root", root_.string(), "-"}).status, 2)
+      << "no --rows and no pane installed";
   Result missing = sim({"settings", "--device-root", root_.string(), "--rows",
                         (root_ / "missing.plist").string(), "-"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
+}
+
+// An output that cannot be written is found before the script runs: no line runs, nothing is
+// stored, and the message names the file and why.
+TEST_F(SettingsCommandTest, APictureThatCannotBeWrittenStopsTheRunBeforeItStarts) {
+  std::string before = prefs();
+  std::ofstream(root_ / "plain") << "a file, not a folder";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {(root_ / "no/such/folder/pane.png").string(),
+       "no folder " + (root_ / "no/such/folder").string()},
+      {(root_ / "plain/pane.png").string(), (root_ / "plain").string() + " is not a folder"},
+      {root_.string(), "it is a folder"},
+  };
+  for (const auto& [png, why] : cases) {
+    Result r = settings("set Volume off\nshow\n", {"--png", png});
+    EXPECT_EQ(r.status, 1) << png;
+    EXPECT_EQ(r.out, "") << "nothing ran";
+    EXPECT_EQ(r.err, "plinka-sim settings: cannot write " + png + ": " + why + "\n");
+    EXPECT_EQ(prefs(), before) << png;
+  }
+  Result written = settings("set Volume off\n", {"--png", (root_ / "pane.png").string()});
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_TRUE(fs::exists(root_ / "pane.png"));
 }
 
 // Bytes that are not text: a row list holding them is no property list, and a script line
@@ -225,7 +252,8 @@ TEST_F(SettingsCommandTest, TheAboutRowsShowTheirCellsAndOpenTheirAddressesWhenT
   ASSERT_FALSE(lines.empty());
   json about = json::array();
   for (const json& row : lines[0]["rows"]) {
-    if (row["class"].is_string() && row["class"] != "PSTableCell") about.push_back(row);
+    if (row["class"].is_string() && row["class"].get<std::string>().rfind("ZEL", 0) == 0)
+      about.push_back(row);
   }
   EXPECT_EQ(about, json::parse(R"([
     {"label":"Plinka 3.0.0","key":null,"cell":"PSButtonCell","value":null,"class":"ZELButtonCell",
@@ -275,13 +303,31 @@ TEST_F(SettingsCommandTest, AnExceptionThePlatformRaisesEndsTheRunWithItsNameAnd
                  "tap Ghost\ntap Respring\nshow\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
+            "plinka-sim settings: row Ghost: cellClass NoSuchCell (no such class); the "
+            "framework's cell instead\n"
             "plinka-sim settings: -:2: the Settings application ended: uncaught exception "
             "'NSInvalidArgumentException', reason: '-[ZELPreferenceController respring:]: "
             "unrecognized selector sent to instance'\n");
   EXPECT_EQ(r.out,
-            "cell Ghost: no cell class NoSuchCell (no such class), PSTableCell instead\n"
+            "cell Ghost: no cell class NoSuchCell (no such class), the framework's cell instead\n"
             "select Ghost (animated)\ndeselect Ghost (animated)\nselect Respring (animated)\n")
       << "what happened before the exception is printed, and nothing after it runs";
+}
+
+TEST_F(SettingsCommandTest, ATypoInARowsCellTypeIsReportedLikeOneInItsCellClass) {
+  fs::path rows = root_ / "Typo.plist";
+  std::ofstream(rows) << R"(<plist version="1.0"><dict><key>items</key><array>
+    <dict><key>cell</key><string>PSSwichCell</string><key>label</key><string>Typo</string></dict>
+    </array></dict></plist>)";
+  Result r =
+      sim({"settings", "--device-root", root_.string(), "--rows", rows.string(), "-"}, "show\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "plinka-sim settings: row Typo: cell PSSwichCell (no such cell type); shown as a "
+            "plain row\n");
+  EXPECT_EQ(r.out,
+            "cell Typo: no cell type PSSwichCell (no such cell type), a plain row\n  Typo  "
+            "(PSTableCell)\n");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "encode.h"
+#include "tone_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,5 +1,7 @@
 // Keyboard, passcode and volume sounds: one handler shape for eight hooks. The host's own method
 // runs first with every argument as received, then the event's sound plays if its switch is on.
+#include <CoreGraphics/CoreGraphics.h>
+
 #include "hooks.h"
 #include "sound_player.h"
 

@@ -1,0 +1,110 @@
+#include "journal_printer.h"
+
+#include <cstdio>
+#include <set>
+
+#include "picker.h"
+#include "row_text.h"
+
+namespace settings_sim {
+namespace {
+
+// The readable lines of the entries that cells and URLs make; false for any other kind.
+bool printCellEntry(const journal::Entry& entry) {
+  const std::string kind = entry.value("kind", "");
+  auto url = [&](const char* field) {
+    return entry[field].is_string() ? entry[field].get<std::string>() : std::string("(no URL)");
+  };
+  if (kind == "cell") {
+    // The framework's own cells are made for every row: only the rows' own classes are news.
+    static const std::set<std::string> kFramework = {"PSTableCell", "PSSwitchTableCell",
+                                                     "PSSegmentTableCell", "PSSliderTableCell",
+                                                     "PSEditableTableCell"};
+    if (entry["class"].is_string() && kFramework.count(entry["class"].get<std::string>()) != 0)
+      return true;
+    std::printf("cell %s: %s (style %s)\n", nameText(entry["row"]).c_str(),
+                entry["class"].get<std::string>().c_str(), entry["style"].dump().c_str());
+  } else if (kind == "unknown-cell-class") {
+    std::printf("cell %s: no cell class %s (%s), the framework's cell instead\n",
+                nameText(entry["row"]).c_str(), entry["class"].get<std::string>().c_str(),
+                entry["reason"].get<std::string>().c_str());
+  } else if (kind == "unknown-cell-type") {
+    std::printf("cell %s: no cell type %s (%s), a plain row\n", nameText(entry["row"]).c_str(),
+                entry["cell"].is_string() ? entry["cell"].get<std::string>().c_str() : "(none)",
+                entry["reason"].get<std::string>().c_str());
+  } else if (kind == "select") {
+    std::printf("%s %s%s\n", entry["selected"] == true ? "select" : "deselect",
+                nameText(entry["row"]).c_str(), entry["animated"] == true ? " (animated)" : "");
+  } else if (kind == "can-open") {
+    std::printf("can-open %s: %s\n", url("url").c_str(), entry["answer"] == true ? "yes" : "no");
+  } else if (kind == "open-url") {
+    std::printf("open %s\n", url("url").c_str());
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void JournalPrinter::print(const journal::Entry& entry) {
+  const std::string kind = entry.value("kind", "");
+  if (kind == "rows") {
+    std::vector<int> depths = depths_.empty() ? std::vector<int>() : depths_.front();
+    if (!depths_.empty()) depths_.pop_front();
+    if (!title_.empty()) std::printf("%s\n", title_.c_str());
+    size_t i = 0;
+    for (const json& row : entry["rows"]) {
+      int depth = i < depths.size() ? depths[i] : 0;
+      ++i;
+      std::string indent(static_cast<size_t>(2 * (depth + 1)), ' ');
+      std::string label = row["label"].is_string() ? row["label"].get<std::string>()
+                          : row["key"].is_string() ? row["key"].get<std::string>()
+                                                   : "";
+      if (row["cell"] == "PSGroupCell") {
+        std::printf("%s== %s ==\n", indent.c_str(), label.c_str());
+      } else if (row["value"].is_null()) {
+        std::printf("%s%s%s\n", indent.c_str(), label.c_str(), cellText(row).c_str());
+      } else {
+        std::printf("%s%s: %s%s\n", indent.c_str(), label.c_str(), text(row["value"]).c_str(),
+                    cellText(row).c_str());
+      }
+    }
+  } else if (kind == "store") {
+    std::string key = entry["key"].is_string() ? entry["key"].get<std::string>() : "no key";
+    std::printf("store %s (%s) = %s\n", nameText(entry["row"]).c_str(), key.c_str(),
+                text(entry["value"]).c_str());
+  } else if (kind == "insert") {
+    std::printf("insert after %s: %s\n", nameText(entry["after"]).c_str(),
+                namesText(entry["rows"]).c_str());
+  } else if (kind == "remove") {
+    std::printf("remove %s\n", namesText(entry["rows"]).c_str());
+  } else if (kind == "reload") {
+    std::printf("reload %s\n", nameText(entry["row"]).c_str());
+  } else if (kind == "present" && entry.contains("title")) {
+    std::printf("present %s \"%s\": %s\n", alertStyleName(entry["style"]),
+                entry["title"].get<std::string>().c_str(),
+                entry["message"].get<std::string>().c_str());
+    for (const json& action : entry["actions"]) {
+      std::printf("  [%s] (%s)\n", action["title"].get<std::string>().c_str(),
+                  actionStyleName(action["style"]));
+    }
+  } else if (kind == "store-failed") {
+    std::printf("store failed: %s in %s: %s\n", entry.value("key", "").c_str(),
+                entry.value("file", "").c_str(), entry.value("reason", "").c_str());
+  } else if (kind == "kept-aside") {
+    std::printf("kept aside: %s as %s\n", entry.value("file", "").c_str(),
+                entry.value("aside", "").c_str());
+  } else if (printPickEntry(entry)) {
+  } else if (kind == "notify") {
+    std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
+  } else if (printCellEntry(entry)) {
+  } else {
+    journal::Entry fields = entry;
+    fields.erase("kind");
+    fields.erase("t");
+    std::printf("%s %s\n", kind.c_str(), fields.dump().c_str());
+  }
+}
+
+}  // namespace settings_sim

@@ -1,0 +1,88 @@
+// A session of `plinka-sim settings`: the pane open on the simulated Settings application, and
+// the user's script lines run on it one at a time.
+//
+// While a session lives, every journal entry is printed as it is made (as JSON lines with
+// `json`, else as readable lines) and none is kept. Each line runs to its end, with the work the
+// platform queues for later (handlers, exports, completions): what that prints belongs to the
+// line. Before each line the user closes an alert left on screen. An exception the platform
+// raises ends the Settings application: the session reports it, with the line it happened on,
+// and runs nothing more.
+#pragma once
+
+#include <Foundation/Foundation.h>
+#include <device/screen.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "journal_printer.h"
+#include "pane_picture.h"
+#include "script.h"
+
+namespace settings_sim {
+
+struct SessionSetup {
+  std::string scriptName;  // for FILE:LINE in messages
+  bool json = false;       // JSON lines instead of readable ones
+  std::string title;       // the pane's title, printed above `show`
+  // Where the message of a problem goes (a line refused or failed, the application ended, a
+  // picture not written); without one, it is printed on standard error after FILE:LINE or the
+  // command's name.
+  std::function<void(const std::string& message)> problems;
+};
+
+class Session {
+ public:
+  // The controller shows the rows; `fullList` is every row, shown or not (both outlive the
+  // session). Starts printing the journal.
+  Session(SessionSetup setup, id controller, id fullList);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Makes the cells of the rows shown. 0, or 1 when the application ended.
+  int open();
+  // Checks and runs one script line numbered `number`: 2 for a bad line (reported as
+  // FILE:LINE: message), 1 when it could not be done or the application has ended, 0 done.
+  // Blank and comment lines do nothing.
+  int runLine(const std::string& text, int number);
+  // Runs a checked line: 1, reported, when the screen does not allow it, a value could not be
+  // stored, or the application ended; 0 done.
+  int run(const Command& command);
+  // Runs a checked script line by line, stopping at the first that fails.
+  int run(const Script& script);
+  // Draws the pane as it stands, with the alert left on screen, on `screen` into `png`. 0, or 1
+  // reported.
+  int drawPicture(const device::ScreenModel& screen, const std::string& png);
+
+  // What the screen shows now, as drawPicture() draws it: the page on top (a pushed page, with
+  // the title of the page below on its back button) and an alert left on it.
+  Pane pane() const;
+
+  // False once the application has ended.
+  bool running() const { return !ended_; }
+
+ private:
+  bool perform(const Action& action, std::string& problem);
+  void closeAlert();
+  void show();
+  bool set(const Set& set);
+  void print(const journal::Entry& entry);
+  void ended(const std::string& name, const std::string& reason);
+  // Hands a problem's message to setup_.problems, else prints it after `where`.
+  void report(const std::string& where, const std::string& message);
+  std::string lineOf(int number) const;  // "SCRIPT:LINE: "
+
+  SessionSetup setup_;
+  id controller_;
+  id fullList_;
+  std::map<id, int> depths_;
+  JournalPrinter printer_;
+  journal::Sink before_;
+  int line_ = 0;  // the script line running; 0 before the first
+  bool ended_ = false;
+  std::string storeFailure_;  // set when a value could not be stored
+};
+
+}  // namespace settings_sim
