@@ -11,6 +11,7 @@
 #include <sndfile.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -218,6 +219,17 @@ int main(int argc, char** argv) {
        "call SBUIController playChargingChimeIfAppropriate # a comment\n"
        "plug\nunplug\nlock\nunlock\ntype hello\ndelete 2\npasscode 1234\nvolume up 3\n"
        "volume down\nwait 0.5\nnote \"the end\"\n");
+
+  // The studio's line requests: one body per line kind, and bodies that are not that shape.
+  int lineSeed = 0;
+  for (const char* line : {"lock", "register SBVolumeControl", "type \\\"hi #\\\"", "volume up 3",
+                           "call SBUIController playChargingChimeIfAppropriate", "wait 0.5",
+                           "pref kLockSound \\\"Lock.caf\\\"", "launch", "# a comment"}) {
+    seed("studio_line_fuzz", "line-" + std::to_string(++lineSeed),
+         std::string("{\"line\": \"") + line + "\"}");
+  }
+  seed("studio_line_fuzz", "not-an-object", "[\"lock\"]");
+  seed("studio_line_fuzz", "two-lines", "{\"line\": \"lock\\nunlock\"}");
 
   seed("settings_script_fuzz", "demo.settings",
        fileContent(source / "examples/settings/demo.settings"));

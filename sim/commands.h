@@ -14,9 +14,13 @@ int colorCommand(const Arguments& args);        // sim/color
 int settingsCommand(const Arguments& args);     // sim/settings
 
 int soundsCommand(const Arguments& args);  // sim/sounds
+int studioCommand(const Arguments& args);  // sim/studio
+// Hidden: a host of the studio, reading one line at a time (sim/studio/line_host.cpp).
+int studioHostCommand(const Arguments& args);
 
 std::string springboardHelp();
 std::string deviceHelp();
 std::string colorHelp();
 std::string settingsHelp();
 std::string soundsHelp();
+std::string studioHelp();

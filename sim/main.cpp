@@ -29,6 +29,8 @@ const Command kCommands[] = {
      "say whether each event's sound will play, or import an audio file as one"},
     {"color", colorCommand, colorHelp,
      "ZELColor's dominant colour of an image, readable text colour, or a random colour"},
+    {"studio", studioCommand, studioHelp,
+     "the simulated device behind a local web server, one line at a time"},
 };
 
 const Command* find(const std::string& name) {
@@ -79,6 +81,8 @@ int main(int argc, char** argv) {
     std::fputs(command->help().c_str(), stdout);
     return 0;
   }
+  // The studio's hosts: started by the studio itself, never listed.
+  if (first == "studio-host") return studioHostCommand({args.begin() + 1, args.end()});
   const Command* command = find(first);
   if (command == nullptr) {
     std::fprintf(stderr, "plinka-sim: unknown command '%s' (see: plinka-sim help)\n",

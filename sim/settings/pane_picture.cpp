@@ -303,6 +303,7 @@ class Painter {
   double height() const {
     return std::max(pane_.picker ? gridTop() + gridHeight() : height_, screen_.height);
   }
+  const std::vector<Item>& items() const { return items_; }
 
   // Draws the part of the pane from `top` (points) on, `rows` pixels high, into `cr`.
   void drawBand(cairo_t* cr, double top, int rows) {
@@ -984,6 +985,28 @@ bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appea
   partial.done = png.finish(problem);
   if (partial.done && size != nullptr) *size = {static_cast<uint32_t>(width), height};
   return partial.done;
+}
+
+std::vector<RowFrame> rowFrames(const Pane& pane, const device::ScreenModel& screen) {
+  Painter painter(pane, screen);
+  std::vector<RowFrame> frames;
+  for (const Item& item : painter.items()) {
+    if (item.kind != Item::Cell && item.kind != Item::Header) continue;
+    if (item.kind == Item::Header) {
+      // A group row's frame is its header.
+      for (size_t i = 0; i < pane.rows.size(); ++i) {
+        if (pane.rows[i].group && pane.rows[i].label == item.text &&
+            (frames.empty() || frames.back().index < i)) {
+          frames.push_back({i, 0, item.top, screen.width, item.height});
+          break;
+        }
+      }
+      continue;
+    }
+    frames.push_back(
+        {static_cast<size_t>(item.row - pane.rows.data()), 0, item.top, screen.width, item.height});
+  }
+  return frames;
 }
 
 }  // namespace settings_sim

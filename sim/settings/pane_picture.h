@@ -54,4 +54,13 @@ struct PictureSize {
 bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appearance appearance,
                       const std::string& path, std::string& problem, PictureSize* size = nullptr);
 
+// Where each shown row lies on the pane, in points from the pane's top-left corner (the
+// navigation bar included): a cell's rectangle, and a group row's header. `index` is the row's
+// place in pane.rows.
+struct RowFrame {
+  size_t index;
+  double x, y, width, height;
+};
+std::vector<RowFrame> rowFrames(const Pane& pane, const device::ScreenModel& screen);
+
 }  // namespace settings_sim

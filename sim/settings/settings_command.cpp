@@ -1,19 +1,13 @@
 // plinka-sim settings: the product's settings pane on a simulated Settings application.
-#include <Foundation/ObjectState.h>
-#include <Preferences/Preferences.h>
-#include <device/device.h>
-#include <device/journal.h>
-#include <device/screen.h>
-#include <pkprefs3/ZELPreferenceController.h>
 
-#include <cstdio>
+#include <device/screen.h>
+
 #include <filesystem>
-#include <nlohmann/json.hpp>
 
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
-#include "installed_pane.h"
+#include "settings_app.h"
 #include "settings_options.h"
 #include "settings_session.h"
 
@@ -99,79 +93,20 @@ int settingsCommand(const Arguments& args) {
     return sim::runtimeError(kName, "cannot read the script " + options.script, 2);
   }
 
-  device::setRoot(options.deviceRoot);
-  if (!options.systemVersion.empty()) device::setSystemVersion(options.systemVersion);
-  const device::ScreenModel& screen = *device::screenOfMachine(options.machine);
-  device::setMachine(screen.machine);
-  device::setScreenScale(screen.scale);
-  journal::clear();
-
   ns::AutoreleasePool pool;
-  ns::Ref controller;
-  ns::Ref fullList;
-  std::string title;
-  id rows = nil;
-  if (options.rows.empty()) {
-    // The pane installed on the device, shown as soon as it is open.
-    std::vector<settings_sim::PaneEntry> entries;
-    settings_sim::PaneProblem failure;
-    const settings_sim::PaneEntry* entry = nullptr;
-    settings_sim::OpenedPane pane;
-    if (!settings_sim::findPaneEntries(entries, failure) ||
-        (entry = settings_sim::choosePane(entries, options.pane, failure)) == nullptr ||
-        !settings_sim::openPane(*entry, pane, failure)) {
-      return sim::runtimeError(kName, failure.message, failure.status);
-    }
-    controller = pane.controller;
-    fullList = pane.fullList;
-    title = pane.title;
-    // What was opened, first in the output: the controller and the executable it came from.
-    nlohmann::json opened = {{"kind", "pane"},
-                             {"label", pane.title},
-                             {"entry", pane.entryFile},
-                             {"class", pane.controllerClass},
-                             {"executable", pane.executable}};
-    if (options.json) {
-      std::printf("%s\n", opened.dump().c_str());
-    } else {
-      std::printf("pane %s: %s from %s\n", pane.title.c_str(), pane.controllerClass.c_str(),
-                  pane.executable.c_str());
-    }
-  } else {
-    Class controllerClass = ZELPreferenceController::runtimeClass();
-    if (controllerClass == Nil) {
-      return sim::runtimeError(kName, "ZELPreferenceController is not registered");
-    }
-    controller = ns::Ref::adopt(msgSend(controllerClass, sel("new")));
-    rows = preferences::loadRowList(options.rows, controller, &problem, &title);
-    if (rows == nil) return sim::runtimeError(kName, problem, 2);
-    fullList = ns::Ref::adopt(msgSend(rows, sel("copy")));
-  }
-
-  settings_sim::Script script = settings_sim::parseScript(scriptText, fullList);
+  settings_sim::SettingsApp app;
+  if (int status = app.open(options); status != 0) return status;
+  settings_sim::Script script = settings_sim::parseScript(scriptText, app.fullList());
   if (!script.problems.empty()) {
     settings_sim::reportProblems(options.script, script.problems);
     return 2;
   }
-
-  if (rows != nil) preferences::showRows(controller, rows);
-  // The Settings application shows the pane's table in its window.
-  ns::Ref window =
-      ns::Ref::adopt(msgSend(msgSend(objc_getClass("UIWindow"), sel("alloc")),
-                             sel("initWithFrame:"), CGRect{{0, 0}, {screen.width, screen.height}}));
-  id table = msgSend(controller, sel("table"));
-  msgSend<void>(window, sel("addSubview:"), table);
-  int status = 0;
-  {
-    settings_sim::Session session(
-        {options.script, options.json, title, options.machine, options.appearance}, controller,
-        fullList);
-    status = session.open();
-    if (status == 0) status = session.run(script);
-    if (status == 0 && !options.png.empty()) status = session.drawPicture(options.png);
-  }
-  // The controller and the rows go before the pool that holds the last of them.
-  msgSend<void>(table, sel("removeFromSuperview"));
-  msgSend<void>(controller, sel("setSpecifiers:"), id{nil});
+  app.show();
+  settings_sim::Session session({options.script, options.json, app.title()}, app.controller(),
+                                app.fullList());
+  int status = session.open();
+  if (status == 0) status = session.run(script);
+  if (status == 0 && !options.png.empty())
+    status = session.drawPicture(*device::screenOfMachine(options.machine), options.png);
   return status;
 }

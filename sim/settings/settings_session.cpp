@@ -39,13 +39,24 @@ Session::~Session() {
 
 void Session::ended(const std::string& name, const std::string& reason) {
   ended_ = true;
-  std::fflush(stdout);
   std::string where =
       line_ == 0 ? "opening the pane" : setup_.scriptName + ":" + std::to_string(line_);
-  std::fprintf(stderr,
-               "plinka-sim settings: %s: the Settings application ended: uncaught exception "
-               "'%s', reason: '%s'\n",
-               where.c_str(), name.c_str(), reason.c_str());
+  report("plinka-sim settings: " + where + ": ",
+         "the Settings application ended: uncaught exception '" + name + "', reason: '" + reason +
+             "'");
+}
+
+void Session::report(const std::string& where, const std::string& message) {
+  std::fflush(stdout);
+  if (setup_.problems) {
+    setup_.problems(message);
+  } else {
+    std::fprintf(stderr, "%s%s\n", where.c_str(), message.c_str());
+  }
+}
+
+std::string Session::lineOf(int number) const {
+  return setup_.scriptName + ":" + std::to_string(number) + ": ";
 }
 
 int Session::open() {
@@ -75,7 +86,7 @@ int Session::runLine(const std::string& text, int number) {
   Script line;
   line.pages = pages();
   if (!parseLine(text, number, fullList_, line)) {
-    reportProblems(setup_.scriptName, line.problems);
+    for (const Problem& bad : line.problems) report(lineOf(bad.line), bad.message);
     return 2;
   }
   return run(line);
@@ -104,7 +115,7 @@ int Session::run(const Command& command) {
     if (done && !storeFailure_.empty()) problem = storeFailure_;
     if (!done || !storeFailure_.empty()) {
       storeFailure_.clear();
-      std::fprintf(stderr, "%s:%d: %s\n", setup_.scriptName.c_str(), command.line, problem.c_str());
+      report(lineOf(command.line), problem);
       return 1;
     }
   } catch (const ns::Exception& raised) {
@@ -127,7 +138,7 @@ bool Session::perform(const Action& action, std::string& problem) {
     return cancel(controller_, problem);
   }
   if (const auto* snapshot = std::get_if<Snapshot>(&action)) {
-    return drawScreen(snapshot->file, true, problem);
+    return drawScreen(*device::screenOfMachine(setup_.machine), snapshot->file, true, problem);
   }
   if (presentedPicker(controller_) != nil) {
     problem = "the picker covers the pane: pick or cancel first";
@@ -254,7 +265,7 @@ void Session::show() {
 
 // What the screen shows: the page on top of the navigation stack, the title of the page below
 // on its back button, and what is presented over it. `shows` names it: page, alert or picker.
-Pane Session::onScreen(std::string& shows) {
+Pane Session::onScreen(std::string& shows) const {
   std::vector<id> stack = preferences::navigationStack(controller_);
   auto titleOf = [this](id page) {
     return page == controller_ ? setup_.title : preferences::pageTitle(page);
@@ -285,12 +296,12 @@ Pane Session::onScreen(std::string& shows) {
 
 // Draws the screen into `png`; with `announce`, records what it shows ("snapshot" {file, shows,
 // title, width, height, and the picker's items}).
-bool Session::drawScreen(const std::string& png, bool announce, std::string& problem) {
+bool Session::drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
+                         std::string& problem) {
   std::string shows;
   Pane pane = onScreen(shows);
   PictureSize size;
-  if (!writePanePicture(pane, *device::screenOfMachine(setup_.machine), setup_.appearance, png,
-                        problem, &size)) {
+  if (!writePanePicture(pane, screen, setup_.appearance, png, problem, &size)) {
     return false;
   }
   if (!announce) return true;
@@ -312,13 +323,13 @@ bool Session::drawScreen(const std::string& png, bool announce, std::string& pro
   return true;
 }
 
-int Session::drawPicture(const std::string& png) {
+int Session::drawPicture(const device::ScreenModel& screen, const std::string& png) {
   if (ended_) return 1;
   try {
     ns::AutoreleasePool pool;
     std::string problem;
-    if (!drawScreen(png, false, problem)) {
-      std::fprintf(stderr, "plinka-sim settings: %s\n", problem.c_str());
+    if (!drawScreen(screen, png, false, problem)) {
+      report("plinka-sim settings: ", problem);
       return 1;
     }
   } catch (const ns::Exception& raised) {
@@ -326,6 +337,11 @@ int Session::drawPicture(const std::string& png) {
     return 1;
   }
   return 0;
+}
+
+Pane Session::pane() const {
+  std::string shows;
+  return onScreen(shows);
 }
 
 void Session::print(const journal::Entry& entry) {

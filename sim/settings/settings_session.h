@@ -10,7 +10,9 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+#include <device/screen.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +29,10 @@ struct SessionSetup {
   std::string title;                          // the pane's title, printed above `show`
   std::string machine = "iPhone13,4";         // whose screen pictures are drawn for
   Appearance appearance = Appearance::Light;  // the appearance pictures are drawn in
+  // Where the message of a problem goes (a line refused or failed, the application ended, a
+  // picture not written); without one, it is printed on standard error after FILE:LINE or the
+  // command's name.
+  std::function<void(const std::string& message)> problems;
 };
 
 class Session {
@@ -49,9 +55,13 @@ class Session {
   int run(const Command& command);
   // Runs a checked script line by line, stopping at the first that fails.
   int run(const Script& script);
-  // Draws what is on screen (the page on top, an alert or the picker over it) into `png`. 0, or
-  // 1 reported.
-  int drawPicture(const std::string& png);
+  // Draws what is on screen (the page on top, an alert or the picker over it) on `screen` into
+  // `png`. 0, or 1 reported.
+  int drawPicture(const device::ScreenModel& screen, const std::string& png);
+
+  // What the screen shows now, as drawPicture() draws it: the page on top (a pushed page, with
+  // the title of the page below on its back button) and an alert or the picker over it.
+  Pane pane() const;
 
   // False once the application has ended.
   bool running() const { return !ended_; }
@@ -61,14 +71,18 @@ class Session {
  private:
   bool perform(const Action& action, std::string& problem);
   void closeAlert();
-  Pane onScreen(std::string& shows);
-  bool drawScreen(const std::string& png, bool announce, std::string& problem);
+  Pane onScreen(std::string& shows) const;
+  bool drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
+                  std::string& problem);
   void show();
   id rowOnTop(const RowRef& ref, std::string& problem);
   std::vector<std::string> pagePath() const;
   std::string onPage() const;
   void print(const journal::Entry& entry);
   void ended(const std::string& name, const std::string& reason);
+  // Hands a problem's message to setup_.problems, else prints it after `where`.
+  void report(const std::string& where, const std::string& message);
+  std::string lineOf(int number) const;  // "SCRIPT:LINE: "
 
   SessionSetup setup_;
   id controller_;

@@ -101,6 +101,10 @@ class ScenarioParser {
   };
 
   explicit ScenarioParser(std::string name) : name_(std::move(name)) {}
+  // Goes on from where another parser was (a session that runs each process apart).
+  ScenarioParser(std::string name, State state)
+      : name_(std::move(name)), state_(std::move(state)) {}
+  const State& state() const { return state_; }
   // Checks the line numbered `number`: appends its command to `into` (nothing for a blank
   // line or a comment); false, with `problem` set to "NAME:LINE: message", for a bad line. A
   // whole scenario and a single line typed at a time go through this same check.
