@@ -988,7 +988,7 @@ bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appea
 }
 
 std::vector<RowFrame> rowFrames(const Pane& pane, const device::ScreenModel& screen) {
-  Painter painter(pane, screen);
+  Painter painter(pane, screen, Appearance::Light);  // where rows lie: the same in either appearance
   std::vector<RowFrame> frames;
   for (const Item& item : painter.items()) {
     if (item.kind != Item::Cell && item.kind != Item::Header) continue;
