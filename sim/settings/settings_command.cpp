@@ -102,8 +102,9 @@ int settingsCommand(const Arguments& args) {
     return 2;
   }
   app.show();
-  settings_sim::Session session({options.script, options.json, app.title()}, app.controller(),
-                                app.fullList());
+  settings_sim::Session session(
+      {options.script, options.json, app.title(), options.machine, options.appearance},
+      app.controller(), app.fullList());
   int status = session.open();
   if (status == 0) status = session.run(script);
   if (status == 0 && !options.png.empty())

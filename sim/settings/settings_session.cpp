@@ -214,8 +214,40 @@ void Session::closeAlert() {
 // The rows shown, as one `rows` entry ({"rows": [...]}) written out a row at a time, so that no
 // entry holds every row of a long pane: the same JSON line, or the same readable lines, as the
 // whole entry would print as. Entries made while the rows are read follow it.
+// The row as `show` gives it: label, key, type, value and what its cell shows.
+json Session::rowEntry(id top, id each) {
+  ShownRow row = shownRow(top, each);
+  json value =
+      row.switchedOn ? json(*row.switchedOn) : ns::toJson(msgSend(row.row, sel("performGetter")));
+  json shown = {{"label", rowLabel(row.row)},
+                {"key", stringAttribute(row.row, "key")},
+                {"cell", rowType(row.row)},
+                {"value", value}};
+  shown.update(cellFields(row.cell));
+  if (ns::isKindOf(row.cell, "ZELImagePickerCell")) shown["preview"] = previewOf(row.cell);
+  journal::repair(shown);
+  return shown;
+}
+
+void Session::recordWholeRows() {
+  id top = preferences::topController(controller_);
+  json rows = json::array();
+  wholeRowDepths_.clear();
+  for (id each : ns::elements(msgSend(top, sel("specifiers")))) {
+    ns::AutoreleasePool pool;
+    rows.push_back(rowEntry(top, each));
+    auto depth = depths_.find(each);
+    wholeRowDepths_.push_back(depth != depths_.end() ? depth->second : 0);
+  }
+  journal::record("rows", {{"page", pagePath()}, {"rows", rows}});
+}
+
 void Session::show() {
   if (!journal::recording()) return;
+  if (setup_.wholeRows) {
+    recordWholeRows();
+    return;
+  }
   std::vector<journal::Entry> meanwhile;
   std::string tail;  // what closes the JSON line
   struct Finish {
@@ -243,20 +275,11 @@ void Session::show() {
   id top = preferences::topController(controller_);
   for (id each : ns::elements(msgSend(top, sel("specifiers")))) {
     ns::AutoreleasePool pool;
-    ShownRow row = shownRow(top, each);
-    json value =
-        row.switchedOn ? json(*row.switchedOn) : ns::toJson(msgSend(row.row, sel("performGetter")));
-    json shown = {{"label", rowLabel(row.row)},
-                  {"key", stringAttribute(row.row, "key")},
-                  {"cell", rowType(row.row)},
-                  {"value", value}};
-    shown.update(cellFields(row.cell));
-    if (ns::isKindOf(row.cell, "ZELImagePickerCell")) shown["preview"] = previewOf(row.cell);
-    journal::repair(shown);
+    json shown = rowEntry(top, each);
     if (setup_.json) {
       std::printf("%s%s", first ? "" : ",", shown.dump().c_str());
     } else {
-      auto depth = depths_.find(row.row);
+      auto depth = depths_.find(each);
       printer_.printRow(shown, depth != depths_.end() ? depth->second : 0);
     }
     first = false;
@@ -362,6 +385,19 @@ void Session::print(const journal::Entry& entry) {
     std::fflush(stdout);
     std::fprintf(stderr, "plinka-sim settings: %s was unreadable; kept aside as %s\n",
                  entry.value("file", "").c_str(), entry.value("aside", "").c_str());
+  }
+  if (!setup_.json && kind == "rows") {
+    std::vector<std::string> page;
+    for (const json& title : entry.value("page", json::array())) {
+      page.push_back(title.is_string() ? title.get<std::string>() : "");
+    }
+    printer_.printTitle(page);
+    size_t i = 0;
+    for (const json& row : entry["rows"]) {
+      printer_.printRow(row, i < wholeRowDepths_.size() ? wholeRowDepths_[i] : 0);
+      ++i;
+    }
+    return;
   }
   if (setup_.json) {
     std::printf("%s\n", entry.dump().c_str());

@@ -33,6 +33,9 @@ struct SessionSetup {
   // picture not written); without one, it is printed on standard error after FILE:LINE or the
   // command's name.
   std::function<void(const std::string& message)> problems;
+  // `show` records one whole `rows` entry, for a host whose journal has listeners of its own
+  // (the studio), instead of writing it out a row at a time as the command does.
+  bool wholeRows = false;
 };
 
 class Session {
@@ -75,6 +78,8 @@ class Session {
   bool drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
                   std::string& problem);
   void show();
+  void recordWholeRows();
+  nlohmann::ordered_json rowEntry(id top, id row);
   id rowOnTop(const RowRef& ref, std::string& problem);
   std::vector<std::string> pagePath() const;
   std::string onPage() const;
@@ -88,6 +93,7 @@ class Session {
   id controller_;
   id fullList_;
   std::map<id, int> depths_;
+  std::vector<int> wholeRowDepths_;  // of the last whole `rows` entry, for its readable lines
   JournalPrinter printer_;
   journal::Sink before_;
   int line_ = 0;  // the script line running; 0 before the first

@@ -264,10 +264,10 @@ int hostSettings(const Arguments& args) {
   settings_sim::SettingsApp app;
   if (int status = app.open(options); status != 0) return status;
   app.show();
-  settings_sim::SessionSetup setup{
-      "studio",           false,
-      app.title(),        options.machine,
-      options.appearance, [&problem](const std::string& message) { problem = message; }};
+  settings_sim::SessionSetup setup{"studio", false, app.title(), options.machine,
+                                   options.appearance};
+  setup.problems = [&problem](const std::string& message) { problem = message; };
+  setup.wholeRows = true;  // the studio's journal listener takes the rows as one entry
   settings_sim::Session session(std::move(setup), app.controller(), app.fullList());
   // Every entry the session prints goes to the studio too.
   journal::Sink printing = journal::exchangeSink(nullptr);
