@@ -107,12 +107,12 @@ const char* statusName(AVAssetExportSessionStatus status) {
   return "failed";
 }
 
-// Runs the export on a background queue; the completion runs there when it ends. A session
-// exports once; starting it again does nothing.
+// Runs the export on a background queue; when it ends, the completion is submitted to a
+// background queue of its own. A session exports once; starting it again does nothing.
 void exportAsynchronously(id self, SEL, id completion) {
   ExportState* state = exportState(self);
   if (state == nullptr) return;
-  std::string source, output, fileType;
+  std::string source, output, fileType, preset;
   {
     std::lock_guard guard(state->lock);
     if (state->started) return;
@@ -121,27 +121,38 @@ void exportAsynchronously(id self, SEL, id completion) {
     source = devicePathOf(assetURL(state->asset, nullptr));
     output = devicePathOf(state->outputURL);
     fileType = ns::utf8(state->outputFileType);
+    preset = ns::utf8(state->preset);
   }
+  std::string name = source.substr(source.find_last_of('/') + 1);
   ns::Ref session(self), done(completion);
-  dispatch::async(dispatch_get_global_queue(0, 0), [session, done, source, output, fileType] {
-    NSInteger code = output.empty()
-                         ? AVErrorExportFailed
-                         : avfoundation::exportByStreamCopy(device::hostPath(source),
-                                                            device::hostPath(output), fileType);
-    ExportState* state = exportState(session);
-    {
-      std::lock_guard guard(state->lock);
-      state->status =
-          code == 0 ? AVAssetExportSessionStatusCompleted : AVAssetExportSessionStatusFailed;
-      state->error = code == 0 ? ns::Ref() : ns::Ref(ns::error("AVFoundationErrorDomain", code));
-    }
-    journal::record("export",
-                    {{"output", output.empty() ? journal::Entry() : journal::Entry(output)},
-                     {"fileType", fileType.empty() ? journal::Entry() : journal::Entry(fileType)},
-                     {"status", statusName(exportStatus(session, nullptr))},
-                     {"code", code}});
-    ns::callBlock(done.get());
-  });
+  std::string what = "export of " + name;
+  dispatch::asyncDescribed(
+      dispatch_get_global_queue(0, 0), what, name,
+      [session, done, source, output, fileType, preset, what] {
+        std::string why = "no output URL";
+        NSInteger code = output.empty() ? AVErrorExportFailed
+                                        : avfoundation::exportByStreamCopy(device::hostPath(source),
+                                                                           device::hostPath(output),
+                                                                           fileType, &why);
+        ExportState* state = exportState(session);
+        {
+          std::lock_guard guard(state->lock);
+          state->status =
+              code == 0 ? AVAssetExportSessionStatusCompleted : AVAssetExportSessionStatusFailed;
+          state->error =
+              code == 0 ? ns::Ref() : ns::Ref(ns::error("AVFoundationErrorDomain", code, why));
+        }
+        journal::record(
+            "export", {{"output", output.empty() ? journal::Entry() : journal::Entry(output)},
+                       {"fileType", fileType.empty() ? journal::Entry() : journal::Entry(fileType)},
+                       {"preset", preset.empty() ? journal::Entry() : journal::Entry(preset)},
+                       {"status", statusName(exportStatus(session, nullptr))},
+                       {"code", code}});
+        if (done) {
+          dispatch::asyncDescribed(dispatch_get_global_queue(0, 0), "completion of " + what, "",
+                                   [done] { ns::callBlock(done.get()); });
+        }
+      });
 }
 
 // --- AVAssetImageGenerator ------------------------------------------------------------------

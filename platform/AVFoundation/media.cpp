@@ -1,6 +1,7 @@
 // The FFmpeg work behind the AVFoundation stand-in: stream-copy export, the first frame and the
 // length.
 #include <AVFoundation/AVFoundation.h>
+#include <device/files.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,18 +48,45 @@ const char* containerFor(const std::string& fileType) {
   return nullptr;
 }
 
+// The muxer writes through an I/O context of ours into the device's file layer, never through a
+// path of its own: every byte it writes can be counted and failed.
+struct Sink {
+  device::files::Output file;
+  int failure = 0;  // the first errno of the file layer
+};
+
+int writeBytes(void* opaque, uint8_t* bytes, int size) {  // FFmpeg 5: not const
+  auto* sink = static_cast<Sink*>(opaque);
+  if (int failed = sink->file.write(bytes, static_cast<size_t>(size))) {
+    if (sink->failure == 0) sink->failure = failed;
+    return AVERROR(failed);
+  }
+  return size;
+}
+
+int64_t seekBytes(void* opaque, int64_t offset, int whence) {
+  auto* sink = static_cast<Sink*>(opaque);
+  if (whence & AVSEEK_SIZE) return sink->file.size();
+  int64_t at = sink->file.seek(offset, whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(static_cast<int>(-at)) : at;
+}
+
 struct OutputCloser {
   void operator()(AVFormatContext* context) const {
-    if (context->pb != nullptr) avio_closep(&context->pb);
+    if (context->pb != nullptr) {
+      avio_flush(context->pb);
+      av_freep(&context->pb->buffer);
+      avio_context_free(&context->pb);
+    }
     avformat_free_context(context);
   }
 };
 
-// Writes every packet of the streams the container can hold into `destination`, which exists
+// Writes every packet of the streams the container can hold into `sink`'s file, which exists
 // (just created, empty) and is ours to fill.
-NSInteger copyStreams(AVFormatContext* in, const std::string& destination, const char* container) {
+NSInteger copyStreams(AVFormatContext* in, Sink& sink, const char* container) {
   AVFormatContext* raw = nullptr;
-  if (avformat_alloc_output_context2(&raw, nullptr, container, destination.c_str()) < 0) {
+  if (avformat_alloc_output_context2(&raw, nullptr, container, sink.file.path().c_str()) < 0) {
     return AVErrorExportFailed;
   }
   std::unique_ptr<AVFormatContext, OutputCloser> out(raw);
@@ -82,7 +110,14 @@ NSInteger copyStreams(AVFormatContext* in, const std::string& destination, const
     mapping[i] = mapped++;
   }
   if (mapped == 0) return AVErrorExportFailed;
-  if (avio_open(&out->pb, destination.c_str(), AVIO_FLAG_WRITE) < 0) return AVErrorExportFailed;
+  constexpr int kBufferSize = 64 * 1024;
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+  if (buffer == nullptr) return AVErrorExportFailed;
+  out->pb = avio_alloc_context(buffer, kBufferSize, 1, &sink, nullptr, writeBytes, seekBytes);
+  if (out->pb == nullptr) {
+    av_free(buffer);
+    return AVErrorExportFailed;
+  }
   if (avformat_write_header(out.get(), nullptr) < 0) return AVErrorExportFailed;
   AVPacket* packet = av_packet_alloc();
   int status = 0;
@@ -100,23 +135,43 @@ NSInteger copyStreams(AVFormatContext* in, const std::string& destination, const
   }
   av_packet_free(&packet);
   if (status != AVERROR_EOF) return AVErrorExportFailed;
-  return av_write_trailer(out.get()) < 0 ? AVErrorExportFailed : 0;
+  if (av_write_trailer(out.get()) < 0) return AVErrorExportFailed;
+  avio_flush(out->pb);
+  return out->pb->error < 0 ? AVErrorExportFailed : 0;
 }
 
 }  // namespace
 
 NSInteger exportByStreamCopy(const std::string& source, const std::string& destination,
-                             const std::string& fileType) {
+                             const std::string& fileType, std::string* why) {
+  std::string ignored;
+  std::string& reason = why != nullptr ? *why : ignored;
   const char* container = containerFor(fileType);
-  if (container == nullptr || destination.empty()) return AVErrorExportFailed;
+  if (container == nullptr || destination.empty()) {
+    reason = "no output file type the export can write";
+    return AVErrorExportFailed;
+  }
   // Claim the destination first, so that nothing standing there is ever touched.
-  int claim = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (claim < 0) return errno == EEXIST ? AVErrorFileAlreadyExists : AVErrorExportFailed;
-  ::close(claim);
+  Sink sink;
+  if (int failed = sink.file.create(destination, true)) {
+    reason = "cannot make the output file: " + device::files::describe(failed);
+    return failed == EEXIST ? AVErrorFileAlreadyExists : AVErrorExportFailed;
+  }
   Input in = openInput(source);
-  NSInteger code =
-      in ? copyStreams(in.get(), destination, container) : AVErrorFileFormatNotRecognized;
-  if (code != 0) ::unlink(destination.c_str());
+  NSInteger code = in ? copyStreams(in.get(), sink, container) : AVErrorFileFormatNotRecognized;
+  int closed = sink.file.close();
+  if (code == 0 && closed != 0) {
+    sink.failure = closed;
+    code = AVErrorExportFailed;
+  }
+  if (sink.failure == ENOSPC) code = AVErrorDiskFull;
+  if (code != 0) {
+    reason = sink.failure != 0
+                 ? "cannot write the output file: " + device::files::describe(sink.failure)
+             : in == nullptr ? "the source is no media the export can read"
+                             : "the streams cannot be copied into the container";
+    device::files::remove(destination);  // only the file this export made
+  }
   return code;
 }
 

@@ -10,6 +10,7 @@ namespace {
 struct ErrorState : ObjectState {
   std::string domain;
   NSInteger code = 0;
+  std::string description;  // empty: the generic form
 };
 
 id errorWithDomain(id self, SEL, id domain, NSInteger code, id) {
@@ -27,6 +28,8 @@ NSInteger codeOf(id self, SEL) {
   return state != nullptr ? state->code : 0;
 }
 id describeError(id self, SEL) {
+  ErrorState* state = stateOf<ErrorState>(self);
+  if (state != nullptr && !state->description.empty()) return string(state->description);
   return string("Error Domain=" + utf8(domainOf(self, nullptr)) +
                 " Code=" + std::to_string(codeOf(self, nullptr)));
 }
@@ -35,6 +38,12 @@ id describeError(id self, SEL) {
 
 id error(std::string_view domain, NSInteger code) {
   return errorWithDomain(asId(classNamed("NSError")), nullptr, string(domain), code, nil);
+}
+
+id error(std::string_view domain, NSInteger code, std::string description) {
+  id made = error(domain, code);
+  if (ErrorState* state = stateOf<ErrorState>(made)) state->description = std::move(description);
+  return made;
 }
 
 void internal::registerErrorClass() {

@@ -1,14 +1,22 @@
 // NSFileManager: questions about files and folders, asked with device paths; removing and
 // replacing them.
 //
-// Journal: removeItemAtPath:error: records "remove-file" {path, ok}; replaceItemAtURL:... records
-// "move" {from, to, ok}.
+// Every change goes through the device's file layer (device/files.h), so its faults show here as
+// Cocoa errors: NSCocoaErrorDomain with NSFileNoSuchFileError (4), NSFileWriteFileExistsError
+// (516), NSFileWriteOutOfSpaceError (640) or NSFileWriteUnknownError (512), the system's words
+// as the localized description.
+//
+// Journal: removeItemAtPath:error: records "remove-file" {path, ok}; replaceItemAtURL:... and
+// moveItemAtPath:toPath:error: record "move" {from, to, replace (true for the former), ok};
+// createDirectoryAtPath:withIntermediateDirectories:... records "make-folder" {path, ok}.
 #include <Foundation/NSError.h>
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
+#include <device/files.h>
 #include <device/journal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -38,19 +46,31 @@ BOOL fileExistsAtPath(id self, SEL, id path) {
 // Cocoa's file error codes.
 constexpr NSInteger NSFileNoSuchFileError = 4;
 constexpr NSInteger NSFileWriteUnknownError = 512;
+constexpr NSInteger NSFileWriteFileExistsError = 516;
+constexpr NSInteger NSFileWriteOutOfSpaceError = 640;
 
-BOOL fail(id* error, NSInteger code) {
-  if (error != nullptr) *error = ns::error("NSCocoaErrorDomain", code);
+// A failure of the file layer as Cocoa reports it: the code by its cause, the system's words as
+// the description.
+BOOL fail(id* error, int cause) {
+  NSInteger code = cause == ENOENT || cause == ENOTDIR ? NSFileNoSuchFileError
+                   : cause == EEXIST                   ? NSFileWriteFileExistsError
+                   : cause == ENOSPC                   ? NSFileWriteOutOfSpaceError
+                                                       : NSFileWriteUnknownError;
+  if (error != nullptr)
+    *error = ns::error("NSCocoaErrorDomain", code, device::files::describe(cause));
   return NO;
 }
 
 BOOL removeItemAtPath(id, SEL, id path, id* error) {
   if (error != nullptr) *error = nil;
-  if (path == nil) return fail(error, NSFileNoSuchFileError);
-  std::error_code failure;
-  bool removed = fs::remove_all(device::hostPath(utf8(path)), failure) > 0 && !failure;
-  journal::record("remove-file", {{"path", utf8(path)}, {"ok", removed}});
-  return removed ? YES : fail(error, failure ? NSFileWriteUnknownError : NSFileNoSuchFileError);
+  if (path == nil) return fail(error, ENOENT);
+  int failure = device::files::removeAll(device::hostPath(utf8(path)));
+  journal::record("remove-file", {{"path", utf8(path)}, {"ok", failure == 0}});
+  return failure == 0 ? YES : fail(error, failure);
+}
+
+std::string pathOf(id urlOrPath) {
+  return utf8(isKindOf(urlOrPath, "NSString") ? urlOrPath : msgSend(urlOrPath, sel("path")));
 }
 
 // Moves the new item over the original in one rename: the original is replaced whole or not
@@ -59,30 +79,34 @@ BOOL replaceItemAtURL(id, SEL, id original, id replacement, id, NSUInteger, id* 
                       id* error) {
   if (error != nullptr) *error = nil;
   if (resulting != nullptr) *resulting = nil;
-  if (original == nil || replacement == nil) return fail(error, NSFileNoSuchFileError);
-  std::string to = utf8(msgSend(original, sel("path")));
-  std::string from = utf8(msgSend(replacement, sel("path")));
-  std::error_code failure;
-  fs::rename(device::hostPath(from), device::hostPath(to), failure);
-  journal::record("move", {{"from", from}, {"to", to}, {"ok", !failure}});
-  if (failure) {
-    return fail(error, failure == std::errc::no_such_file_or_directory ? NSFileNoSuchFileError
-                                                                       : NSFileWriteUnknownError);
-  }
+  if (original == nil || replacement == nil) return fail(error, ENOENT);
+  std::string to = pathOf(original);
+  std::string from = pathOf(replacement);
+  int failure = device::files::rename(device::hostPath(from), device::hostPath(to), true);
+  journal::record("move", {{"from", from}, {"to", to}, {"replace", true}, {"ok", failure == 0}});
+  if (failure != 0) return fail(error, failure);
   if (resulting != nullptr) *resulting = original;
   return YES;
 }
+
+// Moves an item to a path where nothing stands; fails (NSFileWriteFileExistsError) when
+// something does.
+BOOL moveItemAtPath(id, SEL, id from, id to, id* error) {
+  if (error != nullptr) *error = nil;
+  if (from == nil || to == nil) return fail(error, ENOENT);
+  int failure =
+      device::files::rename(device::hostPath(utf8(from)), device::hostPath(utf8(to)), false);
+  journal::record(
+      "move", {{"from", utf8(from)}, {"to", utf8(to)}, {"replace", false}, {"ok", failure == 0}});
+  return failure == 0 ? YES : fail(error, failure);
+}
+
 BOOL createDirectoryAtPath(id, SEL, id path, BOOL intermediates, id, id* error) {
   if (error != nullptr) *error = nil;
-  if (path == nil) return NO;
-  std::error_code failure;
-  fs::path host = device::hostPath(utf8(path));
-  if (intermediates) {
-    fs::create_directories(host, failure);
-  } else {
-    fs::create_directory(host, failure);
-  }
-  return failure ? NO : YES;
+  if (path == nil) return fail(error, ENOENT);
+  int failure = device::files::makeFolder(device::hostPath(utf8(path)), intermediates != NO);
+  journal::record("make-folder", {{"path", utf8(path)}, {"ok", failure == 0}});
+  return failure == 0 ? YES : fail(error, failure);
 }
 
 // The names in a folder, not its path: every entry but "." and "..", hidden ones included, in
@@ -91,20 +115,18 @@ BOOL createDirectoryAtPath(id, SEL, id path, BOOL intermediates, id, id* error) 
 id contentsOfDirectoryAtPath(id, SEL, id path, id* error) {
   if (error != nullptr) *error = nil;
   constexpr NSInteger NSFileReadNoSuchFileError = 260;
-  if (path == nil) {
-    fail(error, NSFileReadNoSuchFileError);
+  auto fail = [error] {
+    if (error != nullptr) *error = ns::error("NSCocoaErrorDomain", NSFileReadNoSuchFileError);
     return nil;
-  }
+  };
+  if (path == nil) return fail();
   std::error_code failure;
   std::vector<std::string> names;
   for (fs::directory_iterator entry(device::hostPath(utf8(path)), failure), end;
        !failure && entry != end; entry.increment(failure)) {
     names.push_back(entry->path().filename().string());
   }
-  if (failure) {
-    fail(error, NSFileReadNoSuchFileError);
-    return nil;
-  }
+  if (failure) return fail();
   std::sort(names.begin(), names.end());
   std::vector<id> strings;
   for (const std::string& name : names) strings.push_back(string(name));
@@ -121,6 +143,7 @@ void internal::registerFileManagerClass() {
       .method("removeItemAtPath:error:", removeItemAtPath)
       .method("replaceItemAtURL:withItemAtURL:backupItemName:options:resultingItemURL:error:",
               replaceItemAtURL)
+      .method("moveItemAtPath:toPath:error:", moveItemAtPath)
       .method("createDirectoryAtPath:withIntermediateDirectories:attributes:error:",
               createDirectoryAtPath)
       .method("contentsOfDirectoryAtPath:error:", contentsOfDirectoryAtPath)

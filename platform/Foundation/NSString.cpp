@@ -245,6 +245,14 @@ id lastPathComponent(id self, SEL) {
   size_t slash = path.rfind('/');
   return string(slash == std::string::npos || path == "/" ? path : path.substr(slash + 1));
 }
+// "/a/b/c" gives "/a/b", "/a" gives "/", "a" gives "", "/" stays "/" (trailing slashes go first).
+id byDeletingLastPathComponent(id self, SEL) {
+  std::string path = text(self);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return string("");
+  return string(slash == 0 ? "/" : path.substr(0, slash));
+}
 id pathExtension(id self, SEL) {
   std::string last = utf8(lastPathComponent(self, nullptr));
   size_t dot = last.rfind('.');
@@ -335,6 +343,7 @@ void internal::registerStringClasses() {
       .method("stringByAppendingString:", byAppending)
       .method("stringByAppendingPathComponent:", byAppendingPathComponent)
       .method("lastPathComponent", lastPathComponent)
+      .method("stringByDeletingLastPathComponent", byDeletingLastPathComponent)
       .method("stringByDeletingPathExtension", byDeletingPathExtension)
       .method("pathExtension", pathExtension)
       .register_();

@@ -1,6 +1,9 @@
 // NSUserDefaults' named domains: one property-list file per domain under
 // /var/mobile/Library/Preferences/, as the settings host keeps them on the device.
 //
+// -synchronize answers whether every store since the last synchronize reached the disk (NO
+// when any failed), as the device answers whether its changes could be saved.
+//
 // Journal: setObject:forKey:inDomain: records "defaults" {domain, key, value}, the value as
 // ns::toJson shows it (data as {bytes, format}); null when the key is removed.
 #include <Foundation/DefaultsJournal.h>
@@ -8,12 +11,15 @@
 #include <device/device.h>
 #include <device/journal.h>
 
+#include <atomic>
+
 #include "internal.h"
 
 namespace ns {
 namespace {
 
 thread_local int storesJournalledByCaller = 0;
+std::atomic<bool> unsavedStore{false};  // a store failed since the last synchronize
 
 std::string domainFile(id domain) {
   return device::hostPath("/var/mobile/Library/Preferences/" + utf8(domain) + ".plist");
@@ -45,6 +51,11 @@ void setObjectForKeyInDomain(id, SEL, id value, id key, id domain) {
       [&](id dictionary) { msgSend<void>(dictionary, sel("setObject:forKey:"), value, key); },
       &outcome);
   recordPlistUpdate(domainFile(domain), utf8(key), outcome);
+  if (!outcome.failure.empty()) unsavedStore = true;
+}
+
+BOOL synchronize(id, SEL) {
+  return unsavedStore.exchange(false) ? NO : YES;
 }
 
 }  // namespace
@@ -61,6 +72,7 @@ void internal::registerUserDefaultsClass() {
       .classMethod("standardUserDefaults", standardUserDefaults)
       .method("objectForKey:inDomain:", objectForKeyInDomain)
       .method("setObject:forKey:inDomain:", setObjectForKeyInDomain)
+      .method("synchronize", synchronize)
       .register_();
 }
 

@@ -1,11 +1,15 @@
 // Property lists (XML and binary) read and written with libplist.
 #include <Foundation/ObjectState.h>
 #include <device/device.h>
+#include <device/files.h>
 #include <device/journal.h>
 #include <device/utf8.h>
 #include <plist/plist.h>
 
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -20,6 +24,9 @@ namespace ns {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why the last plist write of this thread failed (an errno value), for the update's reason.
+thread_local int lastWriteFailure = 0;
 
 // No settings file comes near this; anything larger is not read into memory.
 constexpr uintmax_t kLargestPlist = 64u << 20;
@@ -352,22 +359,23 @@ bool writePlist(const std::string& hostPath, id root, bool binary) {
   }
   plist_free(node);
   if (out == nullptr) return false;
-  std::error_code error;
   fs::path target(hostPath);
-  fs::create_directories(target.parent_path(), error);
-  fs::path temporary = target;
-  temporary += ".new-" + std::to_string(getpid());
-  bool written = false;
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(out, length);
-    file.flush();
-    written = static_cast<bool>(file);
+  if (int failed = device::files::makeFolder(target.parent_path().string(), true);
+      failed == ENOSPC || failed == EIO) {
+    std::free(out);
+    lastWriteFailure = failed;
+    return false;
   }
+  // A name of this write's own: writers in other processes and on other threads never share it.
+  static std::atomic<uint64_t> writes{0};
+  std::string temporary =
+      hostPath + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++writes);
+  int failed = device::files::writeFile(temporary, out, length, true);
   std::free(out);
-  if (written) fs::rename(temporary, target, error);
-  if (!written || error) {
-    fs::remove(temporary, error);
+  if (failed == 0) failed = device::files::rename(temporary, hostPath, true);
+  if (failed != 0) {
+    device::files::remove(temporary);
+    lastWriteFailure = failed;
     return false;
   }
   return true;
@@ -423,10 +431,9 @@ bool updatePlistDictionary(const std::string& hostPath, const std::function<void
       for (int n = 2; fs::exists(aside, error); ++n) {
         aside = hostPath + ".unreadable-" + std::to_string(n);
       }
-      fs::rename(hostPath, aside, error);
-      if (error) {
-        result.failure =
-            onDevice(hostPath) + " is unreadable and cannot be kept aside: " + error.message();
+      if (int failed = device::files::rename(hostPath, aside.string(), false)) {
+        result.failure = onDevice(hostPath) + " is unreadable and cannot be kept aside: " +
+                         device::files::describe(failed);
         return false;
       }
       result.keptAside = onDevice(aside.string());
@@ -435,8 +442,11 @@ bool updatePlistDictionary(const std::string& hostPath, const std::function<void
     dictionary = ns::dictionary();
   }
   change(dictionary);
+  lastWriteFailure = 0;
   if (writePlist(hostPath, dictionary, binary)) return true;
-  result.failure = onDevice(whyUnwritable(hostPath));
+  result.failure = lastWriteFailure == ENOSPC || lastWriteFailure == EIO
+                       ? device::files::describe(lastWriteFailure)
+                       : onDevice(whyUnwritable(hostPath));
   return false;
 }
 

@@ -149,19 +149,21 @@ long requestImageData(id, SEL, id asset, id, id handler) {
   const Item* item = itemOf(asset);
   if (item == nullptr || handler == nil) return 0;
   ns::Ref done(handler);
-  std::string path = item->devicePath, type = item->typeIdentifier;
-  dispatch::async(dispatch_get_global_queue(0, 0), [done, path, type] {
-    std::ifstream file(device::hostPath(path), std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    ns::Ref data;
-    if (file.good() || file.eof()) {
-      if (!bytes.empty()) data = ns::Ref(ns::data(bytes.data(), bytes.size()));
-    }
-    dispatch::async(dispatch_get_main_queue(), [done, data, type] {
-      ns::callBlock<id, id, long, id>(done, data, ns::string(type), 0L, ns::dictionary());
-    });
-  });
+  std::string path = item->devicePath, type = item->typeIdentifier, name = item->name;
+  dispatch::asyncDescribed(
+      dispatch_get_global_queue(0, 0), "reading of " + name, name, [done, path, type, name] {
+        std::ifstream file(device::hostPath(path), std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+        ns::Ref data;
+        if (file.good() || file.eof()) {
+          if (!bytes.empty()) data = ns::Ref(ns::data(bytes.data(), bytes.size()));
+        }
+        dispatch::asyncDescribed(
+            dispatch_get_main_queue(), "image data of " + name, name, [done, data, type] {
+              ns::callBlock<id, id, long, id>(done, data, ns::string(type), 0L, ns::dictionary());
+            });
+      });
   return 1;
 }
 
@@ -173,20 +175,21 @@ long requestExportSession(id, SEL, id asset, id, id preset, id handler) {
       dispatch_queue_create("com.apple.photos.export-sessions", nullptr);
   ns::Ref done(handler), presetName(preset);
   Item target = *item;
-  dispatch::async(queue, [done, presetName, target] {
-    std::error_code error;
-    ns::Ref session;
-    if (target.video && fs::is_regular_file(device::hostPath(target.devicePath), error)) {
-      id url =
-          msgSend(objc_getClass("NSURL"), sel("fileURLWithPath:"), ns::string(target.devicePath));
-      id media =
-          msgSend(objc_getClass("AVURLAsset"), sel("URLAssetWithURL:options:"), url, id{nil});
-      session =
-          ns::Ref(msgSend(objc_getClass("AVAssetExportSession"),
-                          sel("exportSessionWithAsset:presetName:"), media, presetName.get()));
-    }
-    ns::callBlock<id, id>(done, session, ns::dictionary());
-  });
+  dispatch::asyncDescribed(
+      queue, "export session for " + target.name, target.name, [done, presetName, target] {
+        std::error_code error;
+        ns::Ref session;
+        if (target.video && fs::is_regular_file(device::hostPath(target.devicePath), error)) {
+          id url = msgSend(objc_getClass("NSURL"), sel("fileURLWithPath:"),
+                           ns::string(target.devicePath));
+          id media =
+              msgSend(objc_getClass("AVURLAsset"), sel("URLAssetWithURL:options:"), url, id{nil});
+          session =
+              ns::Ref(msgSend(objc_getClass("AVAssetExportSession"),
+                              sel("exportSessionWithAsset:presetName:"), media, presetName.get()));
+        }
+        ns::callBlock<id, id>(done, session, ns::dictionary());
+      });
   return 1;
 }
 

@@ -73,7 +73,7 @@ void dismissViewController(id self, SEL, BOOL animated, id completion) {
   presenterState->presented = ns::Ref();
   if (completion != nil) {
     ns::Ref later(completion);
-    dispatch::async(dispatch_get_main_queue(), [later] { runCompletion(later); });
+    dispatch::asyncUnheld(dispatch_get_main_queue(), [later] { runCompletion(later); });
   }
 }
 

@@ -7,7 +7,9 @@
 #include <UIKit/UIImagePickerController.h>
 #include <dispatch/dispatch.h>
 #include <notify.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <string>
 
 #include "row_name.h"
@@ -19,7 +21,7 @@ Class cellClass = Nil;
 // The cell's instance variables, found once after the class is registered.
 struct Fields {
   ptrdiff_t listController, previewImage, key, defaults, postNotification, usesJPEG, usesGIF,
-      compressionQuality, allowsVideos, videoPath;
+      compressionQuality, allowsVideos, videoPath, picks, applied;
 } fields;
 
 template <typename T>
@@ -56,9 +58,35 @@ void store(id self, id value) {
 }
 
 // A pick that changes nothing says why: the user picked, and nothing happened.
-void refusePick(id self, const char* reason) {
+void refusePick(id self, const std::string& reason) {
   NSLog(NSSTR("pick refused for %@: %s"), cells::rowName(send(self, "specifier"), NSSTR("nothing")),
-        reason);
+        reason.c_str());
+}
+
+// "what: DESCRIPTION (CODE)" for a failure the platform reported with an error.
+std::string because(const char* what, id error) {
+  if (error == nil) return what;
+  return std::string(what) + ": " + ns::utf8(send(error, "localizedDescription")) + " (" +
+         std::to_string(send<NSInteger>(error, "code")) + ")";
+}
+
+// Stores a value (nil removes it); false when the store did not reach the disk.
+bool storeChange(id self, id value) {
+  store(self, value);
+  return send<BOOL>(standardDefaults(), "synchronize") != NO;
+}
+
+// Stores `previous` again after a change that could not be completed; says so in `problem` when
+// even that fails.
+void putBack(id self, id previous, std::string& problem) {
+  if (!storeChange(self, previous)) problem += "; the previous value cannot be stored again";
+}
+
+// Picks are numbered per cell as they are made, on the main thread; a pick's result (a picture's
+// bytes, a finished export) is applied there too, and only when no newer pick has been applied
+// before it: whatever order the platform delivers results in, the newest pick wins.
+bool newest(id self, NSUInteger pick) {
+  return pick > field<NSUInteger>(self, fields.applied);
 }
 
 // A row without "PostNotification" posts nothing.
@@ -66,6 +94,9 @@ void postChange(id self) {
   id name = field<id>(self, fields.postNotification);
   if (name != nil) notify_post(ns::utf8(name).c_str());
 }
+
+// NSFileNoSuchFileError: a removal that found nothing to remove.
+constexpr NSInteger kNoSuchFile = 4;
 
 id fileManager() {
   return send(cls("NSFileManager"), "defaultManager");
@@ -158,55 +189,122 @@ void chooseImage(id self, SEL) {
   ns::release(picker);
 }
 
-// A new file name beside the video, for the export to write without touching the old one: the
-// first of VIDEO.export-1, VIDEO.export-2, ... that is free. Should another export take the same
-// name meanwhile, the export fails (it never overwrites) and nothing is lost.
+// A new file name beside the video, for the export to write without touching the old one:
+// VIDEO.export-PID-N, N counted in this process, so that no other export here or in another
+// process takes it; a name left over by an ended process is passed over. The export makes its
+// file exclusively, so even then nothing of another's is overwritten.
 id exportPathBeside(id videoPath) {
-  for (unsigned n = 1;; ++n) {
-    id path = ns::string(ns::utf8(videoPath) + ".export-" + std::to_string(n));
+  static std::atomic<unsigned> exports{0};
+  for (;;) {
+    id path = ns::string(ns::utf8(videoPath) + ".export-" + std::to_string(getpid()) + "-" +
+                         std::to_string(++exports));
     if (send<BOOL>(fileManager(), "fileExistsAtPath:", path) == NO) return path;
   }
 }
 
+// Makes the folder the video goes in, with its parents, when it is missing; false, with
+// `problem`, when it cannot be made.
+bool makeVideoFolder(id videoPath, std::string& problem) {
+  id folder = send(videoPath, "stringByDeletingLastPathComponent");
+  if (send<BOOL>(fileManager(), "fileExistsAtPath:", folder) != NO) return true;
+  id error = nil;
+  if (send<BOOL>(fileManager(),
+                 "createDirectoryAtPath:withIntermediateDirectories:attributes:error:", folder, YES,
+                 id{nil}, &error) != NO) {
+    return true;
+  }
+  problem = because("the video's folder cannot be made", error);
+  return false;
+}
+
+// Puts a finished export at the video path: moved when nothing stands there, else replacing
+// the file there in one step. False, with `problem`, when it cannot.
+bool putInPlace(id exportPath, id videoPath, std::string& problem) {
+  id error = nil;
+  bool done = false;
+  if (send<BOOL>(fileManager(), "fileExistsAtPath:", videoPath) == NO) {
+    done = send<BOOL>(fileManager(), "moveItemAtPath:toPath:error:", exportPath, videoPath,
+                      &error) != NO;
+  } else {
+    done = send<BOOL>(fileManager(),
+                      "replaceItemAtURL:withItemAtURL:backupItemName:options:resultingItemURL:"
+                      "error:",
+                      fileURL(videoPath), fileURL(exportPath), id{nil}, NSUInteger{0},
+                      static_cast<id*>(nullptr), &error) != NO;
+  }
+  if (!done) problem = because("the video cannot be put in place", error);
+  return done;
+}
+
+// Removes a file this cell made and no longer needs.
+void removeOwnFile(id path) {
+  if (send<BOOL>(fileManager(), "fileExistsAtPath:", path) != NO) {
+    send<BOOL>(fileManager(), "removeItemAtPath:error:", path, static_cast<id*>(nullptr));
+  }
+}
+
+// Runs on the main queue when pick `pick`'s export has ended: puts the video in place, or says
+// why not and takes its new file away. A stored picture goes first, so that a video that cannot
+// be put in place leaves it whole (it is stored again).
+void finishExport(id self, NSUInteger pick, id session, id exportPath) {
+  std::string problem;
+  bool ownFile = true;  // the file at exportPath, if any, is this export's
+  ns::Ref previous(storedValue(self));
+  bool picture = previous.get() != nil;
+  if (send<AVAssetExportSessionStatus>(session, "status") != AVAssetExportSessionStatusCompleted) {
+    id error = send(session, "error");
+    // An export that found its name taken wrote nothing: the file there is another's.
+    ownFile = error == nil || send<NSInteger>(error, "code") != AVErrorFileAlreadyExists;
+    problem = because("the video cannot be exported", error);
+  } else if (!newest(self, pick)) {
+    problem = "a newer pick stands";
+  } else if (picture && !storeChange(self, nil)) {
+    problem = "the stored picture cannot be removed";
+  } else if (!putInPlace(exportPath, field<id>(self, fields.videoPath), problem)) {
+    if (picture) putBack(self, previous, problem);
+  } else {
+    field<NSUInteger>(self, fields.applied) = pick;  // the video is the choice now
+    postChange(self);
+    showInPreview(self, videoFrame(fileURL(field<id>(self, fields.videoPath))));
+    return;
+  }
+  if (ownFile) removeOwnFile(exportPath);
+  refusePick(self, problem);
+}
+
 // Runs where the image manager calls it (a background queue): exports the video beside the
-// current one and, once the export has completed, puts it in place.
-void setUpExport(id self, id session) {
+// current one; once the export has ended, the main queue puts it in place.
+void setUpExport(id self, NSUInteger pick, id session) {
   id videoPath = field<id>(self, fields.videoPath);
   if (session == nil || videoPath == nil) {
     refusePick(self, session == nil ? "the video cannot be exported" : "the row keeps no video");
+    return;
+  }
+  std::string problem;
+  if (!makeVideoFolder(videoPath, problem)) {
+    refusePick(self, problem);
     return;
   }
   id exportURL = fileURL(exportPathBeside(videoPath));
   send<void>(session, "setOutputURL:", exportURL);
   send<void>(session, "setOutputFileType:",
              makesQuickTime(videoPath) ? AVFileTypeQuickTimeMovie : AVFileTypeMPEG4);
-  ns::Ref cell(self), output(exportURL), exporting(session);
+  ns::Ref cell(self), output(send(exportURL, "path")), exporting(session);
   send<void>(
-      session, "exportAsynchronouslyWithCompletionHandler:", ns::block<>([cell, output, exporting] {
-        id path = send(output, "path");
-        id target = fileURL(field<id>(cell, fields.videoPath));
-        bool completed = send<AVAssetExportSessionStatus>(exporting, "status") ==
-                         AVAssetExportSessionStatusCompleted;
-        if (completed &&
-            send<BOOL>(
-                fileManager(),
-                "replaceItemAtURL:withItemAtURL:backupItemName:options:resultingItemURL:error:",
-                target, output.get(), id{nil}, NSUInteger{0}, static_cast<id*>(nullptr),
-                static_cast<id*>(nullptr)) != NO) {
-          store(cell, nil);
-          postChange(cell);
-          showInPreview(cell, videoFrame(target));
-          return;
-        }
-        // Nothing of the user's changes; the new file, if any was written, goes.
-        if (send<BOOL>(fileManager(), "fileExistsAtPath:", path) != NO) {
-          send<BOOL>(fileManager(), "removeItemAtPath:error:", path, static_cast<id*>(nullptr));
-        }
+      session,
+      "exportAsynchronouslyWithCompletionHandler:", ns::block<>([cell, pick, output, exporting] {
+        dispatch_async(dispatch_get_main_queue(), ns::block<>([cell, pick, output, exporting] {
+                         finishExport(cell, pick, exporting, output);
+                       }));
       }));
 }
 
-// Runs on the main queue when the picture's bytes arrive.
-void receivePicture(id self, id data) {
+// Runs on the main queue when the picture's bytes of pick `pick` arrive.
+void receivePicture(id self, NSUInteger pick, id data) {
+  if (!newest(self, pick)) {
+    refusePick(self, "a newer pick stands");
+    return;
+  }
   id image = ZELParseImage(data);
   if (image == nil) {  // no bytes, or bytes that are no picture: keep the current choice
     refusePick(self, "the picked item is no picture");
@@ -220,11 +318,23 @@ void receivePicture(id self, id data) {
     refusePick(self, "the picture cannot be stored");
     return;
   }
-  store(self, bytes);
-  id videoPath = field<id>(self, fields.videoPath);
-  if (videoPath != nil) {
-    send<BOOL>(fileManager(), "removeItemAtPath:error:", videoPath, static_cast<id*>(nullptr));
+  ns::Ref previous(storedValue(self));
+  if (!storeChange(self, bytes)) {
+    refusePick(self, "the picture cannot be stored");
+    return;
   }
+  // The video goes once the picture is stored; when it cannot, the stored value is put back.
+  id videoPath = field<id>(self, fields.videoPath);
+  id error = nil;
+  if (videoPath != nil &&
+      send<BOOL>(fileManager(), "removeItemAtPath:error:", videoPath, &error) == NO &&
+      send<NSInteger>(error, "code") != kNoSuchFile) {
+    std::string problem = because("the video cannot be removed", error);
+    putBack(self, previous, problem);
+    refusePick(self, problem);
+    return;
+  }
+  field<NSUInteger>(self, fields.applied) = pick;  // the picture is the choice now
   postChange(self);
   showInPreview(self, image);
 }
@@ -245,16 +355,18 @@ void didFinishPicking(id self, SEL, id picker, id info) {
                              "fetchAssetsWithALAssetURLs:options:", ns::array({url}), id{nil}),
                         "lastObject");
   ns::Ref cell(self);
+  NSUInteger pick = ++field<NSUInteger>(self, fields.picks);
   if (asset != nil && send<BOOL>(asset, "isVideo") != NO) {
     send<long>(send(cls("PHImageManager"), "defaultManager"),
                "requestExportSessionForVideo:options:exportPreset:resultHandler:", asset, id{nil},
-               AVAssetExportPresetHighestQuality,
-               ns::block<id, id>([cell](id session, id) { setUpExport(cell, session); }));
+               AVAssetExportPresetHighestQuality, ns::block<id, id>([cell, pick](id session, id) {
+                 setUpExport(cell, pick, session);
+               }));
   } else if (asset != nil) {
-    send<long>(
-        send(cls("PHImageManager"), "defaultManager"),
-        "requestImageDataForAsset:options:resultHandler:", asset, id{nil},
-        ns::block<id, id, long, id>([cell](id data, id, long, id) { receivePicture(cell, data); }));
+    send<long>(send(cls("PHImageManager"), "defaultManager"),
+               "requestImageDataForAsset:options:resultHandler:", asset, id{nil},
+               ns::block<id, id, long, id>(
+                   [cell, pick](id data, id, long, id) { receivePicture(cell, pick, data); }));
   } else {
     refusePick(self, "the pick names no item of the photo library");
   }
@@ -313,6 +425,9 @@ __attribute__((constructor)) void registerImagePickerCell() {
     builder.ivar(name, sizeof(id), 3, "@");
   }
   for (const char* name : {"_usesJPEG", "_usesGIF", "_allowsVideos"}) builder.ivar(name, 1, 0, "c");
+  // Private: picks made, and the newest pick applied.
+  for (const char* name : {"_picks", "_appliedPick"})
+    builder.ivar(name, sizeof(NSUInteger), 3, "Q");
   builder.ivar("_compressionQuality", sizeof(double), 3, "d")
       .method("initWithStyle:reuseIdentifier:specifier:", initCell)
       .method("didMoveToWindow", didMoveToWindow)
@@ -340,10 +455,18 @@ __attribute__((constructor)) void registerImagePickerCell() {
   auto offset = [](const char* name) {
     return ivar_getOffset(class_getInstanceVariable(cellClass, name));
   };
-  fields = Fields{offset("listController"), offset("previewImage"),        offset("_key"),
-                  offset("_defaults"),      offset("_postNotification"),   offset("_usesJPEG"),
-                  offset("_usesGIF"),       offset("_compressionQuality"), offset("_allowsVideos"),
-                  offset("_videoPath")};
+  fields = Fields{offset("listController"),
+                  offset("previewImage"),
+                  offset("_key"),
+                  offset("_defaults"),
+                  offset("_postNotification"),
+                  offset("_usesJPEG"),
+                  offset("_usesGIF"),
+                  offset("_compressionQuality"),
+                  offset("_allowsVideos"),
+                  offset("_videoPath"),
+                  offset("_picks"),
+                  offset("_appliedPick")};
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "held_work.h"
 #include "picker.h"
 #include "row_text.h"
 
@@ -117,6 +118,7 @@ void JournalPrinter::print(const journal::Entry& entry) {
                 entry.value("title", "").c_str(), entry["width"].dump().c_str(),
                 entry["height"].dump().c_str());
   } else if (printPickEntry(entry)) {
+  } else if (printHeldEntry(entry)) {
   } else if (kind == "notify") {
     std::printf("notify %s\n", entry["name"].get<std::string>().c_str());
   } else if (printCellEntry(entry)) {

@@ -192,7 +192,8 @@ bool printPickEntry(const journal::Entry& entry) {
   } else if (kind == "log") {
     std::printf("%s\n", str(entry["text"]).c_str());
   } else if (kind == "move") {
-    std::printf("move %s -> %s: %s\n", str(entry["from"]).c_str(), str(entry["to"]).c_str(),
+    std::printf("move %s -> %s%s: %s\n", str(entry["from"]).c_str(), str(entry["to"]).c_str(),
+                entry.value("replace", false) ? ", replacing it" : "",
                 entry.value("ok", false) ? "done" : "failed");
   } else if (kind == "frame") {
     if (entry.value("ok", false)) {

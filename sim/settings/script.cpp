@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include "disk_faults.h"
 #include "options.h"
 #include "tokens.h"
 
@@ -169,6 +170,39 @@ std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, Pages&
   return Snapshot{tokens[1].text};
 }
 
+// A line of one word.
+template <typename Line>
+std::optional<Action> parseWord(const std::vector<Token>& tokens, id, Pages&,
+                                std::string& problem) {
+  if (tokens.size() != 1) {
+    problem = tokens.front().text + " takes no arguments";
+    return std::nullopt;
+  }
+  return Line{};
+}
+
+std::optional<Action> parseRun(const std::vector<Token>& tokens, id, Pages&, std::string& problem) {
+  if (tokens.size() == 2 && !tokens[1].quoted && tokens[1].text == "all") return RunHeld{};
+  uint64_t number = 0;
+  if (tokens.size() == 2 && !tokens[1].quoted) {
+    const std::string& text = tokens[1].text;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (!text.empty() && error == std::errc() && end == text.data() + text.size() && number > 0) {
+      return RunHeld{number};
+    }
+  }
+  problem = "run takes the number of a waiting item, or all: run N | run all";
+  return std::nullopt;
+}
+
+std::optional<Action> parseFault(const std::vector<Token>& tokens, id, Pages&,
+                                 std::string& problem) {
+  Fault fault;
+  for (size_t i = 1; i < tokens.size(); ++i) fault.words.push_back(tokens[i].text);
+  if (!sim::parseDiskFault(fault.words, 0, problem)) return std::nullopt;
+  return fault;
+}
+
 // The script's lines: each with its documentation and its parser, in the order `help settings`
 // lists them.
 struct LineKind {
@@ -237,6 +271,39 @@ const LineKind kLines[] = {
       "The user does nothing: an alert stays up. A FILE that cannot be written is refused when "
       "checked (its folder missing or not writable)."},
      parseSnapshot},
+    {"hold",
+     {"hold",
+      "From here on, the platform's later work (photo-library handlers, an export and its "
+      "completion, main-queue blocks they schedule) waits instead of running after the line. "
+      "Presenting and dismissing the picker, with the dismissal's completion, are not held, so "
+      "the user can tap and pick again while earlier work waits. A script that ends while work "
+      "waits runs nothing more and says how many items were left (exit status 0)."},
+     parseWord<Hold>},
+    {"pending",
+     {"pending",
+      "Prints the waiting work, one numbered line each: number, what it is and which library "
+      "item it concerns, the row whose line caused it, and its queue (with --json, one "
+      "\"pending\" entry {number, what, row, queue} each)."},
+     parseWord<Pending>},
+    {"run",
+     {"run N | run all",
+      "Runs waiting item N to completion on its own queue's thread; work it schedules waits "
+      "after the rest. Work on the global (background) queues and separate exports may run in "
+      "any order; work on the main queue or on one serial queue only in its order (exit status "
+      "1, naming the item that must run first). run all runs everything waiting, oldest first, "
+      "until nothing waits. Without a hold in force: refused when checked (exit status 2); an N "
+      "that is not waiting: exit status 1."},
+     parseRun},
+    {"release",
+     {"release", "Runs all waiting work (as run all) and stops holding."},
+     parseWord<Release>},
+    {"fault",
+     {"fault disk full | fault rename fails | fault remove fails | fault disk ok",
+      "From here on, every write under the device root fails with \"no space left on device\" "
+      "(disk full), every rename and replacement of a file fails (rename fails), every removal "
+      "fails (remove fails); disk ok clears them all. Any other fault: refused when checked (exit "
+      "status 2)."},
+     parseFault},
 };
 
 }  // namespace
@@ -281,6 +348,12 @@ bool parseLine(const std::string& line, int number, id fullList, Script& into) {
   if (kind == nullptr) {
     into.problems.push_back({number, "unknown command '" + verb.text + "'"});
   } else if (std::optional<Action> action = kind->parse(*tokens, fullList, into.pages, problem)) {
+    if (std::holds_alternative<RunHeld>(*action) && !into.holding) {
+      into.problems.push_back({number, "run needs held work: add a 'hold' line first"});
+      return false;
+    }
+    if (std::holds_alternative<Hold>(*action)) into.holding = true;
+    if (std::holds_alternative<Release>(*action)) into.holding = false;
     into.commands.push_back({number, std::move(*action)});
     return true;
   } else {

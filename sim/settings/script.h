@@ -20,6 +20,7 @@
 #include "row_values.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -51,7 +52,21 @@ struct Back {};
 struct Snapshot {
   std::string file;  // the PNG to write
 };
-using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel, Snapshot>;
+
+// The platform's later work, held and run in the user's order.
+struct Hold {};
+struct Pending {};
+struct RunHeld {
+  std::optional<uint64_t> number;  // nothing: run all
+};
+struct Release {};
+// A disk fault of the device's file layer, as written after `fault` ("disk full").
+struct Fault {
+  std::vector<std::string> words;
+};
+
+using Action = std::variant<Show, Set, Tap, Back, Pick, Cancel, Snapshot, Hold, Pending, RunHeld,
+                            Release, Fault>;
 
 struct Command {
   int line = 0;
@@ -77,6 +92,7 @@ struct Script {
   std::vector<Command> commands;
   std::vector<Problem> problems;  // every bad line; nothing runs when there is one
   Pages pages;                    // after the last line checked
+  bool holding = false;           // after the lines checked so far: a hold not yet released
 };
 
 // Every script line, documented.
@@ -85,7 +101,8 @@ const std::vector<sim::LineHelp>& scriptLines();
 // Checks one script line, numbered `number`, against the full row list of the pane (an NSArray
 // of PSSpecifier) and the pages `into.pages` says are pushed: appends its command to `into`
 // (nothing for a blank line or a comment), or its problem, and moves `into.pages` on. False for a
-// bad line. A whole script and a single line typed at a time go through this same check.
+// bad line. A whole script and a single line typed at a time go through this same check;
+// `into.holding` carries whether a hold is in force from one line to the next (`run` needs one).
 bool parseLine(const std::string& line, int number, id fullList, Script& into);
 // The row that `name` names among `rows` (an NSArray of PSSpecifier): by name (label, else key)
 // first, then by key. Nil, with `problem` set, for no row or several.

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+#include "disk_faults.h"
+#include "held_work.h"
 #include "pane_picture.h"
 #include "picker.h"
 #include "row_text.h"
@@ -34,7 +36,36 @@ Session::Session(SessionSetup setup, id controller, id fullList)
 }
 
 Session::~Session() {
+  leaveWaitingWork();
+  dispatch::hold(false);
   journal::exchangeSink(std::move(before_));
+}
+
+namespace {
+
+std::optional<std::string> nameOf(id row) {
+  json name = preferences::rowName(row);
+  if (name.is_string()) return name.get<std::string>();
+  return std::nullopt;
+}
+
+}  // namespace
+
+// The row a line acts on, which the platform work it causes is tagged with: the row tapped or
+// set, or for a pick or cancel the row whose cell presented the picker.
+std::optional<std::string> Session::rowOf(const Action& action) {
+  // A row of a pushed page is found only when its line runs: its name stands for it.
+  auto named = [](const RowRef& ref) -> std::optional<std::string> {
+    return ref.row != nil ? nameOf(ref.row) : ref.name;
+  };
+  if (const auto* tap = std::get_if<Tap>(&action)) return named(tap->row);
+  if (const auto* change = std::get_if<Set>(&action)) return named(change->row);
+  if (std::holds_alternative<Pick>(action) || std::holds_alternative<Cancel>(action)) {
+    id picker = presentedPicker(controller_);
+    id cell = picker != nil ? send(picker, "delegate") : nil;
+    if (cell != nil && ns::isKindOf(cell, "PSTableCell")) return nameOf(send(cell, "specifier"));
+  }
+  return std::nullopt;
 }
 
 void Session::ended(const std::string& name, const std::string& reason) {
@@ -85,10 +116,12 @@ Pages Session::pages() const {
 int Session::runLine(const std::string& text, int number) {
   Script line;
   line.pages = pages();
+  line.holding = holdChecked_;
   if (!parseLine(text, number, fullList_, line)) {
     for (const Problem& bad : line.problems) report(lineOf(bad.line), bad.message);
     return 2;
   }
+  holdChecked_ = line.holding;
   return run(line);
 }
 
@@ -107,11 +140,17 @@ int Session::run(const Command& command) {
     // A snapshot is no user action: what is on screen stays.
     if (!std::holds_alternative<Snapshot>(command.action)) closeAlert();
     std::string problem;
+    dispatch::setRow(rowOf(command.action));
     bool done = perform(command.action, problem);
-    // What the platform does later (handlers, exports, completions) belongs to this line.
+    // What the platform does later (handlers, exports, completions) belongs to this line, but
+    // for the work held back.
     dispatch::runPendingWork();
+    dispatch::setRow(std::nullopt);
     if (done) preferences::layOutCells(preferences::topController(controller_));
     std::fflush(stdout);
+    // A value the user set that could not be stored stops the script; a pick's store is the
+    // cell's to report (it refuses the pick and says why).
+    if (!std::holds_alternative<Set>(command.action)) storeFailure_.clear();
     if (done && !storeFailure_.empty()) problem = storeFailure_;
     if (!done || !storeFailure_.empty()) {
       storeFailure_.clear();
@@ -139,6 +178,27 @@ bool Session::perform(const Action& action, std::string& problem) {
   }
   if (const auto* snapshot = std::get_if<Snapshot>(&action)) {
     return drawScreen(*device::screenOfMachine(setup_.machine), snapshot->file, true, problem);
+  }
+  if (std::holds_alternative<Hold>(action)) {
+    dispatch::hold(true);
+    return true;
+  }
+  if (std::holds_alternative<Pending>(action)) {
+    recordPending();
+    return true;
+  }
+  if (const auto* run = std::get_if<RunHeld>(&action)) return runHeld(run->number, problem);
+  if (std::holds_alternative<Release>(action)) {
+    runHeld(std::nullopt, problem);
+    dispatch::hold(false);
+    return true;
+  }
+  if (const auto* fault = std::get_if<Fault>(&action)) {
+    std::optional<unsigned> faults = sim::parseDiskFault(fault->words, sim::diskFaults(), problem);
+    if (!faults) return false;
+    sim::setDiskFaults(*faults);
+    journal::record("fault", {{"disk", fault->words[0] + " " + fault->words[1]}});
+    return true;
   }
   if (presentedPicker(controller_) != nil) {
     problem = "the picker covers the pane: pick or cancel first";

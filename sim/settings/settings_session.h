@@ -4,9 +4,10 @@
 // While a session lives, every journal entry is printed as it is made (as JSON lines with
 // `json`, else as readable lines) and none is kept. Each line runs to its end, with the work the
 // platform queues for later (handlers, exports, completions): what that prints belongs to the
-// line. Before each line the user closes an alert left on screen. An exception the platform
-// raises ends the Settings application: the session reports it, with the line it happened on,
-// and runs nothing more.
+// line, but for the work held back by `hold` (see script.h). Before each line the user closes an
+// alert left on screen. An exception the platform raises ends the Settings application: the
+// session reports it, with the line it happened on, and runs nothing more. When the session
+// ends, work still waiting is left unrun and counted in the journal.
 #pragma once
 
 #include <Foundation/Foundation.h>
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,7 @@ class Session {
 
  private:
   bool perform(const Action& action, std::string& problem);
+  std::optional<std::string> rowOf(const Action& action);
   void closeAlert();
   Pane onScreen(std::string& shows) const;
   bool drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
@@ -98,6 +101,7 @@ class Session {
   journal::Sink before_;
   int line_ = 0;  // the script line running; 0 before the first
   bool ended_ = false;
+  bool holdChecked_ = false;  // lines checked one at a time: a hold is in force
   std::string storeFailure_;  // set when a value could not be stored
 };
 

@@ -2,6 +2,7 @@
 
 #include <Foundation/Foundation.h>
 #include <device/device.h>
+#include <device/files.h>
 #include <device/journal.h>
 #include <fcntl.h>
 #include <sndfile.h>
@@ -97,32 +98,71 @@ void fadeOut(std::vector<float>& samples, int channels, int rate) {
   }
 }
 
+// libsndfile writes through the device's file layer, so every byte can be counted and failed.
+struct CafSink {
+  device::files::Output file;
+  int failure = 0;  // the first errno of the file layer
+};
+CafSink& sinkOf(void* opaque) {
+  return *static_cast<CafSink*>(opaque);
+}
+sf_count_t virtualLength(void* sink) {
+  return sinkOf(sink).file.size();
+}
+sf_count_t virtualSeek(sf_count_t offset, int whence, void* sink) {
+  return sinkOf(sink).file.seek(offset, whence);
+}
+sf_count_t virtualRead(void* bytes, sf_count_t count, void* sink) {
+  int64_t got = sinkOf(sink).file.read(bytes, static_cast<size_t>(count));
+  return got < 0 ? 0 : got;
+}
+sf_count_t virtualWrite(const void* bytes, sf_count_t count, void* sink) {
+  int failed = sinkOf(sink).file.write(bytes, static_cast<size_t>(count));
+  if (failed == 0) return count;
+  if (sinkOf(sink).failure == 0) sinkOf(sink).failure = failed;
+  return 0;
+}
+sf_count_t virtualTell(void* sink) {
+  return sinkOf(sink).file.seek(0, SEEK_CUR);
+}
+
 bool writeCaf(const std::string& hostPath, const std::vector<float>& samples, int channels,
               int rate, std::string& error) {
+  CafSink sink;
+  if (int failed = sink.file.create(hostPath, true)) {
+    error = "cannot write " + hostPath + ": " + device::files::describe(failed);
+    return false;
+  }
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
   info.format = SF_FORMAT_CAF | SF_FORMAT_PCM_16;
-  SNDFILE* file = sf_open(hostPath.c_str(), SFM_WRITE, &info);
+  SF_VIRTUAL_IO io{virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell};
+  SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &sink);
   if (file == nullptr) {
-    error = "cannot write " + hostPath + ": " + sf_strerror(nullptr);
+    error = "cannot write " + hostPath + ": " +
+            (sink.failure != 0 ? device::files::describe(sink.failure) : sf_strerror(nullptr));
     return false;
   }
   sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // loud input clips, never wraps
   sf_count_t frames = static_cast<sf_count_t>(samples.size() / static_cast<size_t>(channels));
   bool written = sf_writef_float(file, samples.data(), frames) == frames;
-  written = sf_close(file) == 0 && written;
-  if (!written) error = "cannot write " + hostPath;
-  return written;
+  written = sf_close(file) == 0 && written && sink.failure == 0;
+  if (int closed = sink.file.close(); closed != 0 && sink.failure == 0) sink.failure = closed;
+  if (!written || sink.failure != 0) {
+    error = "cannot write " + hostPath +
+            (sink.failure != 0 ? ": " + device::files::describe(sink.failure) : std::string());
+    return false;
+  }
+  return true;
 }
 
 // Puts the new file in place: over an old one only when forced.
 bool putInPlace(const std::string& from, const std::string& to, bool force, std::string& error) {
-  int moved = force ? rename(from.c_str(), to.c_str())
-                    : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
-  if (moved == 0) return true;
-  error = errno == EEXIST ? to + " appeared while importing; nothing replaced"
-                          : "cannot put the sound in place: " + std::string(std::strerror(errno));
+  int failed = device::files::rename(from, to, force);
+  if (failed == 0) return true;
+  error = failed == EEXIST ? to + " appeared while importing; nothing replaced"
+                           : "cannot put the sound in place: " + device::files::describe(failed);
   return false;
 }
 
@@ -193,11 +233,11 @@ std::optional<ImportResult> importSound(const ImportRequest& request, std::strin
   if (result.trimmed) fadeOut(samples, channels, rate);
 
   badInput = false;
-  fs::create_directories(target.parent_path(), ec);
+  device::files::makeFolder(target.parent_path().string(), true);
   fs::path part = target.parent_path() / ("." + result.name + ".part-" + std::to_string(getpid()));
   if (!writeCaf(part.string(), samples, channels, rate, error) ||
       !putInPlace(part.string(), target.string(), request.force, error)) {
-    fs::remove(part, ec);
+    device::files::remove(part.string());
     return std::nullopt;
   }
   audio::SystemSoundVerdict verdict = audio::judgeSystemSound(result.devicePath);

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "disk_faults.h"
+
 namespace springboard {
 namespace {
 
@@ -27,10 +29,15 @@ nlohmann::ordered_json prefJson(const PrefValue& value) {
 }  // namespace
 
 nlohmann::json toJson(const DeviceState& d) {
-  return {{"onAC", d.onAC},         {"battery", d.battery},
-          {"locked", d.locked},     {"ringerOn", d.ringerOn},
-          {"clockMs", d.clockMs},   {"leftOut", d.leftOut},
-          {"launches", d.launches}, {"initAnswersAnother", d.initAnswersAnother}};
+  return {{"onAC", d.onAC},
+          {"battery", d.battery},
+          {"locked", d.locked},
+          {"ringerOn", d.ringerOn},
+          {"clockMs", d.clockMs},
+          {"leftOut", d.leftOut},
+          {"launches", d.launches},
+          {"initAnswersAnother", d.initAnswersAnother},
+          {"diskFaults", d.diskFaults}};
 }
 
 DeviceState deviceStateFromJson(const nlohmann::json& j) {
@@ -43,6 +50,7 @@ DeviceState deviceStateFromJson(const nlohmann::json& j) {
   d.leftOut = j.at("leftOut").get<std::set<std::string>>();
   d.launches = j.at("launches");
   d.initAnswersAnother = j.at("initAnswersAnother");
+  d.diskFaults = j.at("diskFaults");
   return d;
 }
 
@@ -99,6 +107,12 @@ bool runDeviceLine(const Command& command, DeviceState& device, std::string& err
       device::setRingerOn(device.ringerOn);
       if (command.name == "battery") device.battery = command.number;
       if (command.name == "init") device.initAnswersAnother = command.number != 0;
+      if (command.name == "disk") {
+        device.diskFaults = static_cast<unsigned>(command.number);
+        sim::setDiskFaults(device.diskFaults);
+        journal::record("fault", {{"disk", command.label}});
+        return true;
+      }
       journal::record("set", {{"name", command.name}, {"value", command.number}});
       return true;
     case Op::Wait:

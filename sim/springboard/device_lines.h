@@ -18,6 +18,7 @@ struct DeviceState {
   long battery = 1;  // unplugged
   bool locked = false;
   bool initAnswersAnother = false;  // fault injection: see HostState
+  unsigned diskFaults = 0;          // fault injection: sim::DiskFaults in force
   bool ringerOn = true;
   int64_t clockMs = 0;
   std::set<std::string> leftOut;  // classes to leave out at the next launch

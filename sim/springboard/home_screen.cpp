@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "disk_faults.h"
 #include "keyboard.h"
 #include "tweak_loader.h"
 
@@ -30,6 +31,7 @@ HomeScreen::HomeScreen(const SessionOptions& options, DeviceState& device)
 void HomeScreen::loadDeviceState() {
   device::setNowMs(device_.clockMs);
   device::setRingerOn(device_.ringerOn);
+  sim::setDiskFaults(device_.diskFaults);
   hostState() = {device_.onAC, device_.locked, device_.initAnswersAnother};
   simulated_device::setBatteryState(device_.battery);
 }
@@ -40,6 +42,7 @@ void HomeScreen::saveDeviceState() {
   device_.ringerOn = device::ringerOn();
   device_.battery = simulated_device::batteryState();
   device_.clockMs = device::nowMs();
+  device_.diskFaults = sim::diskFaults();
 }
 
 void HomeScreen::step() {

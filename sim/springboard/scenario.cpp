@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include "disk_faults.h"
 #include "keyboard.h"
 #include "tokens.h"
 
@@ -40,8 +41,8 @@ bool parseNumber(const std::string& text, double& value) {
          (errno == 0 || errno == ERANGE);
 }
 
-void expectCount(const std::vector<Token>& tokens, size_t count, const char* usage) {
-  if (tokens.size() != count) throw ParseError(std::string("usage: ") + usage);
+void expectCount(const std::vector<Token>& tokens, size_t count, const std::string& usage) {
+  if (tokens.size() != count) throw ParseError("usage: " + usage);
 }
 
 int64_t pressCount(const Token& token) {
@@ -231,9 +232,23 @@ Command parseLine(const std::vector<Token>& tokens, ScenarioParser::State& state
     } else {
       throw ParseError("set changes ac, battery, locked or ringer, not '" + command.name + "'");
     }
+  } else if (verb == "fault" && tokens.size() >= 2 && sim::isDiskFault({rest[0].text})) {
+    // The device's file layer; runs as a `set` line whose number holds the faults in force.
+    std::vector<std::string> words;
+    for (const Token& word : rest) words.push_back(word.text);
+    std::string problem;
+    std::optional<unsigned> faults = sim::parseDiskFault(words, state.diskFaults, problem);
+    if (!faults) throw ParseError(problem);
+    state.diskFaults = *faults;
+    command.op = Op::Set;
+    command.name = "disk";
+    command.number = *faults;
+    command.label = words[0] + " " + words[1];
   } else if (verb == "fault") {
     // Host answers outside what `set` accepts; they run as `set` lines.
-    expectCount(tokens, 3, "fault battery INTEGER or fault init another|self");
+    expectCount(
+        tokens, 3,
+        "fault battery INTEGER, fault init another|self or " + std::string(sim::kDiskFaultUsage));
     command.op = Op::Set;
     command.name = rest[0].text;
     if (command.name == "battery") {
@@ -243,7 +258,8 @@ Command parseLine(const std::vector<Token>& tokens, ScenarioParser::State& state
     } else if (command.name == "init" && (rest[1].text == "another" || rest[1].text == "self")) {
       command.number = rest[1].text == "another" ? 1 : 0;
     } else {
-      throw ParseError("usage: fault battery INTEGER or fault init another|self");
+      throw ParseError("usage: fault battery INTEGER, fault init another|self or " +
+                       std::string(sim::kDiskFaultUsage));
     }
   } else if (verb == "post") {
     expectCount(tokens, 2, "post battery");

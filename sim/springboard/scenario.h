@@ -16,6 +16,9 @@
 // Fault injection, for tests of the product (no real device answers these):
 //   fault battery INTEGER   batteryState answers any 64-bit integer
 //   fault init another|self SBUIController's init answers another object than its receiver
+//   fault disk full|rename fails|remove fails|disk ok   the device's file layer fails writes
+//                           (no space left on device), renames or removals under the device
+//                           root from here on; disk ok clears them all
 //
 // A `#` that begins a word starts a comment; blank lines are ignored. The whole scenario is
 // parsed, and checked, before anything runs.
@@ -72,6 +75,7 @@ struct Command {
   Op op;
   int line = 0;
   std::string name;                    // pref key, class, what `set` changes, text to type, digits
+  std::string label;                   // fault disk: the fault as written ("disk full")
   std::string selector;                // call
   PrefValue value;                     // pref
   const HostMethod* method = nullptr;  // call
@@ -98,6 +102,7 @@ class ScenarioParser {
     bool running = false;
     std::set<std::string> leftOutNow;   // left out of the running process, not registered since
     std::set<std::string> leftOutNext;  // to be left out at the next launch
+    unsigned diskFaults = 0;            // sim::DiskFaults in force after the line
   };
 
   explicit ScenarioParser(std::string name) : name_(std::move(name)) {}

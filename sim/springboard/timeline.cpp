@@ -73,6 +73,7 @@ std::string details(const journal::Entry& e) {
   if (kind == "pref")
     return text(e["key"]) + " = " + (e["value"].is_null() ? "(removed)" : e["value"].dump());
   if (kind == "set") return text(e["name"]) + " " + e["value"].dump();
+  if (kind == "fault") return text(e["disk"]);
   if (kind == "without" || kind == "register") return text(e["class"]);
   if (kind == "settings-read") {
     std::string keys = std::to_string(e["keys"].size()) + " keys";

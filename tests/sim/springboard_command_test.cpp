@@ -54,7 +54,9 @@ TEST(ScenarioLanguage, NamesTheLineAndTheFaultOfEveryBadLine) {
       {"set battery 4\n", "a battery state is 0, 1, 2 or 3"},
       {"set ac maybe\n", "expected on or off"},
       {"fault battery 1.5\n", "fault battery takes a 64-bit integer"},
-      {"fault init maybe\n", "usage: fault battery INTEGER or fault init another|self"},
+      {"fault init maybe\n", "usage: fault battery INTEGER, fault init another|self or fault disk"},
+      {"fault disk empty\n", "s:1: unknown fault 'disk empty': fault disk full|rename fails|"},
+      {"fault rename\n", "s:1: unknown fault 'rename'"},
       {"wait -1\n", "wait takes a number of seconds"},
       {"wait 601\n", "wait takes a number of seconds"},
       {"launch\ndelete 0\n", "expected a count"},
@@ -136,6 +138,26 @@ TEST(SpringboardCommand, ASoundNameThatIsNotTextLeavesTheProductOffNotTheHomeScr
                        "launch\npref kLockSound \"L\xE4tch.aiff\"\n");
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err.rfind("<stdin>:2: the line is not UTF-8 text", 0), 0u) << refused.err;
+}
+
+TEST(SpringboardCommand, DiskFaultsFailTheStoreUntilTheDiskIsOkAgain) {
+  TemporaryFolder root;
+  const std::string prefs =
+      root.path() + "/var/mobile/Library/Preferences/com.plinka.plinka3.plist";
+  for (const auto& [fault, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"disk full", "no space left on device"}, {"rename fails", "input/output error"}}) {
+    Result r = sim({"springboard", "--device-root", root.path(), "-"},
+                   "fault " + fault + "\npref kEnabledPK true\n");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find(":2: cannot write"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(prefs)) << fault;
+  }
+  // A removal failing stops no write; a sound disk again lets the store through.
+  Result r = sim({"springboard", "--device-root", root.path(), "-"},
+                 "fault remove fails\nfault disk full\nfault disk ok\npref kEnabledPK true\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(prefs));
 }
 
 TEST(SpringboardCommand, PrintsTheJournalAsJsonLines) {

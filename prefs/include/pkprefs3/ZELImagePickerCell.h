@@ -18,16 +18,26 @@
 // Without either flag a picture is stored as PNG; JPEG wins over GIF.
 //
 // The cell keeps the user's current choice whole: a choice is replaced only once the new one
-// has been obtained.
+// has been obtained, and the newest pick wins. Picks are numbered per cell; a pick's result
+// (the picture's bytes, an ended export) is applied on the main queue, and only when no newer
+// pick of the cell has been applied; a result that comes later takes its own new file away and
+// is refused ("a newer pick stands").
 // - A picture: its bytes are delivered later on the main queue. Bytes that decode to no image
 //   change nothing. Otherwise the bytes are stored, the video file (if the row has a videoPath)
-//   is removed, the notification posted and the preview shows the picture.
-// - A video: it is exported (on a background queue) to a new file beside videoPath with a
-//   unique name; only when the export completes is that file moved over videoPath in one rename,
-//   the stored picture removed, the notification posted and the preview given the video's first
-//   frame. A failed export removes its new file and changes nothing else.
+//   is removed, the notification posted and the preview shows the picture. When the bytes
+//   cannot be stored, nothing else happens; when the video cannot be removed, the value stored
+//   before is stored again.
+// - A video: its folder is made, with its parents, when it is missing; it is exported (on a
+//   background queue) to a new file beside videoPath named VIDEO.export-PID-N, which no other
+//   export of this process or another takes. When the export has completed, on the main queue,
+//   a stored picture is removed, then the file is moved to videoPath (when nothing stands
+//   there) or replaces the file there in one step; the notification is posted and the preview
+//   given the video's first frame. When it cannot be put in place the picture is stored again.
+//   A failed export changes nothing and takes away only the file it made.
 // - A pick without a reference URL, or whose asset is gone, changes nothing; the picker is
 //   dismissed and its activity indicator stopped all the same. A cancel changes nothing.
+// - Every pick that changes nothing says why through NSLog: "pick refused for ROW: REASON",
+//   with the platform's description and code where it gave an error.
 // The preview is made at the cell's first move into a window and its image is always set on the
 // main queue, whichever queue delivered it.
 #pragma once

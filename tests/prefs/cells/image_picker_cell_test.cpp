@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
 #include "program.h"
@@ -61,7 +62,10 @@ class ImagePickerCellTest : public ::testing::Test {
          row("Bare", "bare",
              flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/bare")),
          row("Lost", "lost",
-             flag("allowsVideos") + text("videoPath", "/var/mobile/Nowhere/L.mov"))});
+             flag("allowsVideos") + text("videoPath", "/var/mobile/Nowhere/Deeper/L.mov")),
+         row("Blocked", "blocked",
+             flag("allowsVideos") +
+                 text("videoPath", "/var/mobile/Library/Plinka/blocker/B.mov"))});
   }
   void writeRows(const std::vector<std::string>& rows) {
     std::ofstream file(rowsFile_);
@@ -134,6 +138,34 @@ class ImagePickerCellTest : public ::testing::Test {
   std::string err_;
 };
 
+const char* const kVideo = "var/mobile/Library/Plinka/V.mov";
+
+// The N of an export file "V.mov.export-PID-N" (PID this process's), 0 for any other path.
+int exportNumber(const json& path) {
+  static const std::regex name("^/var/mobile/Library/Plinka/V\\.mov\\.export-[0-9]+-([0-9]+)$");
+  std::smatch match;
+  std::string text = path.is_string() ? path.get<std::string>() : "";
+  return std::regex_match(text, match, name) ? std::stoi(match[1]) : 0;
+}
+
+// The row "Video" as the last `show` printed it.
+json videoRow(const std::vector<json>& lines) {
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    if ((*line)["kind"] != "rows") continue;
+    for (const json& row : (*line)["rows"]) {
+      if (row["label"] == "Video") return row;
+    }
+  }
+  return json();
+}
+
+// No export file is left beside the video.
+void expectNoExportLeft(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    EXPECT_EQ(entry.path().filename().string().find(".export-"), std::string::npos) << entry.path();
+  }
+}
+
 TEST_F(ImagePickerCellTest, APictureIsStoredInTheFormTheRowAsksFor) {
   std::vector<json> lines =
       run("tap Jpeg\npick IMG_0001.HEIC\n"
@@ -196,36 +228,42 @@ TEST_F(ImagePickerCellTest, VideoAndPictureReplaceEachOtherWholeAndInOrder) {
   }
   std::vector<json> effects = only(afterOpening(lines), {"defaults", "remove-file", "notify",
                                                          "export", "move", "frame", "preview"});
-  ASSERT_EQ(effects.size(), 20u) << json(lines).dump(1);
+  ASSERT_EQ(effects.size(), 19u) << json(lines).dump(1);
   // A picture while no video is there: stored, the (absent) video removed, posted, shown.
   EXPECT_EQ(kinds({effects.begin(), effects.begin() + 4}),
             (std::vector<std::string>{"defaults", "remove-file", "notify", "preview"}));
   EXPECT_EQ(effects[1]["ok"], false);
-  // A video after the picture: exported beside, moved into place, then the picture goes, the
-  // change is posted, the first frame of the file in place is shown.
+  // A video after the picture: exported beside, then the picture goes, the export is moved
+  // into place (nothing stands there), the change is posted, the first frame of the file in
+  // place is shown.
   EXPECT_EQ(kinds({effects.begin() + 4, effects.begin() + 11}),
-            (std::vector<std::string>{"export", "move", "defaults", "notify", "frame", "preview",
+            (std::vector<std::string>{"export", "defaults", "move", "notify", "frame", "preview",
                                       "export"}));
-  EXPECT_EQ(effects[4]["output"], "/var/mobile/Library/Plinka/V.mov.export-1");
+  EXPECT_EQ(exportNumber(effects[4]["output"]), 1);
   EXPECT_EQ(effects[4]["fileType"], "com.apple.quicktime-movie");
   EXPECT_EQ(effects[4]["status"], "completed");
-  EXPECT_EQ(effects[5], (json{{"kind", "move"},
-                              {"from", "/var/mobile/Library/Plinka/V.mov.export-1"},
+  EXPECT_TRUE(effects[5]["value"].is_null());
+  EXPECT_EQ(effects[6], (json{{"kind", "move"},
+                              {"from", effects[4]["output"]},
                               {"to", "/var/mobile/Library/Plinka/V.mov"},
+                              {"replace", false},
                               {"ok", true}}));
-  EXPECT_TRUE(effects[6]["value"].is_null());
   EXPECT_EQ(effects[8]["path"], "/var/mobile/Library/Plinka/V.mov");
   EXPECT_EQ(effects[9]["source"], "video");
   EXPECT_EQ(effects[9]["thread"], "main");
-  // A second video replaces the first: the export never overwrites, so it goes beside again.
-  EXPECT_EQ(effects[10]["status"], "completed");
+  // A second video replaces the first in one step: the export never overwrites, so it goes
+  // beside again, under a name of its own; no picture is stored to remove.
+  EXPECT_EQ(kinds({effects.begin() + 10, effects.begin() + 15}),
+            (std::vector<std::string>{"export", "move", "notify", "frame", "preview"}));
+  EXPECT_EQ(exportNumber(effects[10]["output"]), 2);
+  EXPECT_EQ(effects[11]["replace"], true);
   EXPECT_EQ(effects[11]["ok"], true);
   // A picture after the video: stored first, then the video removed, then posted.
-  EXPECT_EQ(kinds({effects.begin() + 16, effects.end()}),
+  EXPECT_EQ(kinds({effects.begin() + 15, effects.end()}),
             (std::vector<std::string>{"defaults", "remove-file", "notify", "preview"}));
-  EXPECT_EQ(effects[17]["ok"], true);
+  EXPECT_EQ(effects[16]["ok"], true);
   EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov")));
-  EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov.export-1")));
+  expectNoExportLeft(device("var/mobile/Library/Plinka"));
 }
 
 TEST_F(ImagePickerCellTest, TheContainerFollowsTheVideoPathsExtension) {
@@ -242,16 +280,22 @@ TEST_F(ImagePickerCellTest, TheContainerFollowsTheVideoPathsExtension) {
   EXPECT_EQ(std::string(mp4.begin() + 8, mp4.begin() + 12), "isom");
 }
 
-TEST_F(ImagePickerCellTest, AFailedExportKeepsThePictureAndChangesNothing) {
-  std::vector<json> lines = run("tap Lost\npick IMG_0002.JPG\ntap Lost\npick IMG_0004.MOV\nshow\n");
+TEST_F(ImagePickerCellTest, AFailedExportKeepsThePictureChangesNothingAndSaysWhy) {
+  putFile("var/mobile/Library/Plinka/blocker", "a file where the video's folder would be");
+  std::vector<json> lines =
+      run("tap Blocked\npick IMG_0002.JPG\ntap Blocked\npick IMG_0004.MOV\nshow\n");
   std::vector<json> afterVideo =
       only(lines, {"export", "move", "defaults", "notify", "remove-file"});
   ASSERT_GE(afterVideo.size(), 4u) << json(lines).dump(1);
   const json& failed = afterVideo[3];
   EXPECT_EQ(failed["kind"], "export");
   EXPECT_EQ(failed["status"], "failed");
-  EXPECT_EQ(failed["code"], -11820);  // the folder does not exist
+  EXPECT_EQ(failed["code"], -11820);  // no folder to write in
   EXPECT_EQ(afterVideo.size(), 4u) << "no move, no removal of the picture, no post";
+  EXPECT_EQ(refusals(lines),
+            (std::vector<std::string>{
+                "Blocked: the video cannot be exported: cannot make the output file: not a "
+                "directory (-11820)"}));
   const json& shown = lines.back()["rows"];
   EXPECT_EQ(shown.back()["preview"]["source"], "picture") << "the picture is still the choice";
 }
@@ -265,8 +309,11 @@ TEST_F(ImagePickerCellTest, ANewVideoThatCannotBeExportedLeavesTheOldOne) {
   std::vector<json> effects = only(lines, {"export", "move", "defaults", "notify", "remove-file"});
   ASSERT_EQ(effects.size(), 1u) << json(lines).dump(1);
   EXPECT_EQ(effects[0]["code"], -11828);
+  EXPECT_EQ(refusals(lines),
+            (std::vector<std::string>{"Video: the video cannot be exported: the source is no media "
+                                      "the export can read (-11828)"}));
   EXPECT_EQ(bytesOf("var/mobile/Library/Plinka/V.mov"), before);
-  EXPECT_FALSE(fs::exists(device("var/mobile/Library/Plinka/V.mov.export-1")));
+  expectNoExportLeft(device("var/mobile/Library/Plinka"));
 }
 
 TEST_F(ImagePickerCellTest, AnExportNeverWritesOverAFileInItsWay) {
@@ -274,8 +321,8 @@ TEST_F(ImagePickerCellTest, AnExportNeverWritesOverAFileInItsWay) {
   std::vector<json> lines = run("tap Video\npick IMG_0004.MOV\n");
   std::vector<json> effects = only(lines, {"export", "move"});
   ASSERT_EQ(effects.size(), 2u) << json(lines).dump(1);
-  EXPECT_EQ(effects[0]["output"], "/var/mobile/Library/Plinka/V.mov.export-2");
-  EXPECT_EQ(effects[1]["from"], "/var/mobile/Library/Plinka/V.mov.export-2");
+  EXPECT_EQ(exportNumber(effects[0]["output"]), 1) << "a name of this process's own";
+  EXPECT_EQ(effects[1]["from"], effects[0]["output"]);
   std::vector<char> untouched = bytesOf("var/mobile/Library/Plinka/V.mov.export-1");
   EXPECT_EQ(std::string(untouched.begin(), untouched.end()), "someone else's");
 }
@@ -287,14 +334,19 @@ TEST_F(ImagePickerCellTest, AVideoThatCannotBePutInPlaceGoesAndThePictureStays) 
   putFile("var/mobile/Library/Plinka/V.mov/inside", "x");
   std::vector<json> lines = run("tap Video\npick IMG_0004.MOV\nshow\n");
   std::vector<json> effects = only(lines, {"export", "move", "defaults", "notify", "remove-file"});
-  EXPECT_EQ(kinds(effects), (std::vector<std::string>{"export", "move", "remove-file"}))
+  // The picture goes first and is stored again when the video cannot take its place.
+  EXPECT_EQ(kinds(effects),
+            (std::vector<std::string>{"export", "defaults", "move", "defaults", "remove-file"}))
       << json(lines).dump(1);
-  ASSERT_EQ(effects.size(), 3u);
+  ASSERT_EQ(effects.size(), 5u);
   EXPECT_EQ(effects[0]["status"], "completed");
-  EXPECT_EQ(effects[1]["ok"], false);
-  EXPECT_EQ(effects[2], (json{{"kind", "remove-file"},
-                              {"path", "/var/mobile/Library/Plinka/V.mov.export-1"},
-                              {"ok", true}}));
+  EXPECT_TRUE(effects[1]["value"].is_null());
+  EXPECT_EQ(effects[2]["ok"], false);
+  EXPECT_EQ(effects[2]["replace"], true);
+  EXPECT_EQ(effects[3]["value"]["format"], "png");
+  EXPECT_EQ(effects[4],
+            (json{{"kind", "remove-file"}, {"path", effects[0]["output"]}, {"ok", true}}));
+  EXPECT_EQ(refusals(lines).size(), 1u);
   EXPECT_TRUE(fs::exists(device("var/mobile/Library/Plinka/V.mov/inside")));
   const json& rows = lines.back()["rows"];
   auto video = std::find_if(rows.begin(), rows.end(),
@@ -394,6 +446,216 @@ TEST_F(ImagePickerCellTest, WhatTheUserCannotDoIsAClearError) {
   EXPECT_NE(err_.find("offers pictures only"), std::string::npos) << err_;
   run("tap Plain\ntap Jpeg\n", 1);
   EXPECT_NE(err_.find("the picker covers the pane"), std::string::npos) << err_;
+}
+
+// --- the orders the device runs: held work, run by the user in each order ----------------------
+
+TEST_F(ImagePickerCellTest, APictureAppliedBeforeAnOlderVideosExportEndsStays) {
+  std::vector<json> lines =
+      run("hold\ntap Video\npick IMG_0004.MOV\ntap Video\npick IMG_0002.JPG\npending\n"
+          "run 2\nrun 3\nrun all\nshow\n");
+  EXPECT_EQ(only(lines, {"pending"}),
+            (std::vector<json>{{{"kind", "pending"},
+                                {"number", 1},
+                                {"what", "export session for IMG_0004.MOV"},
+                                {"row", "Video"},
+                                {"queue", "queue com.apple.photos.export-sessions"}},
+                               {{"kind", "pending"},
+                                {"number", 2},
+                                {"what", "reading of IMG_0002.JPG"},
+                                {"row", "Video"},
+                                {"queue", "background queue"}}}));
+  // The picture is stored and posted; the video's export completes later, is refused, and
+  // takes only its own file away.
+  std::vector<json> effects =
+      only(afterOpening(lines), {"defaults", "notify", "export", "move", "remove-file", "log"});
+  EXPECT_EQ(kinds(effects), (std::vector<std::string>{"defaults", "remove-file", "notify", "export",
+                                                      "remove-file", "log"}))
+      << json(lines).dump(1);
+  ASSERT_EQ(effects.size(), 6u);
+  EXPECT_EQ(effects[0]["value"]["format"], "png");
+  EXPECT_EQ(effects[3]["status"], "completed");
+  EXPECT_EQ(effects[4]["path"], effects[3]["output"]);
+  EXPECT_EQ(refusals(lines), (std::vector<std::string>{"Video: a newer pick stands"}));
+  EXPECT_FALSE(fs::exists(device(kVideo)));
+  expectNoExportLeft(device("var/mobile/Library/Plinka"));
+  EXPECT_EQ(videoRow(lines)["preview"]["source"], "picture");
+}
+
+TEST_F(ImagePickerCellTest, APicturesBytesThatComeAfterANewerVideoAreRefused) {
+  std::vector<json> lines =
+      run("hold\ntap Video\npick IMG_0002.JPG\ntap Video\npick IMG_0004.MOV\n"
+          "run 2\nrun 3\nrun 4\nrun 5\nrun all\n");
+  EXPECT_EQ(refusals(lines), (std::vector<std::string>{"Video: a newer pick stands"}))
+      << json(lines).dump(1);
+  EXPECT_TRUE(only(lines, {"encode"}).empty()) << "the late picture is not even encoded";
+  EXPECT_TRUE(fs::is_regular_file(device(kVideo)));
+}
+
+TEST_F(ImagePickerCellTest, TheNewerVideoWinsWhenItsExportEndsFirst) {
+  std::vector<json> lines =
+      run("hold\ntap Video\npick IMG_0004.MOV\ntap Video\npick IMG_0006.MP4\n"
+          "run 1\nrun 2\npending\nrun 4\nrun 5\npending\nrun 6\nrun all\nshow\n");
+  std::vector<json> pending = only(lines, {"pending"});
+  ASSERT_EQ(pending.size(), 4u) << json(lines).dump(1);
+  EXPECT_EQ(pending[0]["what"], "export of IMG_0004.MOV");
+  EXPECT_EQ(pending[0]["number"], 3);
+  EXPECT_EQ(pending[1]["what"], "export of IMG_0006.MP4");
+  EXPECT_EQ(pending[1]["queue"], "background queue");
+  // The export's end is taken to the main queue, where picks are applied one at a time.
+  EXPECT_EQ(pending[3], (json{{"kind", "pending"},
+                              {"number", 6},
+                              {"what", "block for IMG_0006.MP4"},
+                              {"row", "Video"},
+                              {"queue", "main queue"}}));
+  std::vector<json> effects = only(afterOpening(lines), {"export", "move", "remove-file", "log"});
+  EXPECT_EQ(kinds(effects),
+            (std::vector<std::string>{"export", "move", "export", "remove-file", "log"}))
+      << json(lines).dump(1);
+  ASSERT_EQ(effects.size(), 5u);
+  // The newer pick's export (the second set up: N 2) ends first and is moved into place.
+  EXPECT_EQ(exportNumber(effects[0]["output"]), 2);
+  EXPECT_EQ(effects[1]["from"], effects[0]["output"]);
+  EXPECT_EQ(effects[1]["ok"], true);
+  EXPECT_EQ(exportNumber(effects[2]["output"]), 1);
+  EXPECT_EQ(effects[3]["path"], effects[2]["output"]);
+  EXPECT_EQ(refusals(lines), (std::vector<std::string>{"Video: a newer pick stands"}));
+  expectNoExportLeft(device("var/mobile/Library/Plinka"));
+  EXPECT_EQ(videoRow(lines)["preview"]["source"], "video");
+}
+
+TEST_F(ImagePickerCellTest, OverlappingExportsTakeNamesOfTheirOwnTheFirstMovedTheNextReplacing) {
+  std::vector<json> lines =
+      run("hold\ntap Video\npick IMG_0004.MOV\ntap Video\npick IMG_0006.MP4\n"
+          "run 1\nrun 2\nrelease\n");
+  std::vector<json> effects = only(afterOpening(lines), {"export", "move", "remove-file", "log"});
+  EXPECT_EQ(kinds(effects), (std::vector<std::string>{"export", "export", "move", "move"}))
+      << json(lines).dump(1);
+  ASSERT_EQ(effects.size(), 4u);
+  EXPECT_EQ(effects[0]["status"], "completed");
+  EXPECT_EQ(effects[1]["status"], "completed");
+  EXPECT_EQ(exportNumber(effects[0]["output"]), 1);
+  EXPECT_EQ(exportNumber(effects[1]["output"]), 2);
+  // Nothing stands at the video path for the first: moved there; the second replaces it.
+  EXPECT_EQ(effects[2], (json{{"kind", "move"},
+                              {"from", effects[0]["output"]},
+                              {"to", std::string("/") + kVideo},
+                              {"replace", false},
+                              {"ok", true}}));
+  EXPECT_EQ(effects[3]["from"], effects[1]["output"]);
+  EXPECT_EQ(effects[3]["replace"], true);
+  EXPECT_TRUE(refusals(lines).empty());
+  expectNoExportLeft(device("var/mobile/Library/Plinka"));
+}
+
+TEST_F(ImagePickerCellTest, AnExportNeverTakesTheNameOfAnotherProcesssExport) {
+  // A process that ends while its export's completion waits leaves its file.
+  run("hold\ntap Video\npick IMG_0004.MOV\nrun 1\nrun 2\n");
+  std::vector<fs::path> left;
+  for (const auto& entry : fs::directory_iterator(device("var/mobile/Library/Plinka"))) {
+    if (exportNumber("/" + fs::relative(entry.path(), root_).string()) != 0)
+      left.push_back(entry.path());
+  }
+  ASSERT_EQ(left.size(), 1u);
+  std::vector<char> leftBytes = bytesOf(fs::relative(left[0], root_).string());
+  std::vector<json> lines = run("tap Video\npick IMG_0006.MP4\n");
+  std::vector<json> exports = only(lines, {"export"});
+  ASSERT_EQ(exports.size(), 1u);
+  EXPECT_EQ(exportNumber(exports[0]["output"]), 1) << "the first export of this process";
+  EXPECT_NE(exports[0]["output"], "/" + fs::relative(left[0], root_).string());
+  EXPECT_EQ(exports[0]["status"], "completed");
+  EXPECT_EQ(bytesOf(fs::relative(left[0], root_).string()), leftBytes);
+}
+
+TEST_F(ImagePickerCellTest, HeldWorkRunsOnlyInAnOrderTheDeviceCouldRunIt) {
+  // Two export sessions come from one serial queue: the second cannot run first.
+  run("hold\ntap Video\npick IMG_0004.MOV\ntap Video\npick IMG_0006.MP4\nrun 2\n", 1);
+  EXPECT_NE(err_.find("-:6: item 1 (export session for IMG_0004.MOV) must run first"),
+            std::string::npos)
+      << err_;
+  run("hold\nrun 1\n", 1);
+  EXPECT_NE(err_.find("-:2: no item 1 is waiting"), std::string::npos) << err_;
+  // Checked before anything runs: run without hold, or after release; a fault unknown.
+  for (const char* script : {"tap Video\nrun all\n", "hold\nrelease\nrun 1\n", "hold\nrun 0\n",
+                             "fault disk broken\n", "fault\n", "pending now\n"}) {
+    EXPECT_TRUE(run(script, 2).empty()) << script;
+    EXPECT_EQ(err_.rfind("-:", 0), 0u) << err_;
+  }
+  // A script that ends while work waits runs nothing more and says how much was left.
+  std::vector<json> lines = run("hold\ntap Video\npick IMG_0004.MOV\n");
+  EXPECT_EQ(only(lines, {"export", "defaults"}).size(), 0u);
+  EXPECT_EQ(only(lines, {"left-waiting"}),
+            (std::vector<json>{{{"kind", "left-waiting"}, {"items", 1}}}));
+  EXPECT_FALSE(fs::exists(device(kVideo)));
+}
+
+TEST_F(ImagePickerCellTest, TheVideosFolderIsMadeWithItsParentsWhenItIsMissing) {
+  std::vector<json> lines = run("tap Lost\npick IMG_0004.MOV\n");
+  EXPECT_EQ(only(lines, {"make-folder"}),
+            (std::vector<json>{
+                {{"kind", "make-folder"}, {"path", "/var/mobile/Nowhere/Deeper"}, {"ok", true}}}));
+  EXPECT_TRUE(fs::is_regular_file(device("var/mobile/Nowhere/Deeper/L.mov")));
+  EXPECT_TRUE(refusals(lines).empty());
+  // Once it stands, nothing is made again.
+  lines = run("tap Lost\npick IMG_0006.MP4\n");
+  EXPECT_TRUE(only(lines, {"make-folder"}).empty());
+}
+
+TEST_F(ImagePickerCellTest, UnderEachDiskFaultAPickLeavesThePreviousChoiceWhole) {
+  run("tap Video\npick IMG_0004.MOV\n");
+  std::vector<char> video = bytesOf(kVideo);
+  ASSERT_FALSE(video.empty());
+  struct Case {
+    const char* fault;
+    std::vector<std::string> refusals;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"disk full",
+            {"Video: the picture cannot be stored",
+             "Video: the video cannot be exported: cannot write the output file: no space left "
+             "on device (-11807)"}},
+           {"rename fails",
+            {"Video: the picture cannot be stored",
+             "Video: the video cannot be put in place: input/output error (512)"}},
+           {"remove fails", {"Video: the video cannot be removed: input/output error (512)"}}}) {
+    // The picture first, in a process of its own: what it leaves stored is what a fresh process
+    // builds its preview from.
+    std::vector<json> lines =
+        run(std::string("fault ") + c.fault + "\ntap Video\npick IMG_0002.JPG\n");
+    EXPECT_EQ(videoRow(run("show\n"))["preview"]["source"], "video") << c.fault;
+    std::vector<json> more = run(std::string("fault ") + c.fault +
+                                 "\ntap Video\npick IMG_0006.MP4\nfault disk ok\nshow\n");
+    lines.insert(lines.end(), more.begin(), more.end());
+    EXPECT_EQ(refusals(lines), c.refusals) << c.fault;
+    EXPECT_EQ(only(lines, {"notify"}).size(), c.refusals.size() == 1 ? 1u : 0u) << c.fault;
+    EXPECT_EQ(videoRow(lines)["preview"]["source"], "video") << c.fault;
+    expectNoExportLeft(device("var/mobile/Library/Plinka"));
+    if (c.refusals.size() == 2) EXPECT_EQ(bytesOf(kVideo), video) << c.fault;
+  }
+  // A folder that cannot be made on a full disk.
+  std::vector<json> lines = run("fault disk full\ntap Lost\npick IMG_0004.MOV\n");
+  EXPECT_EQ(refusals(lines),
+            (std::vector<std::string>{"Lost: the video's folder cannot be made: no space left on "
+                                      "device (640)"}));
+}
+
+TEST_F(ImagePickerCellTest, ThePartsDecisionsPinned) {
+  writeRows(
+      {row("Third", "third", flag("usesJPEG") + "<key>compressionQuality</key><real>0.3</real>"),
+       row("Video", "video",
+           flag("allowsVideos") + text("videoPath", "/var/mobile/Library/Plinka/V.mov"))});
+  std::vector<json> lines = run("tap Third\npick IMG_0002.JPG\ntap Video\npick IMG_0004.MOV\n");
+  std::vector<json> encodes = only(lines, {"encode"});
+  ASSERT_EQ(encodes.size(), 1u);
+  // Read as a float, widened: 0.3 as a float is not 0.3 as a double.
+  EXPECT_EQ(encodes[0]["quality"].get<double>(), static_cast<double>(0.3f));
+  for (const json& present : only(lines, {"present"})) {
+    EXPECT_EQ(present["animated"], true);
+    EXPECT_EQ(present["completion"], false);
+  }
+  std::vector<json> exports = only(lines, {"export"});
+  ASSERT_EQ(exports.size(), 1u);
+  EXPECT_EQ(exports[0]["preset"], "AVAssetExportPresetHighestQuality");
 }
 
 }  // namespace

@@ -14,8 +14,11 @@
 //   (-11823) and writes nothing. A source that is missing or no media fails with
 //   AVErrorFileFormatNotRecognized (-11828); any other failure (no output URL or file type, a
 //   folder that does not exist, a stream the container cannot hold) with AVErrorExportFailed
-//   (-11820), and the partial file is removed. The completion runs when the export ends,
-//   whatever its outcome, on a background queue; `status` and `error` tell the outcome.
+//   (-11820), a full disk with AVErrorDiskFull (-11807), and the partial file is removed. The
+//   error's localizedDescription says why in words. The completion runs when the export ends,
+//   whatever its outcome, on a background queue (the export and its completion are two pieces
+//   of work, "export of NAME" and "completion of export of NAME", NAME the source's file name);
+//   `status` and `error` tell the outcome.
 // - copyCGImageAtTime: decodes the first frame of the first video stream and converts it to
 //   RGBA (a CGImage the caller owns: the Create rule). A missing file, one that is no media or
 //   one without a video stream gives NULL (and an error when asked for one).
@@ -24,7 +27,7 @@
 // streams (timecode, metadata) the container cannot hold are left out. Only time zero is asked
 // for; any time gives the first frame, and the actual time is zero.
 //
-// Journal: an export records "export" {output (the device path), fileType, status
+// Journal: an export records "export" {output (the device path), fileType, preset, status
 // ("completed", "failed" or "cancelled"), code (0 or the error code)} when it ends; a frame
 // request records "frame" {path, ok, width, height} (width and height 0 when none).
 #pragma once
@@ -64,6 +67,7 @@ constexpr AVAssetExportSessionStatus AVAssetExportSessionStatusFailed = 4;
 constexpr AVAssetExportSessionStatus AVAssetExportSessionStatusCancelled = 5;
 
 constexpr NSInteger AVErrorUnknown = -11800;
+constexpr NSInteger AVErrorDiskFull = -11807;
 constexpr NSInteger AVErrorExportFailed = -11820;
 constexpr NSInteger AVErrorFileAlreadyExists = -11823;
 constexpr NSInteger AVErrorFileFormatNotRecognized = -11828;
@@ -80,9 +84,10 @@ namespace avfoundation {
 
 // Copies the streams of `source` into a new file at `destination` in the container named by a
 // file type identifier ("com.apple.quicktime-movie" or "public.mpeg-4"). Answers 0 or the
-// AVError code, with the rules above (nothing is ever overwritten).
+// AVError code, with the rules above (nothing is ever overwritten); `why`, when given, says in
+// words why it failed. The output is written through the device's file layer.
 NSInteger exportByStreamCopy(const std::string& source, const std::string& destination,
-                             const std::string& fileType);
+                             const std::string& fileType, std::string* why = nullptr);
 
 // The first video frame of a media file as straight RGBA rows; false when there is none.
 bool firstFrame(const std::string& source, std::vector<uint8_t>& rgba, int& width, int& height);

@@ -5,9 +5,10 @@
 // of no arguments: on the device `void (^)(void)`, here a block object made as Foundation/Block.h
 // makes them (`ns::block<>(...)`).
 //
-// Faithful: the main queue runs its blocks one at a time, in order, on the main thread; every
-// other queue runs its blocks one at a time, in order, on a thread of its own. A block submitted
-// to a queue is retained until it has run. Simplified: the global queues are one serial queue
+// Faithful: the main queue runs its blocks one at a time, in order, on the main thread; a queue
+// made with dispatch_queue_create runs its blocks one at a time, in order, on a thread of its
+// own; the global queues run their blocks concurrently, finishing in any order. A block submitted
+// to a queue is retained until it has run. Simplified: the global queues are one concurrent queue
 // (per quality of service, all the same here), and queued work runs when the host lets it (see
 // Foundation/dispatch.h).
 #pragma once
@@ -21,7 +22,7 @@ typedef id dispatch_block_t;
 
 extern "C" {
 dispatch_queue_t dispatch_get_main_queue(void);
-// Any identifier and flags answer the one global background queue.
+// Any identifier and flags answer the one global (concurrent) background queue.
 dispatch_queue_t dispatch_get_global_queue(long identifier, unsigned long flags);
 // A new serial queue (never freed; labels are for the reader only).
 dispatch_queue_t dispatch_queue_create(const char* label, void* attributes);
