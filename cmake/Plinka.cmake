@@ -53,15 +53,10 @@ function(plinka_add_test name)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
                           "env;${PLINKA_SANITIZER_ENVIRONMENT}")
   endif()
-  # Labelled by area (the folder under tests/, and its first part: "prefs/cells" and "prefs"),
-  # so that `ctest -L prefs` runs an area's tests.
+  # Labelled by area, the folder under tests/ ("prefs/cells"): `ctest -L prefs` runs every test
+  # of the settings-pane library, `ctest -L prefs/cells` those of its cells.
   file(RELATIVE_PATH area ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
-  string(REGEX REPLACE "/.*" "" top "${area}")
-  set(labels ${top})
-  if(NOT area STREQUAL top)
-    list(APPEND labels ${area})
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS "${labels}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS ${area})
 endfunction()
 
 # A host process: the hooking library is injected into every process before anything else,
