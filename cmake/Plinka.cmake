@@ -6,16 +6,37 @@ function(plinka_set_warnings target)
                                            -Wno-missing-field-initializers)
 endfunction()
 
+# Every target is named plinka_<area>[_<part>] (the product's two libraries keep their
+# names on the device, Plinka3 and pkprefs3); each library is also reachable as plinka::<area>,
+# an alias that a typo cannot turn into a linker flag.
+function(plinka_alias target)
+  string(REGEX REPLACE "^plinka_" "" name ${target})
+  add_library(plinka::${name} ALIAS ${target})
+endfunction()
+
+# Installs a library of the platform or the product with its public headers (the folder
+# include/ beside its CMakeLists.txt, if any) into the package that pane authors build against.
+function(plinka_install_library target)
+  install(TARGETS ${target} EXPORT pkprefs3Targets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
+    install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endif()
+endfunction()
+
 # A shared library of the simulated platform: default visibility, so the hosts, the stand-ins
 # and the product all share its one copy of any process-wide state.
 function(plinka_platform_library target)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES})
+  plinka_alias(${target})
   plinka_set_warnings(${target})
   if(ARG_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   endif()
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+                                              $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  plinka_install_library(${target})
 endfunction()
 
 # A GoogleTest program registered with CTest, one per unit under test.
@@ -32,7 +53,10 @@ function(plinka_add_test name)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
                           "env;${PLINKA_SANITIZER_ENVIRONMENT}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+  # Labelled by area, the folder under tests/ ("prefs/cells"): `ctest -L prefs` runs every test
+  # of the settings-pane library, `ctest -L prefs/cells` those of its cells.
+  file(RELATIVE_PATH area ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS ${area})
 endfunction()
 
 # A host process: the hooking library is injected into every process before anything else,
@@ -43,40 +67,5 @@ function(plinka_host_process target)
   target_link_libraries(${target} PRIVATE plinka_substrate)
 endfunction()
 
-# A settings pane bundle, built as a pane author builds one for the device: an executable (a
-# loadable module named EXECUTABLE, linked with libpkprefs3 and the platform), RESOURCES
-# (Info.plist, Root.plist, images) beside it in BUNDLE.bundle, and the settings loader's ENTRY
-# plist. Everything lands in a folder laid out as the device root (the target's PLINKA_STAGE
-# property): var/LIY/PreferenceBundles/BUNDLE.bundle/ and
-# var/LIY/PreferenceLoader/Preferences/BUNDLE.plist. Installing the pane on a device root is
-# copying that folder over it.
-function(plinka_add_settings_bundle target)
-  cmake_parse_arguments(ARG "" "BUNDLE;EXECUTABLE;ENTRY" "SOURCES;RESOURCES;LIBS" ${ARGN})
-  set(stage ${CMAKE_CURRENT_BINARY_DIR}/${target}-root)
-  set(bundle ${stage}/var/LIY/PreferenceBundles/${ARG_BUNDLE}.bundle)
-  add_library(${target} MODULE ${ARG_SOURCES})
-  plinka_set_warnings(${target})
-  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_EXECUTABLE} PREFIX "" SUFFIX ""
-                        LIBRARY_OUTPUT_DIRECTORY ${bundle} CXX_VISIBILITY_PRESET hidden
-                        PLINKA_STAGE ${stage})
-  target_link_libraries(${target} PRIVATE pkprefs3 plinka_preferences plinka_foundation
-                                          ${ARG_LIBS})
-  set(outputs)
-  foreach(resource ${ARG_RESOURCES})
-    get_filename_component(source ${resource} ABSOLUTE)
-    get_filename_component(name ${resource} NAME)
-    add_custom_command(OUTPUT ${bundle}/${name}
-                       COMMAND ${CMAKE_COMMAND} -E copy ${source} ${bundle}/${name}
-                       DEPENDS ${source})
-    list(APPEND outputs ${bundle}/${name})
-  endforeach()
-  if(ARG_ENTRY)
-    get_filename_component(source ${ARG_ENTRY} ABSOLUTE)
-    set(entry ${stage}/var/LIY/PreferenceLoader/Preferences/${ARG_BUNDLE}.plist)
-    add_custom_command(OUTPUT ${entry} COMMAND ${CMAKE_COMMAND} -E copy ${source} ${entry}
-                       DEPENDS ${source})
-    list(APPEND outputs ${entry})
-  endif()
-  add_custom_target(${target}_resources DEPENDS ${outputs})
-  add_dependencies(${target} ${target}_resources)
-endfunction()
+# The settings pane bundles: the same function that pane authors get from the package.
+include(${CMAKE_CURRENT_LIST_DIR}/pkprefs3Bundle.cmake)
