@@ -4,7 +4,6 @@
 // 44 pt, 16 pt margins, a segmented control 32 pt high whose selected plate is inset 2 pt, a
 // slider whose 28 pt thumb meets the track's ends at its bounds).
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <array>
 #include <cstdio>
@@ -12,47 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "png_picture.h"
 #include "program.h"
 #include "temporary_folder.h"
 
 namespace {
 
-using Pixel = std::array<int, 3>;
+using testing_support::Pixel;
+using Picture = testing_support::PngPicture;
 
-struct Picture {
-  uint32_t width = 0, height = 0;
-  std::vector<std::vector<uint8_t>> rows;
-  // The pixel at a point, in points (2 pixels a point).
-  Pixel at(double x, double y) const {
-    const std::vector<uint8_t>& row = rows.at(static_cast<size_t>(y * 2));
-    size_t i = static_cast<size_t>(x * 2) * 3;
-    return {row[i], row[i + 1], row[i + 2]};
-  }
-};
-
+// The picture drawn for the test's screen, 2 pixels a point.
 Picture readPicture(const std::string& path) {
-  Picture picture;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return picture;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return Picture{};
-  }
-  png_init_io(png, file);
-  png_read_info(png, info);
-  png_set_strip_alpha(png);
-  png_set_expand(png);
-  png_read_update_info(png, info);
-  picture.width = png_get_image_width(png, info);
-  picture.height = png_get_image_height(png, info);
-  picture.rows.assign(picture.height, std::vector<uint8_t>(png_get_rowbytes(png, info)));
-  for (auto& row : picture.rows) png_read_row(png, row.data(), nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(file);
-  return picture;
+  return testing_support::readPng(path, 2);
 }
 
 bool near(const Pixel& a, const Pixel& b, int slack = 6) {
