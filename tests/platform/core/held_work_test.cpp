@@ -166,7 +166,9 @@ TEST_F(FileLayerTest, EveryEffectUnderTheRootIsCountedJustBeforeItHappens) {
   device::files::watchEffects([&](uint64_t number, const char* kind, const std::string& path) {
     kinds.push_back(kind);
     numbers.push_back(number);
-    if (path.ends_with("/b/f") && std::string(kind) == "create") EXPECT_FALSE(fs::exists(path));
+    if (path.ends_with("/b/f") && std::string(kind) == "create") {
+      EXPECT_FALSE(fs::exists(path));
+    }
     if (std::string(kind) == "close") fileThereAtClose = fs::file_size(path) == 4;
   });
   uint64_t before = device::files::effects();
