@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 struct dispatch_queue_s {
   enum Kind { main, global, serial } kind = serial;
@@ -127,8 +128,14 @@ __attribute__((visibility("default"))) dispatch_queue_t dispatch_get_global_queu
 
 __attribute__((visibility("default"))) dispatch_queue_t dispatch_queue_create(const char* label,
                                                                               void*) {
-  auto* queue = new dispatch_queue_s;  // queues live as long as the process
+  // Queues live as long as the process: each is kept in a list that is never freed, so that it
+  // stays reachable (and is not taken for a leak) while work may still reach it.
+  static std::mutex madeLock;
+  static auto* made = new std::vector<dispatch_queue_s*>;
+  auto* queue = new dispatch_queue_s;
   queue->label = label != nullptr ? label : "";
+  std::lock_guard<std::mutex> hold(madeLock);
+  made->push_back(queue);
   return queue;
 }
 

@@ -24,7 +24,7 @@ extern "C" {
 dispatch_queue_t dispatch_get_main_queue(void);
 // Any identifier and flags answer the one global (concurrent) background queue.
 dispatch_queue_t dispatch_get_global_queue(long identifier, unsigned long flags);
-// A new serial queue (never freed; labels are for the reader only).
+// A new serial queue (kept for the life of the process; labels are for the reader only).
 dispatch_queue_t dispatch_queue_create(const char* label, void* attributes);
 // Runs `block` later on `queue`; a nil block or queue does nothing.
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
