@@ -204,9 +204,24 @@ TEST(StudioServing, PrintsItsAddressFirstAndStopsCleanlyOnEitherSignal) {
 }
 
 TEST(StudioServing, RemovesItsTemporaryDeviceOnStop) {
-  auto devices = [] {
+  // A temporary folder of the test's own, so that devices other tests make and remove meanwhile
+  // are not counted.
+  TemporaryFolder own;
+  std::string saved = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  setenv("TMPDIR", own.path().c_str(), 1);
+  struct Restore {
+    std::string saved;
+    ~Restore() {
+      if (saved.empty()) {
+        unsetenv("TMPDIR");
+      } else {
+        setenv("TMPDIR", saved.c_str(), 1);
+      }
+    }
+  } restore{saved};
+  auto devices = [&own] {
     std::set<std::string> found;
-    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    for (const auto& entry : fs::directory_iterator(own.path())) {
       if (entry.path().filename().string().rfind("plinka-device-", 0) == 0) {
         found.insert(entry.path().string());
       }
