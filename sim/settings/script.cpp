@@ -60,22 +60,22 @@ std::optional<Value> valueOf(const Token& value, std::string& problem) {
 
 // A row named on the page the line will run on: found in the pane's full list now, or left to
 // be found when the line runs when a page is pushed.
-bool nameRow(const std::string& name, id fullList, const Pages& pages, RowRef& ref,
+bool nameRow(const std::string& name, const RowIndex& rows, const Pages& pages, RowRef& ref,
              std::string& problem) {
   ref.name = name;
   if (!pages.known || pages.pushed > 0) return true;
-  ref.row = findRow(name, fullList, problem);
+  ref.row = rows.find(name, problem);
   return ref.row != nil;
 }
 
-std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList, Pages& pages,
+std::optional<Action> parseSet(const std::vector<Token>& tokens, const RowIndex& rows, Pages& pages,
                                std::string& problem) {
   if (tokens.size() != 3) {
     problem = "set takes a row and a value: set ROW VALUE";
     return std::nullopt;
   }
   Set set;
-  if (!nameRow(tokens[1].text, fullList, pages, set.row, problem)) return std::nullopt;
+  if (!nameRow(tokens[1].text, rows, pages, set.row, problem)) return std::nullopt;
   std::optional<Value> value = valueOf(tokens[2], problem);
   if (!value) return std::nullopt;
   set.value = *value;
@@ -86,14 +86,14 @@ std::optional<Action> parseSet(const std::vector<Token>& tokens, id fullList, Pa
   return set;
 }
 
-std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, Pages& pages,
+std::optional<Action> parseTap(const std::vector<Token>& tokens, const RowIndex& rows, Pages& pages,
                                std::string& problem) {
   if (tokens.size() != 2) {
     problem = "tap takes a row: tap ROW";
     return std::nullopt;
   }
   Tap tap;
-  if (!nameRow(tokens[1].text, fullList, pages, tap.row, problem)) return std::nullopt;
+  if (!nameRow(tokens[1].text, rows, pages, tap.row, problem)) return std::nullopt;
   if (tap.row.row != nil) {
     if (pushesPage(tap.row.row)) pages = {1, pushesListPage(tap.row.row), true};
   } else if (!pages.topIsList) {
@@ -102,7 +102,7 @@ std::optional<Action> parseTap(const std::vector<Token>& tokens, id fullList, Pa
   return tap;
 }
 
-std::optional<Action> parseBack(const std::vector<Token>& tokens, id, Pages& pages,
+std::optional<Action> parseBack(const std::vector<Token>& tokens, const RowIndex&, Pages& pages,
                                 std::string& problem) {
   if (tokens.size() != 1) {
     problem = "back takes no arguments";
@@ -118,7 +118,7 @@ std::optional<Action> parseBack(const std::vector<Token>& tokens, id, Pages& pag
   return Back{};
 }
 
-std::optional<Action> parsePick(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parsePick(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                 std::string& problem) {
   Pick pick;
   for (size_t i = 1; i < tokens.size(); ++i) {
@@ -142,7 +142,7 @@ std::optional<Action> parsePick(const std::vector<Token>& tokens, id, Pages&,
   return pick;
 }
 
-std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parseCancel(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                   std::string& problem) {
   if (tokens.size() != 1) {
     problem = "cancel takes no arguments";
@@ -151,7 +151,7 @@ std::optional<Action> parseCancel(const std::vector<Token>& tokens, id, Pages&,
   return Cancel{};
 }
 
-std::optional<Action> parseShow(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parseShow(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                 std::string& problem) {
   if (tokens.size() != 1) {
     problem = "show takes no arguments";
@@ -160,7 +160,7 @@ std::optional<Action> parseShow(const std::vector<Token>& tokens, id, Pages&,
   return Show{};
 }
 
-std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                     std::string& problem) {
   if (tokens.size() != 2) {
     problem = "snapshot takes a file: snapshot FILE";
@@ -172,7 +172,7 @@ std::optional<Action> parseSnapshot(const std::vector<Token>& tokens, id, Pages&
 
 // A line of one word.
 template <typename Line>
-std::optional<Action> parseWord(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parseWord(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                 std::string& problem) {
   if (tokens.size() != 1) {
     problem = tokens.front().text + " takes no arguments";
@@ -181,7 +181,8 @@ std::optional<Action> parseWord(const std::vector<Token>& tokens, id, Pages&,
   return Line{};
 }
 
-std::optional<Action> parseRun(const std::vector<Token>& tokens, id, Pages&, std::string& problem) {
+std::optional<Action> parseRun(const std::vector<Token>& tokens, const RowIndex&, Pages&,
+                               std::string& problem) {
   if (tokens.size() == 2 && !tokens[1].quoted && tokens[1].text == "all") return RunHeld{};
   uint64_t number = 0;
   if (tokens.size() == 2 && !tokens[1].quoted) {
@@ -195,7 +196,7 @@ std::optional<Action> parseRun(const std::vector<Token>& tokens, id, Pages&, std
   return std::nullopt;
 }
 
-std::optional<Action> parseFault(const std::vector<Token>& tokens, id, Pages&,
+std::optional<Action> parseFault(const std::vector<Token>& tokens, const RowIndex&, Pages&,
                                  std::string& problem) {
   Fault fault;
   for (size_t i = 1; i < tokens.size(); ++i) fault.words.push_back(tokens[i].text);
@@ -208,8 +209,8 @@ std::optional<Action> parseFault(const std::vector<Token>& tokens, id, Pages&,
 struct LineKind {
   const char* verb;
   sim::LineHelp help;
-  std::optional<Action> (*parse)(const std::vector<Token>& tokens, id fullList, Pages& pages,
-                                 std::string& problem);
+  std::optional<Action> (*parse)(const std::vector<Token>& tokens, const RowIndex& rows,
+                                 Pages& pages, std::string& problem);
 };
 
 const LineKind kLines[] = {
@@ -308,19 +309,29 @@ const LineKind kLines[] = {
 
 }  // namespace
 
-id findRow(const std::string& name, id rows, std::string& problem) {
-  std::vector<id> byName;
-  std::vector<id> byKey;
+RowIndex::RowIndex(id rows) {
   for (id row : ns::elements(rows)) {
     nlohmann::ordered_json shown = preferences::rowName(row);
-    if (shown.is_string() && shown.get<std::string>() == name) byName.push_back(row);
-    if (textOf(ns::valueFor(msgSend(row, sel("properties")), "key")) == name) byKey.push_back(row);
+    if (shown.is_string()) byName_[shown.get<std::string>()].push_back(row);
+    std::string key = textOf(ns::valueFor(msgSend(row, sel("properties")), "key"));
+    if (!key.empty()) byKey_[key].push_back(row);
   }
-  const std::vector<id>& found = byName.empty() ? byKey : byName;
-  if (found.size() == 1) return found.front();
-  problem = found.empty() ? "no row named '" + name + "'"
-                          : "'" + name + "' names " + std::to_string(found.size()) + " rows";
+}
+
+id RowIndex::find(const std::string& name, std::string& problem) const {
+  auto named = byName_.find(name);
+  auto keyed = byKey_.find(name);
+  const std::vector<id>* found = named != byName_.end()  ? &named->second
+                                 : keyed != byKey_.end() ? &keyed->second
+                                                         : nullptr;
+  if (found != nullptr && found->size() == 1) return found->front();
+  problem = found == nullptr ? "no row named '" + name + "'"
+                             : "'" + name + "' names " + std::to_string(found->size()) + " rows";
   return nil;
+}
+
+id findRow(const std::string& name, id rows, std::string& problem) {
+  return RowIndex(rows).find(name, problem);
 }
 
 const std::vector<sim::LineHelp>& scriptLines() {
@@ -332,7 +343,7 @@ const std::vector<sim::LineHelp>& scriptLines() {
   return lines;
 }
 
-bool parseLine(const std::string& line, int number, id fullList, Script& into) {
+bool parseLine(const std::string& line, int number, const RowIndex& rows, Script& into) {
   std::string problem;
   std::optional<std::vector<Token>> tokens = tokenize(line, problem);
   if (!tokens) {
@@ -347,7 +358,7 @@ bool parseLine(const std::string& line, int number, id fullList, Script& into) {
   }
   if (kind == nullptr) {
     into.problems.push_back({number, "unknown command '" + verb.text + "'"});
-  } else if (std::optional<Action> action = kind->parse(*tokens, fullList, into.pages, problem)) {
+  } else if (std::optional<Action> action = kind->parse(*tokens, rows, into.pages, problem)) {
     if (std::holds_alternative<RunHeld>(*action) && !into.holding) {
       into.problems.push_back({number, "run needs held work: add a 'hold' line first"});
       return false;
@@ -372,7 +383,8 @@ Script parseScript(const std::string& text, id fullList) {
   Script script;
   std::istringstream in(text);
   int number = 0;
-  for (std::string line; std::getline(in, line);) parseLine(line, ++number, fullList, script);
+  RowIndex rows(fullList);
+  for (std::string line; std::getline(in, line);) parseLine(line, ++number, rows, script);
   return script;
 }
 

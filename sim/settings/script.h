@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -98,14 +99,27 @@ struct Script {
 // Every script line, documented.
 const std::vector<sim::LineHelp>& scriptLines();
 
-// Checks one script line, numbered `number`, against the full row list of the pane (an NSArray
-// of PSSpecifier) and the pages `into.pages` says are pushed: appends its command to `into`
-// (nothing for a blank line or a comment), or its problem, and moves `into.pages` on. False for a
-// bad line. A whole script and a single line typed at a time go through this same check;
-// `into.holding` carries whether a hold is in force from one line to the next (`run` needs one).
-bool parseLine(const std::string& line, int number, id fullList, Script& into);
-// The row that `name` names among `rows` (an NSArray of PSSpecifier): by name (label, else key)
-// first, then by key. Nil, with `problem` set, for no row or several.
+// The rows of a list (an NSArray of PSSpecifier, which must not change while this is in use)
+// by name and by key, so that finding one costs the same however long the list.
+class RowIndex {
+ public:
+  explicit RowIndex(id rows);
+  // The row that `name` names: by name (label, else key) first, then by key. Nil, with `problem`
+  // set, for no row or several.
+  id find(const std::string& name, std::string& problem) const;
+
+ private:
+  std::unordered_map<std::string, std::vector<id>> byName_;
+  std::unordered_map<std::string, std::vector<id>> byKey_;
+};
+
+// Checks one script line, numbered `number`, against the full row list of the pane and the pages
+// `into.pages` says are pushed: appends its command to `into` (nothing for a blank line or a
+// comment), or its problem, and moves `into.pages` on. False for a bad line. A whole script and a
+// single line typed at a time go through this same check; `into.holding` carries whether a hold is
+// in force from one line to the next (`run` needs one).
+bool parseLine(const std::string& line, int number, const RowIndex& rows, Script& into);
+// The row that `name` names among `rows`, as RowIndex::find() finds it.
 id findRow(const std::string& name, id rows, std::string& problem);
 
 // Prints each problem as "SCRIPT:LINE: message" on standard error.

@@ -117,7 +117,8 @@ int Session::runLine(const std::string& text, int number) {
   Script line;
   line.pages = pages();
   line.holding = holdChecked_;
-  if (!parseLine(text, number, fullList_, line)) {
+  if (!rowIndex_) rowIndex_.emplace(fullList_);
+  if (!parseLine(text, number, *rowIndex_, line)) {
     for (const Problem& bad : line.problems) report(lineOf(bad.line), bad.message);
     return 2;
   }

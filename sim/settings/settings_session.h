@@ -95,6 +95,7 @@ class Session {
   SessionSetup setup_;
   id controller_;
   id fullList_;
+  std::optional<RowIndex> rowIndex_;  // of fullList_, made for the first line typed at a time
   std::map<id, int> depths_;
   std::vector<int> wholeRowDepths_;  // of the last whole `rows` entry, for its readable lines
   JournalPrinter printer_;

@@ -330,6 +330,31 @@ TEST_F(SettingsCommandTest, ATypoInARowsCellTypeIsReportedLikeOneInItsCellClass)
             "(PSTableCell)\n");
 }
 
+// A line names a row by its label first, then by its key; a name two rows share is refused.
+TEST_F(SettingsCommandTest, ALineNamesARowByLabelThenByKeyAndNeverOneOfTwo) {
+  fs::path rows = root_ / "Names.plist";
+  auto row = [](const std::string& label, const std::string& key) {
+    return "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>" + label +
+           "</string><key>key</key><string>" + key +
+           "</string><key>defaults</key><string>com.plinka.names</string></dict>";
+  };
+  std::ofstream(rows) << "<plist version=\"1.0\"><dict><key>items</key><array>" +
+                             row("Alpha", "Beta") + row("Beta", "kBeta") + row("Twin", "kOne") +
+                             row("Twin", "kTwo") + row("Gamma", "kGamma") +
+                             "</array></dict></plist>";
+  auto run = [&](const std::string& script) {
+    return sim({"settings", "--device-root", root_.string(), "--rows", rows.string(), "-"}, script);
+  };
+  Result r = run("set Beta on\nset kGamma on\nshow\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("  Alpha: off "), std::string::npos) << "'Beta' is a label first: " << r.out;
+  EXPECT_NE(r.out.find("  Beta: on "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Gamma: on "), std::string::npos) << "found by its key: " << r.out;
+  r = run("set Twin on\nset kTwo on\nset Delta on\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "-:1: 'Twin' names 2 rows\n-:3: no row named 'Delta'\n");
+}
+
 }  // namespace
 
 namespace {
