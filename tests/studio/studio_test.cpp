@@ -241,7 +241,9 @@ TEST(StudioServing, RemovesItsTemporaryDeviceOnStop) {
   EXPECT_EQ(studio.stop(SIGINT), 0);
   std::set<std::string> after = devices();
   for (const std::string& path : during) {
-    if (before.count(path) == 0) EXPECT_EQ(after.count(path), 0u) << path << " left behind";
+    if (before.count(path) == 0) {
+      EXPECT_EQ(after.count(path), 0u) << path << " left behind";
+    }
   }
 }
 
@@ -680,7 +682,9 @@ TEST(StudioLines, ASettingsChangeReachesTheTweakOnlyAfterARespring) {
   ASSERT_EQ(studio.line("springboard", "pref kCustomVolume false")["ok"], true);
   Json shown = Json::parse(studio.client().Get("/api/screen")->body);
   for (const Json& row : shown["rows"]) {
-    if (row["label"] == "Volume") EXPECT_EQ(row["value"], false);
+    if (row["label"] == "Volume") {
+      EXPECT_EQ(row["value"], false);
+    }
   }
 }
 
@@ -862,7 +866,9 @@ TEST(StudioScreen, AnAlertOverThePaneIsPresentedUntilTheNextLine) {
   EXPECT_FALSE(shown["presented"]["title"].get<std::string>().empty());
   EXPECT_FALSE(shown["presented"]["actions"].empty());
   for (const Json& row : shown["rows"]) {
-    if (row["label"] == "Play on authentication") EXPECT_EQ(row["value"], false);
+    if (row["label"] == "Play on authentication") {
+      EXPECT_EQ(row["value"], false);
+    }
   }
   // The user closes it before the next line.
   ASSERT_EQ(studio.line("settings", "show")["ok"], true);

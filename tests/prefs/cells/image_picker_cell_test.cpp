@@ -630,7 +630,9 @@ TEST_F(ImagePickerCellTest, UnderEachDiskFaultAPickLeavesThePreviousChoiceWhole)
     EXPECT_EQ(only(lines, {"notify"}).size(), c.refusals.size() == 1 ? 1u : 0u) << c.fault;
     EXPECT_EQ(videoRow(lines)["preview"]["source"], "video") << c.fault;
     expectNoExportLeft(device("var/mobile/Library/Plinka"));
-    if (c.refusals.size() == 2) EXPECT_EQ(bytesOf(kVideo), video) << c.fault;
+    if (c.refusals.size() == 2) {
+      EXPECT_EQ(bytesOf(kVideo), video) << c.fault;
+    }
   }
   // A folder that cannot be made on a full disk.
   std::vector<json> lines = run("fault disk full\ntap Lost\npick IMG_0004.MOV\n");
