@@ -26,17 +26,16 @@
 //       counters: peak_MiB, open_MiB, peak_per_open (target: at most 1.5)
 #include <Foundation/Foundation.h>
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "program_run.h"
 
 namespace {
 
@@ -51,21 +50,10 @@ constexpr int kKeys = 1000;
 constexpr int kRuns = 5;
 
 // A scratch folder for the whole run: the row lists, the scripts and a device root per run.
-struct Scratch {
-  fs::path path;
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "plinka-lines-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
-Scratch& scratch() {
-  static Scratch folder;
-  return folder;
+const fs::path& scratch() {
+  static bench_support::ScratchFolder folder("plinka-lines-bench");
+  static const fs::path path = folder.path;
+  return path;
 }
 
 id switchRow(const std::string& label, const std::string& key, bool on, int owns) {
@@ -131,57 +119,23 @@ const std::string& rowList(int rowCount) {
   id root = ns::dictionary();
   ns::setValue(root, "title", ns::string("Long"));
   ns::setValue(root, "items", ns::array(items));
-  std::string path = (scratch().path / ("Root-" + std::to_string(rowCount) + ".plist")).string();
+  std::string path = (scratch() / ("Root-" + std::to_string(rowCount) + ".plist")).string();
   if (!ns::writePlist(path, root, true)) path.clear();
   return written.emplace(rowCount, path).first->second;
 }
 
-struct Run {
-  double cpuSeconds = -1;  // user + system; -1 when plinka-sim failed
-  double peakMiB = 0;
-};
+using Run = bench_support::ProgramRun;
 
 // Runs plinka-sim settings on `rows` with `script`, in a fresh device root.
 Run runSim(const std::string& rows, const std::string& script, bool json) {
   static int count = 0;
-  fs::path dir = scratch().path / ("run-" + std::to_string(++count));
+  fs::path dir = scratch() / ("run-" + std::to_string(++count));
   fs::create_directories(dir / "root");
   std::ofstream(dir / "script") << script;
-  int report[2];
-  if (pipe(report) != 0) return {};
-  pid_t helper = fork();
-  if (helper == 0) {
-    close(report[0]);
-    pid_t child = fork();
-    if (child == 0) {
-      std::vector<std::string> words = {kSim, "settings", "--device-root", (dir / "root").string()};
-      if (json) words.push_back("--json");
-      words.insert(words.end(), {"--rows", rows, (dir / "script").string()});
-      std::vector<char*> argv;
-      for (std::string& word : words) argv.push_back(word.data());
-      argv.push_back(nullptr);
-      if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-      execv(kSim.c_str(), argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    Run run;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-      auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-      run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-      run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    }
-    _exit(write(report[1], &run, sizeof run) == sizeof run ? 0 : 1);
-  }
-  close(report[1]);
-  Run run;
-  if (read(report[0], &run, sizeof run) != sizeof run) run = {};
-  close(report[0]);
-  int status = 0;
-  waitpid(helper, &status, 0);
+  std::vector<std::string> words = {kSim, "settings", "--device-root", (dir / "root").string()};
+  if (json) words.push_back("--json");
+  words.insert(words.end(), {"--rows", rows, (dir / "script").string()});
+  Run run = bench_support::runProgram(words);
   std::error_code ignored;
   fs::remove_all(dir, ignored);
   return run;

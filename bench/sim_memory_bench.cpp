@@ -10,70 +10,28 @@
 // process). Counters: peak_MiB, the larger of the two. Target: flat, the same from 1,000 to
 // 100,000 key presses and from a 1-minute to a 1-hour mix-down.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "program_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kSim = PLINKA_BUILD_DIR "/bin/plinka-sim";
-
-struct Scratch {
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "plinka-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  std::string path;
-};
 
 // Runs plinka-sim on `scenario` with `args`; the peak resident set in KiB, -1 when it failed.
 long peakKiB(const std::string& scenario, const std::vector<std::string>& args) {
-  Scratch scratch;
+  bench_support::ScratchFolder scratch("plinka-bench");
   std::string input = scratch.path + "/session.scenario";
   std::ofstream(input) << scenario;
-  int report[2];
-  if (pipe(report) != 0) return -1;
-  pid_t helper = fork();
-  if (helper == 0) {
-    close(report[0]);
-    pid_t child = fork();
-    if (child == 0) {
-      std::vector<std::string> words = {kSim, "springboard"};
-      words.insert(words.end(), args.begin(), args.end());
-      words.push_back(input);
-      std::vector<char*> argv;
-      for (std::string& word : words) argv.push_back(word.data());
-      argv.push_back(nullptr);
-      if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-      execv(kSim.c_str(), argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    long peak = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
-    _exit(write(report[1], &peak, sizeof peak) == sizeof peak ? 0 : 1);
-  }
-  close(report[1]);
-  long peak = -1;
-  if (read(report[0], &peak, sizeof peak) != sizeof peak) peak = -1;
-  close(report[0]);
-  int status = 0;
-  waitpid(helper, &status, 0);
-  return peak;
+  std::vector<std::string> words = {kSim, "springboard"};
+  words.insert(words.end(), args.begin(), args.end());
+  words.push_back(input);
+  bench_support::ProgramRun run = bench_support::runProgram(words);
+  return run.cpuSeconds < 0 ? -1 : static_cast<long>(run.peakMiB * 1024.0);
 }
 
 void reportPeak(benchmark::State& state, const std::string& scenario,
@@ -104,7 +62,7 @@ BENCHMARK(BM_KeyPresses)
     ->Iterations(1);
 
 void BM_MixdownMinutes(benchmark::State& state) {
-  Scratch output;
+  bench_support::ScratchFolder output("plinka-bench");
   std::string scenario = "launch\nlock\n";
   for (int64_t seconds = state.range(0) * 60; seconds > 0; seconds -= 600) {
     scenario += "wait " + std::to_string(std::min<int64_t>(seconds, 600)) + "\n";
