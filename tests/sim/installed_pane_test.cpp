@@ -339,6 +339,27 @@ TEST_F(PaneSoundLists, FollowTheFolderEachTimeTheyAreAsked) {
   EXPECT_TRUE(ask("soundValues:", "Enabled").empty());
 }
 
+// The sounds check names `sound` as the Lock event's, playable, and a lock after a launch plays
+// it from the Lock folder.
+void expectLockPlays(const std::string& root, const std::string& sound) {
+  Result check = sim({"sounds", "--device-root", root, "--json"});
+  ASSERT_EQ(check.status, 0) << check.err;
+  bool found = false;
+  for (const nlohmann::json& line : jsonLines(check.out)) {
+    if (line.value("event", "") != "Lock") continue;
+    found = true;
+    EXPECT_EQ(line["name"], sound);
+    EXPECT_EQ(line["verdict"], "plays");
+  }
+  EXPECT_TRUE(found) << check.out;
+  Result played =
+      sim({"springboard", "--device-root", root, "--tweak-dir", PLINKA_TEST_TWEAK_DIR, "-"},
+          "launch\nlock\n");
+  ASSERT_EQ(played.status, 0) << played.err;
+  EXPECT_TRUE(has(played.out, "sound-play         #")) << played.out;
+  EXPECT_TRUE(has(played.out, kPlinka + "/Lock////" + sound)) << played.out;
+}
+
 // A sound imported on a device is one the example pane offers and stores, the `sounds` check
 // reports and the home screen plays.
 TEST(InstalledPane, AnImportedSoundIsChosenInThePaneAndPlaysAtLock) {
@@ -362,23 +383,7 @@ TEST(InstalledPane, AnImportedSoundIsChosenInThePaneAndPlaysAtLock) {
   ASSERT_EQ(chosen.status, 0) << chosen.err;
   EXPECT_TRUE(has(chosen.out, "store Lock sound (kLockSound) = \"Knock.caf\"")) << chosen.out;
 
-  Result check = sim({"sounds", "--device-root", root.path(), "--json"});
-  ASSERT_EQ(check.status, 0) << check.err;
-  bool found = false;
-  for (const nlohmann::json& line : jsonLines(check.out)) {
-    if (line.value("event", "") != "Lock") continue;
-    found = true;
-    EXPECT_EQ(line["name"], "Knock.caf");
-    EXPECT_EQ(line["verdict"], "plays");
-  }
-  EXPECT_TRUE(found) << check.out;
-
-  Result played =
-      sim({"springboard", "--device-root", root.path(), "--tweak-dir", PLINKA_TEST_TWEAK_DIR, "-"},
-          "launch\nlock\n");
-  ASSERT_EQ(played.status, 0) << played.err;
-  EXPECT_TRUE(has(played.out, "sound-play         #")) << played.out;
-  EXPECT_TRUE(has(played.out, kPlinka + "/Lock////Knock.caf")) << played.out;
+  expectLockPlays(root.path(), "Knock.caf");
 }
 
 // The same, as a user does it on the pane: the imported sound is on the Lock sound page, a tap
@@ -427,20 +432,7 @@ TEST(InstalledPane, AnImportedSoundIsOnTheLockSoundPageAndATapThereChoosesIt) {
   EXPECT_TRUE(has(r.out, "      Lock sound: \"tone.caf\"  (PSTableCell, disclosure indicator)\n"))
       << r.out;
 
-  Result check = sim({"sounds", "--device-root", root.path(), "--json"});
-  ASSERT_EQ(check.status, 0) << check.err;
-  bool found = false;
-  for (const nlohmann::json& line : jsonLines(check.out)) {
-    if (line.value("event", "") != "Lock") continue;
-    found = true;
-    EXPECT_EQ(line["name"], "tone.caf");
-  }
-  EXPECT_TRUE(found) << check.out;
-  Result played =
-      sim({"springboard", "--device-root", root.path(), "--tweak-dir", PLINKA_TEST_TWEAK_DIR, "-"},
-          "launch\nlock\n");
-  ASSERT_EQ(played.status, 0) << played.err;
-  EXPECT_TRUE(has(played.out, kPlinka + "/Lock////tone.caf")) << played.out;
+  expectLockPlays(root.path(), "tone.caf");
 }
 
 }  // namespace
