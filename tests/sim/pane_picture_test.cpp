@@ -1,13 +1,11 @@
 // `plinka-sim settings --png`: the pane's picture, checked by its pixels at the places the
 // pane's measurements put each row, switch, accessory and alert.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,13 +13,20 @@
 #include <UIKit/UITableViewCell.h>
 
 #include "pane_picture.h"
+#include "png_picture.h"
 #include "program.h"
 #include "temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Pixel = std::array<int, 3>;
+using testing_support::describe;
+using testing_support::near;
+using testing_support::Pixel;
+using testing_support::writeRowsPng;
+using testing_support::writeSolidPng;
+// Read at scale 1: a picture's positions here are in pixels.
+using Picture = testing_support::PngPicture;
 
 // What the picture must show, stated here from the platform's published measurements (iOS 14,
 // light appearance, an iPhone, a grouped table) and not taken from the drawing code: a wrong
@@ -42,72 +47,6 @@ constexpr Pixel kAlertBackground = {0xF2, 0xF2, 0xF2};    // the alert's materia
 }  // namespace published
 using namespace published;
 
-// Reads a PNG row by row, keeping only the rows asked for: a tall picture never sits in memory.
-struct Picture {
-  uint32_t width = 0, height = 0;
-  std::map<uint32_t, std::vector<uint8_t>> rows;  // RGB
-  Pixel at(double xPx, double yPx) const {
-    const std::vector<uint8_t>& row = rows.at(static_cast<uint32_t>(yPx));
-    size_t x = static_cast<size_t>(xPx) * 3;
-    return {row[x], row[x + 1], row[x + 2]};
-  }
-};
-
-Picture readPicture(const std::string& path, const std::set<uint32_t>& wanted) {
-  Picture picture;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    ADD_FAILURE() << "no picture at " << path;
-    return picture;
-  }
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    ADD_FAILURE() << path << " is no readable PNG";
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return Picture{};
-  }
-  png_init_io(png, file);
-  png_read_info(png, info);
-  png_set_strip_alpha(png);
-  png_set_expand(png);
-  png_read_update_info(png, info);
-  picture.width = png_get_image_width(png, info);
-  picture.height = png_get_image_height(png, info);
-  std::vector<uint8_t> row(png_get_rowbytes(png, info));
-  for (uint32_t y = 0; y < picture.height; ++y) {
-    png_read_row(png, row.data(), nullptr);
-    if (wanted.count(y) != 0) picture.rows[y] = row;
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(file);
-  return picture;
-}
-
-// A PNG of w x h pixels, every row `row` (RGB).
-void writeRowsPng(const std::string& path, int w, int h, const std::vector<uint8_t>& row) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, file);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
-}
-
-// A PNG of one colour, w x h pixels.
-void writeSolidPng(const std::string& path, int w, int h, Pixel colour) {
-  std::vector<uint8_t> row;
-  for (int x = 0; x < w; ++x) row.insert(row.end(), colour.begin(), colour.end());
-  writeRowsPng(path, w, h, row);
-}
-
 int toByte(double c) {
   return static_cast<int>(std::lround(c * 255));
 }
@@ -116,17 +55,6 @@ Pixel dimmed(Pixel c, double dim) {
   return {toByte(c[0] / 255.0 * (1 - dim)), toByte(c[1] / 255.0 * (1 - dim)),
           toByte(c[2] / 255.0 * (1 - dim))};
 }
-bool near(Pixel a, Pixel b, int tolerance = 3) {
-  for (int i = 0; i < 3; ++i) {
-    if (std::abs(a[i] - b[i]) > tolerance) return false;
-  }
-  return true;
-}
-std::string text(Pixel p) {
-  return "(" + std::to_string(p[0]) + ", " + std::to_string(p[1]) + ", " + std::to_string(p[2]) +
-         ")";
-}
-
 // Row dictionaries of a row list.
 std::string group(const std::string& label) {
   return "<dict><key>cell</key><string>PSGroupCell</string><key>label</key><string>" + label +
@@ -169,7 +97,7 @@ class PanePictureTest : public ::testing::Test {
   Picture picture(const std::vector<double>& pointsFromTop, double scale = 3) {
     std::set<uint32_t> wanted;
     for (double y : pointsFromTop) wanted.insert(static_cast<uint32_t>(y * scale));
-    return readPicture(png_.string(), wanted);
+    return testing_support::readPng(png_.string(), 1, &wanted);
   }
 
   // The switch track's two ends in a row, in pixels: where the knob sits when off, and when on.
@@ -203,7 +131,7 @@ TEST_F(PanePictureTest, SwitchesShowTheirPositionAndNestedRowsFollowTheirOwner) 
   EXPECT_TRUE(near(opened.at(switchOnEnd(428), rowMiddle(0) * 3), white));
   EXPECT_TRUE(near(opened.at(switchOffEnd(428), rowMiddle(1) * 3), white));
   EXPECT_TRUE(near(opened.at(switchOnEnd(428), rowMiddle(1) * 3), offTrack))
-      << text(opened.at(switchOnEnd(428), rowMiddle(1) * 3));
+      << describe(opened.at(switchOnEnd(428), rowMiddle(1) * 3));
   EXPECT_TRUE(near(opened.at(switchOffEnd(428), rowMiddle(2) * 3), green)) << "Gamma, third";
   // Below the last row: the table's background.
   EXPECT_TRUE(near(opened.at(switchOffEnd(428), rowMiddle(3) * 3), kGroupedBackground));
@@ -230,10 +158,10 @@ TEST_F(PanePictureTest, RefusedSwitchLeavesTheAlertOverTheDimmedPane) {
   ASSERT_EQ(run.status, 0) << run.err;
   Picture refused = picture({rowMiddle(0), screenMiddle, background});
   EXPECT_TRUE(near(refused.at(alertEdge * 3, screenMiddle * 3), kAlertBackground))
-      << text(refused.at(alertEdge * 3, screenMiddle * 3));
+      << describe(refused.at(alertEdge * 3, screenMiddle * 3));
   const double dim = kAlertDimming;
   EXPECT_TRUE(near(refused.at(30, background * 3), dimmed(kGroupedBackground, dim)))
-      << text(refused.at(30, background * 3));
+      << describe(refused.at(30, background * 3));
   // The switch went back off: its knob, dimmed, at the off end.
   EXPECT_TRUE(near(refused.at(switchOffEnd(428), rowMiddle(0) * 3), dimmed({255, 255, 255}, dim)));
 
@@ -260,7 +188,7 @@ TEST_F(PanePictureTest, AccessoryImageViewShowsTheImagesPixels) {
   Picture drawn = picture({rowMiddle(0)});
   double middle = 428 - kMargin - 29.0 / 2;
   EXPECT_TRUE(near(drawn.at(middle * 3, rowMiddle(0) * 3), orange))
-      << text(drawn.at(middle * 3, rowMiddle(0) * 3));
+      << describe(drawn.at(middle * 3, rowMiddle(0) * 3));
   // Beside it, the cell's own white.
   EXPECT_TRUE(near(drawn.at((middle - 20) * 3, rowMiddle(0) * 3), {255, 255, 255}));
 }
@@ -311,11 +239,11 @@ TEST_F(PanePictureTest, RoundedBorderedAccessoryViewIsDrawnFromItsLayer) {
   const double x = 428 - kMargin - 29, y = top + (kRow - 29) / 2;
   Picture drawn = picture({y + 0.3, y + 14.5});
   EXPECT_TRUE(near(drawn.at((x + 4) * 3, (y + 14.5) * 3), {255, 0, 0}, 8))
-      << "aspect-filled middle: " << text(drawn.at((x + 4) * 3, (y + 14.5) * 3));
+      << "aspect-filled middle: " << describe(drawn.at((x + 4) * 3, (y + 14.5) * 3));
   EXPECT_TRUE(near(drawn.at((x + 0.4) * 3, (y + 14.5) * 3), {170, 170, 170}, 8))
-      << "border: " << text(drawn.at((x + 0.4) * 3, (y + 14.5) * 3));
+      << "border: " << describe(drawn.at((x + 0.4) * 3, (y + 14.5) * 3));
   EXPECT_TRUE(near(drawn.at((x + 0.4) * 3, (y + 0.3) * 3), {255, 255, 255}, 8))
-      << "outside the rounded corner: " << text(drawn.at((x + 0.4) * 3, (y + 0.3) * 3));
+      << "outside the rounded corner: " << describe(drawn.at((x + 0.4) * 3, (y + 0.3) * 3));
 }
 
 TEST_F(PanePictureTest, PaneLongerThanCairosLimitIsDrawnWhole) {
@@ -336,7 +264,7 @@ TEST_F(PanePictureTest, PaneLongerThanCairosLimitIsDrawnWhole) {
   for (int i : sampled) {
     Pixel p = drawn.at(switchOffEnd(414, 2), middle(i) * 2);
     EXPECT_TRUE(near(p, i % 2 == 0 ? kSwitchOn : Pixel{255, 255, 255}))
-        << "row " << i << ": " << text(p);
+        << "row " << i << ": " << describe(p);
   }
 }
 

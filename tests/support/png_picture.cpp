@@ -20,7 +20,23 @@ Pixel PngPicture::at(double x, double y) const {
   return pixel(static_cast<uint32_t>(x * scale), static_cast<uint32_t>(y * scale));
 }
 
-PngPicture readPng(const std::string& path, double scale) {
+namespace {
+
+// Out of readPng, whose setjmp would otherwise leave these locals' values undefined after libpng
+// jumps back.
+void readRows(png_structp png, png_infop info, PngPicture& picture,
+              const std::set<uint32_t>* onlyRows) {
+  std::vector<uint8_t> row(png_get_rowbytes(png, info));
+  picture.rows.resize(picture.height);
+  for (uint32_t y = 0; y < picture.height; ++y) {
+    png_read_row(png, row.data(), nullptr);
+    if (onlyRows == nullptr || onlyRows->count(y) != 0) picture.rows[y] = row;
+  }
+}
+
+}  // namespace
+
+PngPicture readPng(const std::string& path, double scale, const std::set<uint32_t>* onlyRows) {
   PngPicture picture;
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (file == nullptr) {
@@ -44,13 +60,12 @@ PngPicture readPng(const std::string& path, double scale) {
   picture.width = png_get_image_width(png, info);
   picture.height = png_get_image_height(png, info);
   picture.scale = scale;
-  picture.rows.assign(picture.height, std::vector<uint8_t>(png_get_rowbytes(png, info)));
-  for (auto& row : picture.rows) png_read_row(png, row.data(), nullptr);
+  readRows(png, info, picture, onlyRows);
   png_destroy_read_struct(&png, &info, nullptr);
   return picture;
 }
 
-void writeSolidPng(const std::string& path, int width, int height, const Pixel& colour) {
+void writeRowsPng(const std::string& path, int width, int height, const std::vector<uint8_t>& row) {
   FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr) << path;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -60,14 +75,18 @@ void writeSolidPng(const std::string& path, int width, int height, const Pixel& 
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  std::vector<uint8_t> row;
-  for (int x = 0; x < width; ++x) {
-    for (int c : colour) row.push_back(static_cast<uint8_t>(c));
-  }
   for (int y = 0; y < height; ++y) png_write_row(png, row.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   std::fclose(file);
+}
+
+void writeSolidPng(const std::string& path, int width, int height, const Pixel& colour) {
+  std::vector<uint8_t> row;
+  for (int x = 0; x < width; ++x) {
+    for (int c : colour) row.push_back(static_cast<uint8_t>(c));
+  }
+  writeRowsPng(path, width, height, row);
 }
 
 bool near(const Pixel& a, const Pixel& b, int slack) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,18 @@ struct PngPicture {
 };
 
 // The picture in `path` (any PNG libpng reads: alpha dropped, palettes expanded), read at
-// `scale`; empty, with a test failure, when there is none or it is not a PNG.
-PngPicture readPng(const std::string& path, double scale);
+// `scale`; empty, with a test failure, when there is none or it is not a PNG. With `onlyRows`,
+// only those rows of pixels are kept (a tall picture never sits in memory whole); reading a
+// pixel of another row throws std::out_of_range.
+PngPicture readPng(const std::string& path, double scale,
+                   const std::set<uint32_t>* onlyRows = nullptr);
 
 // True when each channel of `a` is within `slack` of `b`.
 bool near(const Pixel& a, const Pixel& b, int slack = 3);
 std::string describe(const Pixel& p);
 
+// Writes a PNG of `width` x `height` pixels, every row `row` (RGB).
+void writeRowsPng(const std::string& path, int width, int height, const std::vector<uint8_t>& row);
 // Writes a PNG of `width` x `height` pixels of one colour.
 void writeSolidPng(const std::string& path, int width, int height, const Pixel& colour);
 
