@@ -159,8 +159,9 @@ int exploreOrders(const Options& options, const std::string& scriptText) {
     for (size_t i = 0; i + 1 < step; ++i) prefix.push_back(run.choices[i].index);
     prefix.push_back(run.choices[step - 1].index + 1);
     if (orders == options.maxOrders) {
-      std::printf("%llu orders run, %zu end states so far\n",
-                  static_cast<unsigned long long>(orders), ends.size());
+      std::printf("%llu orders run, %zu end state%s so far\n",
+                  static_cast<unsigned long long>(orders), ends.size(),
+                  ends.size() == 1 ? "" : "s");
       std::fflush(stdout);
       return sim::runtimeError(
           kName,
@@ -170,9 +171,8 @@ int exploreOrders(const Options& options, const std::string& scriptText) {
           2);
     }
   }
-  std::string what = options.sample > 0
-                         ? " random orders run (seed " + std::to_string(options.seed) + ")"
-                         : " orders run";
+  std::string what = std::string(orders == 1 ? " order" : " orders") + " run";
+  if (options.sample > 0) what = " random" + what + " (seed " + std::to_string(options.seed) + ")";
   bool meantReached = ends.count(meant.state) > 0;
   std::printf("%llu%s, %zu end state%s: ", static_cast<unsigned long long>(orders), what.c_str(),
               ends.size(), ends.size() == 1 ? "" : "s");
