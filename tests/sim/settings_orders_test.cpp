@@ -120,17 +120,18 @@ TEST_F(SettingsOrdersTest, ExploreRefusesWhatItCannotExploreAndStopsAtItsCap) {
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("-:2: no row named 'Nowhere'"), std::string::npos) << bad.err;
 
-  Result capped = settings({"--explore", "--max-orders", "4"},
+  Result capped = settings({"--explore", "--max-orders", "2"},
                            twoPicks("Lock picture", "IMG_0002.JPG", "IMG_0003.PNG"));
   EXPECT_EQ(capped.status, 2);
-  EXPECT_EQ(capped.out, "4 orders run, 1 end state so far\n");
-  EXPECT_NE(capped.err.find("stopped after 4 orders (--max-orders): more remain"),
+  EXPECT_EQ(capped.out, "2 orders run, 1 end state so far\n");
+  EXPECT_NE(capped.err.find("stopped after 2 orders (--max-orders): more remain"),
             std::string::npos)
       << capped.err;
-  // Exactly as many orders as there are is no stop.
-  Result enough = settings({"--explore", "--max-orders", "6"},
-                           twoPicks("Lock picture", "IMG_0002.JPG", "IMG_0003.PNG"));
+  // Exactly as many orders as there are is no stop: one pick's work runs in one order.
+  Result enough = settings({"--explore", "--max-orders", "1"},
+                           "hold\ntap \"Lock picture\"\npick IMG_0002.JPG\n");
   EXPECT_EQ(enough.status, 0) << enough.err;
+  EXPECT_EQ(enough.out, "1 order run, 1 end state: every order ends as the user's order does\n");
 
   for (std::vector<std::string> wrong : {std::vector<std::string>{"--explore", "--kill-points"},
                                          {"--sample", "3"},
