@@ -25,7 +25,7 @@ class Runner {
   }
 
   void runOut(bool explored) {
-    for (;;) {
+    while (failure_.empty()) {
       std::vector<dispatch::Waiting> ready;
       for (const dispatch::Waiting& work : dispatch::waiting()) {
         if (work.after == 0) ready.push_back(work);
@@ -42,12 +42,15 @@ class Runner {
         out_.line("choice " + std::to_string(index) + " " + std::to_string(ready.size()) + " " +
                   std::to_string(ready[index].number) + " " + ready[index].what);
       }
-      std::string problem;
-      dispatch::runWaiting(ready[index].number, problem);
+      if (std::string problem; !dispatch::runWaiting(ready[index].number, problem)) {
+        failure_ = problem;  // the queues refused an item they said could run: stop, not loop
+        return;
+      }
       dispatch::runPendingWork();  // the work never held (a dismissal's completion)
       between();
     }
   }
+  const std::string& failure() const { return failure_; }
   void between() {
     if (schedule_.betweenSteps) schedule_.betweenSteps(fullList_);
   }
@@ -58,6 +61,7 @@ class Runner {
   id fullList_;
   std::mt19937_64 random_;
   size_t step_ = 0;
+  std::string failure_;
 };
 
 }  // namespace
@@ -147,6 +151,7 @@ int runOrdered(const Options& options, const std::string& scriptText, const Sche
     }
     // The user is done; the platform's work is not.
     if (session.running()) runner.runOut(schedule.asHeld);
+    if (stopped.empty() && !runner.failure().empty()) stopped = runner.failure();
     if (!stopped.empty()) out.line("stopped " + stopped);
     for (const auto& [key, value] : deviceState(app.controller())) {
       out.line("state " + key + "\t" + value);
