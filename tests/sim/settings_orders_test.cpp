@@ -79,6 +79,17 @@ TEST_F(SettingsOrdersTest, ExploreRunsEveryOrderOfTheHeldWorkAndEachEndsAsTheUse
   EXPECT_EQ(files(), before);
 }
 
+// Held work runs, in every order, where the script runs it all: the two picks before the
+// release interleave in their 6 orders; the pick after it, no longer held, runs in the user's
+// order after its line. (Were the release no place where held work runs, the third pick's work
+// would wait and interleave with theirs, in many more orders.)
+TEST_F(SettingsOrdersTest, HeldWorkIsExploredWhereTheScriptRunsItAll) {
+  Result run = settings({"--explore"}, twoPicks("Lock picture", "IMG_0002.JPG", "IMG_0003.PNG") +
+                                           "release\ntap \"Lock picture\"\npick IMG_0005.GIF\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "6 orders run, 1 end state: every order ends as the user's order does\n");
+}
+
 // Held work that runs only after the disk has filled cannot store what the user's order
 // stored before: every order ends differently, each printed with its items and the difference.
 TEST_F(SettingsOrdersTest, AnOrderThatEndsDifferentlyIsPrintedWithItsDifference) {
