@@ -240,8 +240,11 @@ std::string queueName(dispatch_queue_t queue) {
 std::vector<Waiting> waiting() {
   std::lock_guard guard(queues().lock);
   std::vector<Waiting> out;
-  for (const Work& work : queues().waiting) {
-    if (work.held) out.push_back({work.number, work.what, work.tag.row, queueName(work.queue)});
+  for (auto it = queues().waiting.cbegin(); it != queues().waiting.cend(); ++it) {
+    if (!it->held) continue;
+    const Work* first = mustRunFirst(it);
+    out.push_back({it->number, it->what, it->tag.row, queueName(it->queue),
+                   first != nullptr ? first->number : 0});
   }
   return out;
 }

@@ -244,13 +244,13 @@ void removeOwnFile(id path) {
 }
 
 // Runs on the main queue when pick `pick`'s export has ended: puts the video in place, or says
-// why not and takes its new file away. A stored picture goes first, so that a video that cannot
-// be put in place leaves it whole (it is stored again).
+// why not and takes its new file away. The video goes in place first and a stored picture goes
+// after it: a process that ends between the two leaves the picture, which a stored value makes
+// the choice, whole; and a video that cannot be put in place changes nothing.
 void finishExport(id self, NSUInteger pick, id session, id exportPath) {
   std::string problem;
   bool ownFile = true;  // the file at exportPath, if any, is this export's
-  ns::Ref previous(storedValue(self));
-  bool picture = previous.get() != nil;
+  id videoPath = field<id>(self, fields.videoPath);
   if (send<AVAssetExportSessionStatus>(session, "status") != AVAssetExportSessionStatusCompleted) {
     id error = send(session, "error");
     // An export that found its name taken wrote nothing: the file there is another's.
@@ -258,14 +258,16 @@ void finishExport(id self, NSUInteger pick, id session, id exportPath) {
     problem = because("the video cannot be exported", error);
   } else if (!newest(self, pick)) {
     problem = "a newer pick stands";
-  } else if (picture && !storeChange(self, nil)) {
+  } else if (!putInPlace(exportPath, videoPath, problem)) {
+  } else if (storedValue(self) != nil && !storeChange(self, nil)) {
+    // The picture stays the choice; the video, now at videoPath, goes again.
     problem = "the stored picture cannot be removed";
-  } else if (!putInPlace(exportPath, field<id>(self, fields.videoPath), problem)) {
-    if (picture) putBack(self, previous, problem);
+    ownFile = false;
+    removeOwnFile(videoPath);
   } else {
     field<NSUInteger>(self, fields.applied) = pick;  // the video is the choice now
     postChange(self);
-    showInPreview(self, videoFrame(fileURL(field<id>(self, fields.videoPath))));
+    showInPreview(self, videoFrame(fileURL(videoPath)));
     return;
   }
   if (ownFile) removeOwnFile(exportPath);

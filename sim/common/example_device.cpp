@@ -133,6 +133,10 @@ bool TemporaryDevice::make(std::string& error) {
     error = "the example device is missing at " + example.string() + " (build the project first)";
     return false;
   }
+  return make(example, error);
+}
+
+bool TemporaryDevice::make(const fs::path& source, std::string& error) {
   fs::path temporary = fs::temp_directory_path();
   sweepStale(temporary);
   std::string pattern = (temporary / (kPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
@@ -143,9 +147,9 @@ bool TemporaryDevice::make(std::string& error) {
   path_ = pattern;
   removeOnSignals(path_);
   std::error_code failure;
-  fs::copy(example, path_, fs::copy_options::recursive, failure);
+  fs::copy(source, path_, fs::copy_options::recursive, failure);
   if (failure) {
-    error = "cannot copy the example device: " + failure.message();
+    error = "cannot copy the device " + source.string() + ": " + failure.message();
     return false;
   }
   return true;

@@ -26,6 +26,8 @@ class TemporaryDevice {
 
   // False, with `error`, when the example is missing or cannot be copied.
   bool make(std::string& error);
+  // The same, for a copy of the device root `source`.
+  bool make(const std::filesystem::path& source, std::string& error);
   const std::filesystem::path& path() const { return path_; }
 
  private:

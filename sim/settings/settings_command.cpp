@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "example_device.h"
 #include "help.h"
+#include "orders.h"
 #include "settings_app.h"
 #include "settings_options.h"
 #include "settings_session.h"
@@ -23,6 +24,9 @@ std::string settingsHelp() {
   return "usage: plinka-sim settings [--device-root DIR] [--machine ID] [--system-version V]\n"
          "                           [--json] [--png FILE] [--appearance light|dark]\n"
          "                           [--rows ROWS | --pane NAME] SCRIPT\n"
+         "       plinka-sim settings --explore [--max-orders N | --sample N [--seed S]]\n"
+         "                           [options] SCRIPT\n"
+         "       plinka-sim settings --kill-points [options] SCRIPT\n"
          "\n"
          "Opens the settings pane installed on the device as the Settings application of a\n"
          "jailbroken device does: its entry plist in /var/LIY/PreferenceLoader/Preferences/\n"
@@ -55,6 +59,39 @@ std::string settingsHelp() {
          "  --pane NAME           which installed pane, by its entry's label or file name;\n"
          "                        needed when several are installed (without it they are\n"
          "                        listed, exit status 2)\n"
+         "  --explore             runs the script once for every order its held work can\n"
+         "                        run in, depth first, each order in a process of its own on\n"
+         "                        a fresh copy of the device (the device root is not changed):\n"
+         "                        held work runs item by item where the script runs it (run\n"
+         "                        all, release) and at its end, work it schedules included;\n"
+         "                        main-queue and serial-queue work keeps its order. Each end\n"
+         "                        state (the settings stores by content, every other file and\n"
+         "                        folder under the device root, each picker row's preview) is\n"
+         "                        compared with the one the script leaves without hold (each\n"
+         "                        line's work finished before the next line). Prints each\n"
+         "                        order that ends differently (its items: number and what)\n"
+         "                        with the difference, then how many orders ran and how many\n"
+         "                        end states they reached. A script without a hold, or with\n"
+         "                        run N, is refused (exit status 2)\n"
+         "  --max-orders N        with --explore, stop after N orders when more remain (exit\n"
+         "                        status 2; default 5000)\n"
+         "  --sample N            with --explore, N random orders instead of all of them,\n"
+         "                        the same ones again for the same --seed S (default 1)\n"
+         "  --kill-points         counts the file effects the script makes through the\n"
+         "                        device's file layer (a file made, one point in the middle of\n"
+         "                        each write, a close, rename, removal, a folder made), with\n"
+         "                        held work run item by item, oldest first; then for each\n"
+         "                        effect K runs the script again on a fresh copy of the device\n"
+         "                        and kills the process just before effect K (SIGKILL: no\n"
+         "                        handler, no clean-up). It then checks the device: every\n"
+         "                        settings store reads back; each picker row holds, whole (a\n"
+         "                        stored value that decodes, or a video at its videoPath with\n"
+         "                        a first frame), the choice that stood before the step under\n"
+         "                        way (a line's own work, or one held item) or the one that\n"
+         "                        step made; files the run left that neither the device nor\n"
+         "                        the whole run has are listed as warnings. This models the\n"
+         "                        process dying, not the disk losing data it had not synced:\n"
+         "                        what was written before the kill stays written\n"
          "\n"
          "Script lines (a '#' that begins a word starts a comment; blank lines are ignored;\n"
          "the whole script is checked before anything runs):\n" +
@@ -62,6 +99,10 @@ std::string settingsHelp() {
          "\n"
          "An unreadable settings file is kept aside, never overwritten, and named on standard\n"
          "error.\n"
+         "\n"
+         "With --explore: 0 every order ends as the user's order does, 1 an order ends\n"
+         "differently, 2 more orders than --max-orders. With --kill-points: 0 no violation, 1\n"
+         "a violation.\n"
          "\n"
          "exit status: 0 done; 1 a row was not shown or not on the page on top, a value its\n"
          "data source does not offer, a page that could not be pushed or popped, a value that\n"
@@ -79,18 +120,21 @@ int settingsCommand(const Arguments& args) {
   }
   if (!outputProblem.empty()) return sim::runtimeError(kName, outputProblem);
   std::error_code error;
-  sim::TemporaryDevice temporary;
-  if (options.deviceRoot.empty()) {
-    std::string failure;
-    if (!temporary.make(failure)) return sim::runtimeError(kName, failure);
-    options.deviceRoot = temporary.path().string();
-  } else if (!fs::is_directory(options.deviceRoot, error)) {
+  if (!options.deviceRoot.empty() && !fs::is_directory(options.deviceRoot, error)) {
     return sim::runtimeError(kName, "the device root " + options.deviceRoot + " is not a folder",
                              2);
   }
   std::string scriptText;
   if (!settings_sim::readScript(options.script, scriptText)) {
     return sim::runtimeError(kName, "cannot read the script " + options.script, 2);
+  }
+  if (options.explore) return settings_sim::exploreOrders(options, scriptText);
+  if (options.killPoints) return settings_sim::killAtEachEffect(options, scriptText);
+  sim::TemporaryDevice temporary;
+  if (options.deviceRoot.empty()) {
+    std::string failure;
+    if (!temporary.make(failure)) return sim::runtimeError(kName, failure);
+    options.deviceRoot = temporary.path().string();
   }
 
   ns::AutoreleasePool pool;

@@ -1,9 +1,10 @@
 // The command line of `plinka-sim settings`: its options, read and checked before anything runs.
 #pragma once
 
+#include <cstdint>
 #include <string>
-
 #include <vector>
+
 #include "pane_layout.h"
 
 namespace settings_sim {
@@ -18,6 +19,13 @@ struct Options {
   std::string rows;                           // empty: the pane installed on the device
   std::string pane;                           // which installed pane, by label or entry file name
   std::string script;                         // a file, or "-" for standard input
+  // --explore: the script in every order of its held work; --kill-points: killed at each file
+  // effect (see orders.h).
+  bool explore = false;
+  bool killPoints = false;
+  uint64_t maxOrders = 5000;  // --explore stops past this many orders
+  uint64_t sample = 0;        // --sample N: N random orders instead of all
+  uint64_t seed = 1;          // --seed S: the random orders' seed
 };
 
 // Reads the arguments; false, with `problem`, for a missing, unknown or bad one. Every output

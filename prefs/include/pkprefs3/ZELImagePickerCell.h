@@ -30,9 +30,11 @@
 // - A video: its folder is made, with its parents, when it is missing; it is exported (on a
 //   background queue) to a new file beside videoPath named VIDEO.export-PID-N, which no other
 //   export of this process or another takes. When the export has completed, on the main queue,
-//   a stored picture is removed, then the file is moved to videoPath (when nothing stands
-//   there) or replaces the file there in one step; the notification is posted and the preview
-//   given the video's first frame. When it cannot be put in place the picture is stored again.
+//   the file is moved to videoPath (when nothing stands there) or replaces the file there in
+//   one step, then a stored picture is removed; the notification is posted and the preview
+//   given the video's first frame. A video that cannot be put in place changes nothing; when the
+//   picture cannot be removed it stays the choice and the video goes again. A process that ends
+//   between the two steps leaves the picture, whole, as the choice.
 //   A failed export changes nothing and takes away only the file it made.
 // - A pick without a reference URL, or whose asset is gone, changes nothing; the picker is
 //   dismissed and its activity indicator stopped all the same. A cancel changes nothing.

@@ -68,6 +68,7 @@ struct Waiting {
   std::string what;                // "export of IMG_0004.MOV"
   std::optional<std::string> row;  // the row that caused it
   std::string queue;               // "main queue", "background queue", "queue LABEL"
+  uint64_t after = 0;  // the older item of its main or serial queue that must run first; 0: none
 };
 // The waiting work, oldest first.
 std::vector<Waiting> waiting();
