@@ -219,6 +219,7 @@ class StudioPage(unittest.TestCase):
         raise AssertionError("no row %r on the screen" % label)
 
     def screenshot(self, name):
+        self.driver.execute_script("window.scrollTo(0, 0); document.getElementById('screen').scrollTo(0, 0);")
         self.driver.save_screenshot(os.path.join(ARGS.out, name))
 
     # --- cases -----------------------------------------------------------------------------

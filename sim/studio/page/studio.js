@@ -396,7 +396,7 @@ async function refreshSounds() {
     row.querySelector(".switch").textContent = check.on ? "on" : "off";
     row.querySelector(".file").textContent = check.name !== undefined && check.name !== null
                                                  ? quoted(check.name) : "(not set)";
-    row.querySelector(".verdict").textContent = check.verdict + (check.reason ? ": " + check.reason : "");
+    row.querySelector(".verdict").textContent = check.reason || check.verdict;
   }
 }
 
@@ -409,7 +409,7 @@ function soundRow(event) {
   const input = make("input", { type: "file", accept: "audio/*,.caf,.aiff,.aif,.wav,.m4a,.mp3,.flac,.ogg",
                                 "aria-label": "Import a sound for " + event });
   const result = make("div", { class: "result", role: "status" });
-  zone.append(make("span", {}, "Drop a sound here, or "), input);
+  zone.append(make("span", {}, "Drop a sound, or "), input);
   cell.append(zone, result);
   row.append(cell);
   input.addEventListener("change", () => {
