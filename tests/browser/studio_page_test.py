@@ -65,8 +65,8 @@ def browser():
 class Studio:
     """A running `plinka-sim studio --port 0`; its address, token and API."""
 
-    def __init__(self, device_root=None, pane=None):
-        command = [ARGS.sim, "studio", "--port", "0"]
+    def __init__(self, sim, device_root=None, pane=None):
+        command = [sim, "studio", "--port", "0"]
         if device_root:
             command += ["--device-root", device_root]
         if pane:
@@ -154,9 +154,9 @@ class StudioPage(unittest.TestCase):
             root = os.path.join(self.scratch, "device")
             shutil.copytree(ARGS.device, root, symlinks=True)
             shutil.copytree(ARGS.pane_stage, root, symlinks=True, dirs_exist_ok=True)
-            self.studio = Studio(root, "Studio rows")
+            self.studio = Studio(ARGS.sim, root, "Studio rows")
         else:
-            self.studio = Studio()
+            self.studio = Studio(ARGS.sim)
         self.driver.get(self.studio.url)
         self.wait_for(lambda d: d.find_element(By.ID, "settings").get_attribute("data-drawn"),
                       "the phone drawn")

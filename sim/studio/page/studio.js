@@ -320,7 +320,6 @@ function playSounds(entries, clicked) {
     shown.observe(item, { attributes: true, attributeFilter: ["data-state"] });
     state.textContent = "asked";
     $("#played").append(item);
-    item.scrollIntoView({ block: "nearest" });
     loadSound(entry.path, item).then((buffer) => {
       const source = context.createBufferSource();
       source.buffer = buffer;
@@ -336,14 +335,16 @@ function playSounds(entries, clicked) {
       item.textContent = error.message;
     });
   }
+  // The list's end in view, once the sounds are on their way (a layout waits for the next frame).
+  requestAnimationFrame(() => { $("#played").scrollTop = $("#played").scrollHeight; });
 }
 
 // How many home-screen lines have been answered and their sounds started on their way (the
 // page's <body data-home-lines>): a test waits for it.
 let homeLines = 0;
 
-function homeLine(line) {
-  const clicked = performance.now();
+// `clicked`: when the user asked, on the clock of performance.now() (an event's timeStamp).
+function homeLine(line, clicked = performance.now()) {
   audioContext();
   return sendLine("springboard", line).then((answer) => {
     playSounds(answer.entries || [], clicked);
@@ -353,12 +354,12 @@ function homeLine(line) {
 }
 
 for (const control of document.querySelectorAll("#home button[data-line]")) {
-  control.addEventListener("click", () => homeLine(control.dataset.line));
+  control.addEventListener("click", (event) => homeLine(control.dataset.line, event.timeStamp));
 }
 for (const digit of "1234567890") {
   const key = make("button", { type: "button", "data-line": "passcode " + digit,
                                "aria-label": "Passcode key " + digit }, digit);
-  key.addEventListener("click", () => homeLine("passcode " + digit));
+  key.addEventListener("click", (event) => homeLine("passcode " + digit, event.timeStamp));
   $("#keypad").append(key);
 }
 
@@ -464,6 +465,29 @@ const journal = $("#journal");
 const kindFilter = $("#journal-kind");
 const kinds = new Set();
 
+const kJournalKept = 5000;  // entries shown at most: the oldest go first
+let arriving = [];
+
+// Entries are shown a frame at a time, with one layout for all that came in it.
+function takeEntry(entry) {
+  if (arriving.length === 0) requestAnimationFrame(showArrived);
+  arriving.push(entry);
+}
+
+function showArrived() {
+  const entries = arriving;
+  arriving = [];
+  const atEnd = journal.scrollTop + journal.clientHeight >= journal.scrollHeight - 4;
+  const lines = document.createDocumentFragment();
+  for (const entry of entries) lines.append(showEntry(entry));
+  journal.append(lines);
+  for (let extra = journal.childElementCount - kJournalKept; extra > 0; --extra) {
+    journal.firstElementChild.remove();
+  }
+  if (atEnd) journal.scrollTop = journal.scrollHeight;
+}
+
+// The entry's line in the journal.
 function showEntry(entry) {
   const kind = entry.kind || "?";
   let text = entry.printed;
@@ -478,9 +502,6 @@ function showEntry(entry) {
   }
   line.textContent = text;
   if (kindFilter.value && kindFilter.value !== kind) line.classList.add("hidden");
-  const atEnd = journal.scrollTop + journal.clientHeight >= journal.scrollHeight - 4;
-  journal.append(line);
-  if (atEnd) journal.scrollTop = journal.scrollHeight;
   if (!kinds.has(kind)) {
     kinds.add(kind);
     const options = [...kinds].sort().map((k) => make("option", { value: k }, k));
@@ -490,6 +511,7 @@ function showEntry(entry) {
   }
   // What the other host did may show on the screen or in the sounds table.
   if (entry.host === "springboard" && (kind === "pref" || kind === "launch")) refreshSounds();
+  return line;
 }
 
 kindFilter.addEventListener("change", () => {
@@ -503,7 +525,7 @@ function listen() {
   const events = new EventSource("/api/events");
   events.onmessage = (message) => {
     try {
-      showEntry(JSON.parse(message.data));
+      takeEntry(JSON.parse(message.data));
     } catch (error) {
       say("a journal entry could not be read", true);
     }
@@ -513,6 +535,6 @@ function listen() {
 
 // --- start ------------------------------------------------------------------------------------
 
+// The phone first: the device serves one request at a time, and the sounds check can wait.
+refreshScreen().finally(refreshSounds);
 listen();
-refreshScreen();
-refreshSounds();
