@@ -69,7 +69,6 @@ function sendLine(host, line) {
 const appearance = $("#appearance");
 let screenAsked = 0;
 let pictureUrl = null;
-let lastScreen = null;
 
 // The page on top: its picture and its rows, fetched together and shown together.
 async function refreshScreen() {
@@ -84,6 +83,10 @@ async function refreshScreen() {
     return;
   }
   const url = URL.createObjectURL(await picture.blob());
+  if (asked !== screenAsked) {
+    URL.revokeObjectURL(url);
+    return;
+  }
   const image = $("#picture");
   image.src = url;
   try {
@@ -94,7 +97,6 @@ async function refreshScreen() {
   if (pictureUrl) URL.revokeObjectURL(pictureUrl);
   pictureUrl = url;
   if (asked !== screenAsked) return;
-  lastScreen = screen;
   document.documentElement.style.setProperty("--phone-width", screen.width + "px");
   showRows(screen);
   showPresented(screen);
