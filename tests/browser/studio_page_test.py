@@ -358,6 +358,32 @@ class StudioPage(unittest.TestCase):
         typed = [t for t in self.journal("user") if "> type" in t]
         self.assertEqual(len(typed), 2, typed)
 
+    def test_PagesLeftHoldNoConnection(self):
+        # A browser has six connections to a server: pages left behind (kept for going back)
+        # must not hold one each, or the seventh page waits for one.
+        self.open()
+        self.driver.set_page_load_timeout(15)
+        try:
+            for load in range(7):
+                self.driver.get("about:blank")
+                started = time.monotonic()
+                self.driver.get(self.studio.url)
+                self.wait_for(lambda d: d.find_element(By.ID, "settings").get_attribute("data-drawn"),
+                              "the phone drawn again", timeout=10)
+                self.assertLess(time.monotonic() - started, 10, "load %d" % (load + 1))
+        finally:
+            self.driver.set_page_load_timeout(300)
+        self.wait_for(lambda d: d.find_element(By.TAG_NAME, "body").get_attribute("data-listening"),
+                      "the journal listening")
+        # Going back to a page kept whole: it listens again.
+        self.driver.get("about:blank")
+        self.driver.back()
+        self.wait_for(lambda d: d.find_element(By.ID, "settings").get_attribute("data-drawn"),
+                      "the page back")
+        self.home("lock")
+        self.wait_for(lambda d: any(t.endswith("> lock") for t in self.journal("user")),
+                      "the lock entry in the journal of the page come back")
+
     def test_TextFileIsRefused(self):
         self.open()
         sounds_before = self.studio.json("/api/sounds")

@@ -523,8 +523,9 @@ kindFilter.addEventListener("change", () => {
 });
 $("#journal-clear").addEventListener("click", () => journal.replaceChildren());
 
+let events = null;
 function listen() {
-  const events = new EventSource("/api/events");
+  events = new EventSource("/api/events");
   events.onmessage = (message) => {
     try {
       takeEntry(JSON.parse(message.data));
@@ -536,6 +537,18 @@ function listen() {
 }
 
 // --- start ------------------------------------------------------------------------------------
+
+// A page left for another keeps no stream open (a browser has six connections to a server, and
+// a page kept for going back would hold one); it listens again, and looks again, on its return.
+addEventListener("pagehide", () => {
+  if (events) events.close();
+  events = null;
+});
+addEventListener("pageshow", (event) => {
+  if (!event.persisted) return;
+  listen();
+  refreshScreen().finally(refreshSounds);
+});
 
 // The phone first: the device serves one request at a time, and the sounds check can wait.
 refreshScreen().finally(refreshSounds);
