@@ -357,6 +357,12 @@ class StudioPage(unittest.TestCase):
             self.wait_for(lambda d: key.get_attribute("data-state") == "ended", "a key sound ended")
         typed = [t for t in self.journal("user") if "> type" in t]
         self.assertEqual(len(typed), 2, typed)
+        # A space is the space bar's press, like any key.
+        self.element("#typing").send_keys(" ")
+        self.wait_for(lambda d: self.home_lines() >= before + 3, "the space bar answered")
+        self.wait_for(lambda d: len([t for t in self.journal("user") if "> type" in t]) == 3,
+                      "the space bar's press in the journal")
+        self.assertNotIn("bad", self.driver.find_element(By.ID, "status").get_attribute("class"))
 
     def test_PagesLeftHoldNoConnection(self):
         # A browser has six connections to a server: pages left behind (kept for going back)

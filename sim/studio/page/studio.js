@@ -368,11 +368,15 @@ for (const digit of "1234567890") {
 // Every key typed is a key press on the device, sent as it is typed.
 const typing = $("#typing");
 typing.addEventListener("beforeinput", (event) => {
+  if (event.isComposing) return;  // a character being composed is sent once it is typed
   if (event.inputType === "deleteContentBackward") {
     homeLine("delete 1");
-  } else if (event.data) {
+  } else if (event.inputType.startsWith("insert") && event.data) {
     for (const character of event.data) homeLine("type " + quoted(character));
   }
+});
+typing.addEventListener("compositionend", (event) => {
+  for (const character of event.data || "") homeLine("type " + quoted(character));
 });
 
 // --- the sounds table -------------------------------------------------------------------------
