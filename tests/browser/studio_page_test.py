@@ -35,6 +35,7 @@ try:
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.by import By
+    from selenium.common.exceptions import StaleElementReferenceException
     from selenium.webdriver.support.ui import WebDriverWait
     MISSING = None
 except ImportError as error:
@@ -174,16 +175,28 @@ class StudioPage(unittest.TestCase):
         return self.wait_for(lambda d: d.find_element(By.CSS_SELECTOR, css), css)
 
     def click(self, css):
+        # The phone's controls are made again with each screen shown: one found just before a
+        # screen came is clicked again where it now is.
+        for _ in range(5):
+            try:
+                self.element(css).click()
+                return
+            except StaleElementReferenceException:
+                continue
         self.element(css).click()
 
     def drawn(self):
         return int(self.driver.find_element(By.ID, "settings").get_attribute("data-drawn") or 0)
 
+    def settings_lines(self):
+        phone = self.driver.find_element(By.ID, "settings")
+        return int(phone.get_attribute("data-settings-lines") or 0)
+
     def settings(self, css):
         """Clicks a control of the phone and waits until the page shows the screen after it."""
-        before = self.drawn()
+        before = self.settings_lines()
         self.click(css)
-        self.wait_for(lambda d: self.drawn() > before, "the screen after %s" % css)
+        self.wait_for(lambda d: self.settings_lines() > before, "the screen after %s" % css)
 
     def home_lines(self):
         body = self.driver.find_element(By.TAG_NAME, "body")
@@ -271,11 +284,11 @@ class StudioPage(unittest.TestCase):
         slider = self.element('[data-row="Volume"]')
         self.assertEqual(slider.get_attribute("type"), "range")
         width = slider.size["width"]
-        before = self.drawn()
+        before = self.settings_lines()
         # From the centre: the thumb's centre runs from 14 px to width - 14 px.
         ActionChains(self.driver).move_to_element_with_offset(
             slider, int(14 + 0.75 * (width - 28) - width / 2), 0).click().perform()
-        self.wait_for(lambda d: self.drawn() > before, "the screen after the slider")
+        self.wait_for(lambda d: self.settings_lines() > before, "the screen after the slider")
         self.assertAlmostEqual(self.row("Volume")["value"], 0.75, delta=0.03)
 
         # The segment under the pointer.

@@ -73,6 +73,7 @@ let pictureUrl = null;
 // The page on top: its picture and its rows, fetched together and shown together.
 async function refreshScreen() {
   const asked = ++screenAsked;
+  const linesBefore = settingsLines;
   const [screen, picture] = await Promise.all([
     api("/api/screen"),
     api("/api/screen.png?scale=2&appearance=" + appearance.value, { raw: true }),
@@ -103,11 +104,17 @@ async function refreshScreen() {
   const phone = $("#settings");
   phone.dataset.title = screen.title;
   phone.dataset.drawn = String(asked);
+  phone.dataset.settingsLines = String(linesBefore);
   if (!window.plinkaFirstDrawn) window.plinkaFirstDrawn = performance.now();
 }
 
+// Settings lines answered; the screen shown says how many had been when it was asked for
+// (<section id="settings" data-settings-lines>): a test waits for it to pass its line.
+let settingsLines = 0;
+
 function settingsLine(line) {
   return sendLine("settings", line).then((answer) => {
+    ++settingsLines;
     refreshScreen();
     return answer;
   });
