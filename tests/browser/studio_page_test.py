@@ -36,7 +36,7 @@ try:
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.by import By
     from selenium.common.exceptions import StaleElementReferenceException
-    from selenium.webdriver.support.ui import WebDriverWait
+    from selenium.webdriver.support.ui import Select, WebDriverWait
     MISSING = None
 except ImportError as error:
     MISSING = "Selenium for Python (python3-selenium): %s" % error
@@ -251,13 +251,13 @@ class StudioPage(unittest.TestCase):
         self.settings('[data-row="Volume"]')
         self.wait_for(lambda d: any("store Volume (kCustomVolume) = on" in t
                                     for t in self.journal("store")), "the store entry")
-        kind = self.driver.find_element(By.ID, "journal-kind")
-        kind.find_element(By.CSS_SELECTOR, 'option[value="store"]').click()
+        kind = Select(self.driver.find_element(By.ID, "journal-kind"))
+        kind.select_by_value("store")
         shown = [e for e in self.driver.find_elements(By.CSS_SELECTOR, "#journal > div")
                  if e.is_displayed()]
         self.assertTrue(shown)
         self.assertTrue(all(e.get_attribute("data-kind") == "store" for e in shown))
-        kind.find_element(By.CSS_SELECTOR, 'option[value=""]').click()
+        kind.select_by_value("")
         self.screenshot("studio.png")
 
     def test_SwitchOffSilencesAfterRespring(self):

@@ -516,11 +516,10 @@ function showEntry(entry) {
   line.textContent = text;
   if (kindFilter.value && kindFilter.value !== kind) line.classList.add("hidden");
   if (!kinds.has(kind)) {
+    // A new kind joins the filter in its place; the options there stay as they are.
     kinds.add(kind);
-    const options = [...kinds].sort().map((k) => make("option", { value: k }, k));
-    const chosen = kindFilter.value;
-    kindFilter.replaceChildren(make("option", { value: "" }, "every kind"), ...options);
-    kindFilter.value = chosen;
+    const after = [...kindFilter.options].find((option) => option.value > kind);
+    kindFilter.insertBefore(make("option", { value: kind }, kind), after || null);
   }
   // What the other host did may show on the screen or in the sounds table.
   if (entry.host === "springboard" && (kind === "pref" || kind === "launch")) refreshSounds();
