@@ -88,6 +88,9 @@ Server::Server(const ServerOptions& options, Admit admit, Handle handle)
     impl->socket = socket;
   });
   server.set_read_timeout(options.readTimeoutSeconds, 0);
+  // A browser keeps idle connections open, and stopping waits for each to time out: a second
+  // (not the library's five) keeps a stop quick, and costs a loopback reconnection at most.
+  server.set_keep_alive_timeout(1);
   server.set_write_timeout(options.writeTimeoutSeconds, 0);
   Impl* impl = impl_;
   server.set_pre_routing_handler([impl](const httplib::Request& req, httplib::Response& res) {

@@ -46,8 +46,12 @@ child_process::LineWriter& channel() {
   return writer;
 }
 
-void sendEntry(const journal::Entry& entry) {
-  channel().line("J" + entry.dump());
+// An entry goes with what the command prints for it (`printed`, taken off again by the studio
+// before the entry reaches a line's answer): the page's journal shows it as the command does.
+void sendEntry(const journal::Entry& entry, const std::string& printed) {
+  journal::Entry sent = entry;
+  sent["printed"] = printed;
+  channel().line("J" + sent.dump());
 }
 void sendAnswer(const Json& answer) {
   channel().line("A" + answer.dump());
@@ -66,17 +70,30 @@ class CapturedOutput {
     if (fd_ >= 0) dup2(fd_, 1);
   }
   std::string take() {
-    std::fflush(stdout);
-    std::cout.flush();
-    std::string text;
-    off_t size = lseek(1, 0, SEEK_CUR);
-    text.resize(size > 0 ? static_cast<size_t>(size) : 0);
-    if (size > 0 && pread(fd_, text.data(), text.size(), 0) != size) text.clear();
+    std::string text = since(0);
     if (ftruncate(fd_, 0) != 0 || lseek(1, 0, SEEK_SET) != 0) text.clear();
+    return text;
+  }
+  // Where the next output goes, and what was printed from there on (kept for take()).
+  off_t mark() {
+    flush();
+    return lseek(1, 0, SEEK_CUR);
+  }
+  std::string since(off_t from) {
+    off_t end = mark();
+    std::string text;
+    if (from < 0 || end <= from) return text;
+    text.resize(static_cast<size_t>(end - from));
+    if (pread(fd_, text.data(), text.size(), from) != end - from) text.clear();
     return text;
   }
 
  private:
+  static void flush() {
+    std::fflush(stdout);
+    std::cout.flush();
+  }
+
   int fd_ = -1;
 };
 
@@ -132,8 +149,9 @@ int hostHomeScreen(const Arguments& args) {
   std::string timeline;
   journal::clear();
   journal::exchangeSink([&](const journal::Entry& entry) {
-    sendEntry(entry);
-    timeline += springboard::timelineLine(entry) + "\n";
+    std::string line = springboard::timelineLine(entry);
+    sendEntry(entry, line);
+    timeline += line + "\n";
   });
   springboard::HomeScreen home(options, device);
   auto reply = [&](bool ok, const std::string& error) {
@@ -192,6 +210,33 @@ int hostHomeScreen(const Arguments& args) {
 
 // --- the Settings application -----------------------------------------------------------
 
+// What the page needs to put a control where the cell's control is drawn: a segmented
+// control's titles (its segments share the row between the margins), a slider's bounds and
+// whether its value is shown at its right.
+void describeControl(id cell, Json& described) {
+  if (cell == nil || !msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("control"))) return;
+  id control = msgSend(cell, sel("control"));
+  if (ns::isKindOf(control, "UISegmentedControl")) {
+    Json titles = Json::array();
+    auto count = msgSend<NSUInteger>(control, sel("numberOfSegments"));
+    for (NSUInteger i = 0; i < count; ++i) {
+      id title = msgSend(control, sel("titleForSegmentAtIndex:"), i);
+      titles.push_back(title != nil ? ns::utf8(title) : "");
+    }
+    described["segments"] = titles;
+  } else if (ns::isKindOf(control, "UISlider")) {
+    described["min"] = msgSend<float>(control, sel("minimumValue"));
+    described["max"] = msgSend<float>(control, sel("maximumValue"));
+    bool shown = false;
+    if (msgSend<BOOL>(cell, sel("respondsToSelector:"), sel("valueLabel"))) {
+      id label = msgSend(cell, sel("valueLabel"));
+      id text = label != nil ? msgSend(label, sel("text")) : nil;
+      shown = text != nil && !ns::utf8(text).empty();  // as the picture draws it
+    }
+    described["valueShown"] = shown;
+  }
+}
+
 // The page on top as /api/screen describes it: its title, the back button's, its rows with
 // where they lie, and what is presented over it.
 Json describeScreen(const settings_sim::Session& session, id root,
@@ -220,6 +265,10 @@ Json describeScreen(const settings_sim::Session& session, id root,
       described["checked"] =
           msgSend<NSInteger>(row.cell, sel("accessoryType")) == UITableViewCellAccessoryCheckmark;
     }
+    describeControl(row.cell, described);
+    if (ns::isKindOf(row.cell, "ZELImagePickerCell")) {
+      described["preview"] = settings_sim::previewOf(row.cell);
+    }
     rows.push_back(std::move(described));
   }
   Json pages = Json::array();
@@ -231,13 +280,26 @@ Json describeScreen(const settings_sim::Session& session, id root,
   Json presented;
   if (shown.alert) {
     Json actions = Json::array();
-    for (const auto& action : shown.alert->actions) actions.push_back(action.title);
+    // The user's next line closes the alert with its cancel action (the first when none is).
+    size_t closing = 0;
+    for (size_t i = 0; i < shown.alert->actions.size(); ++i) {
+      actions.push_back(shown.alert->actions[i].title);
+      if (shown.alert->actions[i].style == UIAlertActionStyleCancel) closing = i;
+    }
     presented = {{"kind", "alert"},
                  {"title", shown.alert->title},
                  {"message", shown.alert->message},
-                 {"actions", actions}};
+                 {"actions", actions},
+                 {"closingAction", closing}};
   } else if (id picker = settings_sim::presentedPicker(root); picker != nil) {
-    presented = {{"kind", "picker"}, {"controller", ns::className(picker)}};
+    // What the picker offers, as its grid shows it: a picture-only picker has no videos.
+    Json items = Json::array();
+    for (const settings_sim::PickerItem& item : settings_sim::pickerSheet(picker).items) {
+      Json offered = {{"name", item.name}, {"video", item.video}};
+      if (item.video) offered["duration"] = item.duration ? Json(*item.duration) : Json();
+      items.push_back(std::move(offered));
+    }
+    presented = {{"kind", "picker"}, {"controller", ns::className(picker)}, {"items", items}};
   }
   Json described = answer(true, "", "");
   described["title"] = shown.title;
@@ -271,9 +333,12 @@ int hostSettings(const Arguments& args) {
   settings_sim::Session session(std::move(setup), app.controller(), app.fullList());
   // Every entry the session prints goes to the studio too.
   journal::Sink printing = journal::exchangeSink(nullptr);
-  journal::exchangeSink([printing = std::move(printing)](const journal::Entry& entry) {
-    sendEntry(entry);
+  journal::exchangeSink([printing = std::move(printing), &output](const journal::Entry& entry) {
+    off_t from = output.mark();
     printing(entry);
+    std::string printed = output.since(from);
+    if (!printed.empty() && printed.back() == '\n') printed.pop_back();
+    sendEntry(entry, printed);
   });
   problem.clear();
   int status = session.open();

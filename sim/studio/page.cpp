@@ -1,24 +1,34 @@
-// The page the studio serves at "/": a placeholder until the studio's page is built. It reads
-// the session token from the address's fragment, which never reaches the server.
+// The studio's page: the embedded files (page_files.cpp, made from sim/studio/page/ at build
+// time) and their types.
+#include <cstring>
+
+#include "page_files.h"
+
 namespace studio {
 
-extern const char kPage[];
-const char kPage[] = R"html(<!doctype html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<title>Plinka studio</title>
-</head>
-<body>
-<h1>Plinka studio</h1>
-<p>The device is running. Its API is described in docs/studio.md; requests under /api/ carry
-the token from this page's address in the header X-Plinka-Token.</p>
-<script>
-const token = new URLSearchParams(location.hash.slice(1)).get("token");
-if (token) document.cookie = "plinka-token=" + token + "; SameSite=Strict; path=/api/";
-</script>
-</body>
-</html>
-)html";
+const PageFile* pageFile(const std::string& path) {
+  std::string wanted = path == "/" ? "/index.html" : path;
+  for (size_t i = 0; i < kPageFileCount; ++i) {
+    if (wanted == kPageFiles[i].path) return &kPageFiles[i];
+  }
+  return nullptr;
+}
+
+std::string pageContentType(const std::string& path) {
+  static const struct {
+    const char* extension;
+    const char* type;
+  } kTypes[] = {{".html", "text/html; charset=utf-8"},
+                {".css", "text/css; charset=utf-8"},
+                {".js", "text/javascript; charset=utf-8"},
+                {".svg", "image/svg+xml"}};
+  for (const auto& known : kTypes) {
+    size_t n = std::strlen(known.extension);
+    if (path.size() >= n && path.compare(path.size() - n, n, known.extension) == 0) {
+      return known.type;
+    }
+  }
+  return "application/octet-stream";
+}
 
 }  // namespace studio

@@ -26,6 +26,7 @@
 #include "http.h"
 #include "line_request.h"
 #include "options.h"
+#include "page_files.h"
 #include "settings/settings_options.h"
 #include "sound_check.h"
 #include "sound_import.h"
@@ -33,8 +34,6 @@
 namespace fs = std::filesystem;
 
 namespace studio {
-
-extern const char kPage[];  // page.cpp
 
 namespace {
 
@@ -287,10 +286,16 @@ class Device {
 
  private:
   HostProcess::EntrySink sink(const std::string& host, std::vector<Json>& entries) {
+    // The stream has each entry with what the command prints for it; a line's answer has the
+    // entry as --json prints it.
     return [this, host, &entries](const Json& entry) {
       Json tagged = entry;
       tagged["host"] = host;
-      events_.publish(tagged);
+      Json printed = tagged["printed"];
+      tagged.erase("printed");
+      Json streamed = tagged;
+      streamed["printed"] = printed.is_string() ? printed : Json("");
+      events_.publish(streamed);
       entries.push_back(std::move(tagged));
     };
   }
@@ -387,11 +392,17 @@ class Api {
   http::Response handle(const http::Request& request) {
     const std::string& path = request.path;
     const std::string& method = request.method;
-    if (path == "/" || path == "/index.html") {
+    if (const PageFile* file = pageFile(path)) {
       if (method != "GET") return failure(405, "GET only");
       http::Response page;
-      page.contentType = "text/html; charset=utf-8";
-      page.body = kPage;
+      page.contentType = pageContentType(file->path);
+      page.body.assign(reinterpret_cast<const char*>(file->data), file->size);
+      // Nothing the page loads or asks for leaves this server.
+      page.headers = {{"Content-Security-Policy",
+                       "default-src 'self'; img-src 'self' blob:; media-src 'self' blob:; "
+                       "object-src 'none'; base-uri 'none'; frame-ancestors 'none'"},
+                      {"X-Content-Type-Options", "nosniff"},
+                      {"Cache-Control", "no-cache"}};
       return page;
     }
     if (isLinePath(path)) {

@@ -982,3 +982,185 @@ TEST(StudioHosts, ClientsThatDisconnectMidRequestLeaveTheDeviceConsistent) {
   // Nothing of the cut upload reached the library, and the studio still serves.
   EXPECT_EQ(Json::parse(studio.client().Get("/api/library")->body)["items"].size(), libraryItems);
 }
+
+// --- what the page is served, and what it is told ------------------------------------------------
+
+namespace {
+
+// The studio on a copy of the example device whose pane shows the rows of `rows` (a row list of
+// examples/settings/).
+struct StudioOnRows {
+  explicit StudioOnRows(const std::string& rows) {
+    fs::copy_file(std::string(PLINKA_SOURCE_DIR) + "/examples/settings/" + rows,
+                  fs::path(device.path()) / "var/LIY/PreferenceBundles/Plinka3.bundle/Root.plist",
+                  fs::copy_options::overwrite_existing);
+    studio = std::make_unique<Studio>(std::vector<std::string>{"--device-root", device.path()});
+  }
+  Json screen() const { return Json::parse(studio->client().Get("/api/screen")->body); }
+  Json row(const std::string& label) const {
+    Json shown = screen();
+    for (const Json& row : shown["rows"]) {
+      if (row["label"] == label) return row;
+    }
+    return Json();
+  }
+  DeviceCopy device;
+  std::unique_ptr<Studio> studio;
+};
+
+}  // namespace
+
+TEST(StudioPageFiles, ItsFilesAreServedWithTheirTypesAndAskForNothingElsewhere) {
+  Studio studio;
+  httplib::Client bare("127.0.0.1", studio.port);
+  auto index = bare.Get("/");
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->status, 200);
+  EXPECT_EQ(index->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(bare.Get("/index.html")->body, index->body);
+  // The browser is told to load and ask for nothing from anywhere else.
+  std::string policy = index->get_header_value("Content-Security-Policy");
+  EXPECT_NE(policy.find("default-src 'self'"), std::string::npos) << policy;
+  EXPECT_EQ(index->get_header_value("X-Content-Type-Options"), "nosniff");
+  const std::map<std::string, std::string> files = {
+      {"/studio.js", "text/javascript; charset=utf-8"}, {"/studio.css", "text/css; charset=utf-8"}};
+  for (const auto& [path, type] : files) {
+    EXPECT_NE(index->body.find("\"" + path.substr(1) + "\""), std::string::npos) << path;
+    auto file = bare.Get(path);
+    ASSERT_TRUE(file) << path;
+    EXPECT_EQ(file->status, 200) << path;
+    EXPECT_EQ(file->get_header_value("Content-Type"), type) << path;
+    // Byte for byte the file in the source tree: embedded whole, at build time.
+    std::ifstream source(std::string(PLINKA_SOURCE_DIR) + "/sim/studio/page" + path,
+                         std::ios::binary);
+    std::string want((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(file->body, want) << path;
+    for (const std::string& text : {index->body, file->body}) {
+      EXPECT_EQ(text.find("http://"), std::string::npos) << path;
+      EXPECT_EQ(text.find("https://"), std::string::npos) << path;
+    }
+  }
+  EXPECT_EQ(bare.Get("/studio.jsx")->status, 404);
+  EXPECT_EQ(bare.Post("/studio.js", "", "text/plain")->status, 405);
+  // The API still wants its token.
+  EXPECT_EQ(bare.Get("/api/screen")->status, 403);
+}
+
+// The stream carries each entry with the line the command prints for it; a line's answer has the
+// entries as --json prints them, nothing added.
+TEST(StudioEvents, EachEntryComesWithWhatTheCommandPrintsForIt) {
+  Studio studio;
+  std::mutex streamed;
+  std::string events;
+  std::atomic<bool> open{false};
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    httplib::Client c = studio.client();
+    c.Get("/api/events", [&](const char* data, size_t size) {
+      open = true;
+      std::lock_guard<std::mutex> lock(streamed);
+      events.append(data, size);
+      return !stop.load();
+    });
+  });
+  while (!open) usleep(1000);
+  Json lock = studio.line("springboard", "lock");
+  Json store = studio.line("settings", "set Volume on");
+  for (int i = 0; i < 2000; ++i) {
+    {
+      std::lock_guard<std::mutex> guard(streamed);
+      if (events.find("kCustomVolume") != std::string::npos) break;
+    }
+    usleep(1000);
+  }
+  stop = true;
+  studio.line("springboard", "note end");  // the reader hears of the stop with the next entry
+  reader.join();
+  for (const Json* answer : {&lock, &store}) {
+    ASSERT_EQ((*answer)["ok"], true) << answer->dump();
+    for (const Json& entry : (*answer)["entries"]) EXPECT_FALSE(entry.contains("printed"));
+  }
+  std::vector<Json> seen;
+  std::istringstream in(events);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("data: ", 0) == 0) seen.push_back(Json::parse(line.substr(6)));
+  }
+  // The home screen's entries: the timeline's lines, one each, in the answer's output.
+  std::vector<std::string> timeline;
+  for (const Json& e : seen) {
+    if (e["host"] == "springboard" && e["kind"] != "note") timeline.push_back(e["printed"]);
+    EXPECT_TRUE(e["printed"].is_string()) << e.dump();
+  }
+  std::string joined;
+  for (const std::string& line : timeline) joined += line + "\n";
+  EXPECT_EQ(joined, lock["output"].get<std::string>());
+  // The Settings application's: what the settings command prints for each ("cell" entries of
+  // the framework's own cells print nothing).
+  std::string settingsText;
+  for (const Json& e : seen) {
+    if (e["host"] != "settings") continue;
+    std::string printed = e["printed"];
+    if (!printed.empty()) settingsText += printed + "\n";
+    if (e["kind"] == "store") EXPECT_EQ(printed, "store Volume (kCustomVolume) = on");
+  }
+  EXPECT_EQ(settingsText, store["output"].get<std::string>());
+}
+
+TEST(StudioScreen, ASegmentsTitlesAndASlidersBoundsAreWhereThePagePutsItsControls) {
+  StudioOnRows rows("RowTypes.plist");
+  Json mode = rows.row("Mode");
+  EXPECT_EQ(mode["segments"], Json::array({"Off", "Quiet", "Loud"})) << mode.dump();
+  Json volume = rows.row("Volume");
+  EXPECT_EQ(volume["min"], 0.0);
+  EXPECT_EQ(volume["max"], 1.0);
+  EXPECT_EQ(volume["valueShown"], false);
+  Json steps = rows.row("Steps");
+  EXPECT_EQ(steps["max"], 4.0);
+  EXPECT_EQ(steps["valueShown"], true) << "its cell shows the value at its right";
+  EXPECT_FALSE(rows.row("Switch").contains("segments"));
+  EXPECT_FALSE(rows.row("Switch").contains("min"));
+  // A title chosen on the segment, as the page sends it, stores the value it stands for.
+  ASSERT_EQ(rows.studio->line("settings", "set Mode \"Loud\"")["ok"], true);
+  EXPECT_EQ(rows.row("Mode")["value"], 2);
+}
+
+TEST(StudioScreen, ThePickerOffersWhatItTakesAndTheRowShowsThePickedPreview) {
+  StudioOnRows rows("Pictures.plist");
+  EXPECT_EQ(rows.row("Lock picture")["preview"], Json({{"source", "none"}}));
+  ASSERT_EQ(rows.studio->line("settings", "tap \"Lock picture\"")["ok"], true);
+  Json items = rows.screen()["presented"]["items"];
+  Json library = Json::parse(rows.studio->client().Get("/api/library")->body)["items"];
+  // Pictures only: the library's videos are not offered to a row that takes none.
+  size_t pictures = 0;
+  for (const Json& item : library) pictures += item["kind"] == "image" ? 1 : 0;
+  ASSERT_GT(pictures, 0u);
+  ASSERT_LT(pictures, library.size());
+  EXPECT_EQ(items.size(), pictures) << items.dump();
+  for (const Json& item : items) EXPECT_EQ(item["video"], false) << item.dump();
+  ASSERT_EQ(rows.studio->line("settings", "pick " + items[0]["name"].get<std::string>())["ok"],
+            true);
+  Json preview = rows.row("Lock picture")["preview"];
+  EXPECT_EQ(preview["source"], "picture") << preview.dump();
+  EXPECT_EQ(preview["width"], library[0]["width"]);
+  // A row that takes videos is offered them, with their length.
+  ASSERT_EQ(rows.studio->line("settings", "tap \"Unlock background\"")["ok"], true);
+  Json both = rows.screen()["presented"]["items"];
+  EXPECT_EQ(both.size(), library.size());
+  bool video = false;
+  for (const Json& item : both) {
+    if (item["video"] == true) {
+      video = true;
+      EXPECT_TRUE(item["duration"].is_string()) << item.dump();
+    }
+  }
+  EXPECT_TRUE(video);
+}
+
+TEST(StudioScreen, AnAlertSaysWhichActionTheNextLineClosesItWith) {
+  Studio studio({"--system-version", "15.0"});
+  ASSERT_EQ(studio.line("settings", "set \"Play on authentication\" on")["ok"], true);
+  Json alert = Json::parse(studio.client().Get("/api/screen")->body)["presented"];
+  ASSERT_TRUE(alert.is_object());
+  ASSERT_EQ(alert["actions"], Json::array({"Close"})) << alert.dump();
+  EXPECT_EQ(alert["closingAction"], 0);
+}
