@@ -1101,7 +1101,9 @@ TEST(StudioEvents, EachEntryComesWithWhatTheCommandPrintsForIt) {
     if (e["host"] != "settings") continue;
     std::string printed = e["printed"];
     if (!printed.empty()) settingsText += printed + "\n";
-    if (e["kind"] == "store") EXPECT_EQ(printed, "store Volume (kCustomVolume) = on");
+    if (e["kind"] == "store") {
+      EXPECT_EQ(printed, "store Volume (kCustomVolume) = on");
+    }
   }
   EXPECT_EQ(settingsText, store["output"].get<std::string>());
 }

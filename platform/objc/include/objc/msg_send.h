@@ -44,7 +44,12 @@ inline R msgSend(id receiver, SEL op, Args... args) {
     }
   }
   IMP imp = objc_msg_lookup(receiver, op);
+  // An IMP is called through the type of the method it is: the cast is the point, so it does not
+  // warn in the code of pane authors who build with -Wextra.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
   return reinterpret_cast<R (*)(id, SEL, Args...)>(imp)(receiver, op, args...);
+#pragma GCC diagnostic pop
 }
 
 template <typename R = id, typename... Args>
