@@ -179,6 +179,54 @@ std::string exampleDevice() {
   return std::string(PLINKA_BUILD_DIR) + "/examples/device";
 }
 
+// The studio's event stream, read as it comes on a thread of its own from construction until
+// stop().
+class EventStream {
+ public:
+  explicit EventStream(Studio& studio)
+      : studio_(studio), reader_([this] {
+          httplib::Client c = studio_.client();
+          c.Get("/api/events", [this](const char* data, size_t size) {
+            open_ = true;
+            std::lock_guard<std::mutex> lock(mutex_);
+            text_.append(data, size);
+            return !stop_.load();
+          });
+          open_ = true;  // a stream that could not open does not keep the test waiting
+        }) {
+    while (!open_) usleep(1000);
+  }
+  ~EventStream() { stop(); }
+  // Ends the reading: the reader hears of it with the next entry, which a note line makes.
+  void stop() {
+    if (!reader_.joinable()) return;
+    stop_ = true;
+    studio_.line("springboard", "note end");
+    reader_.join();
+  }
+  std::string text() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return text_;
+  }
+  // The entries streamed so far.
+  std::vector<Json> entries() {
+    std::vector<Json> seen;
+    std::istringstream in(text());
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("data: ", 0) == 0) seen.push_back(Json::parse(line.substr(6)));
+    }
+    return seen;
+  }
+
+ private:
+  Studio& studio_;
+  std::mutex mutex_;
+  std::string text_;
+  std::atomic<bool> open_{false};
+  std::atomic<bool> stop_{false};
+  std::thread reader_;  // last, so that it starts once the rest is made
+};
+
 // A copy of the example device the test owns.
 struct DeviceCopy : TemporaryFolder {
   DeviceCopy() { fs::copy(exampleDevice(), path(), fs::copy_options::recursive); }
@@ -750,21 +798,7 @@ TEST(StudioHosts, AHostThatDiesIsStartedAgainAndTheAnswerSaysSo) {
 
 TEST(StudioConcurrency, FiftyClientsEachGetTheirOwnLinesEntriesContiguousInTheStream) {
   Studio studio;
-  // The event stream, read as it comes.
-  std::mutex streamed;
-  std::string events;
-  std::atomic<bool> stop{false};
-  std::atomic<bool> open{false};
-  std::thread reader([&] {
-    httplib::Client c = studio.client();
-    c.Get("/api/events", [&](const char* data, size_t size) {
-      open = true;
-      std::lock_guard<std::mutex> lock(streamed);
-      events.append(data, size);
-      return !stop.load();
-    });
-  });
-  while (!open) usleep(1000);
+  EventStream events(studio);
 
   constexpr int kClients = 50;
   constexpr int kLines = 20;
@@ -782,9 +816,7 @@ TEST(StudioConcurrency, FiftyClientsEachGetTheirOwnLinesEntriesContiguousInTheSt
   // A line with several entries, to see them together in the stream.
   studio.line("springboard", "volume up 3");
   usleep(300 * 1000);
-  stop = true;
-  studio.line("springboard", "note end");
-  reader.join();
+  events.stop();
   for (int i = 0; i < kClients; ++i) {
     ASSERT_EQ(answers[i].size(), static_cast<size_t>(kLines));
     for (int n = 0; n < kLines; ++n) {
@@ -795,11 +827,7 @@ TEST(StudioConcurrency, FiftyClientsEachGetTheirOwnLinesEntriesContiguousInTheSt
                 "client " + std::to_string(i) + " line " + std::to_string(n));
     }
   }
-  std::vector<Json> seen;
-  std::istringstream in(events);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("data: ", 0) == 0) seen.push_back(Json::parse(line.substr(6)));
-  }
+  std::vector<Json> seen = events.entries();
   int notes = 0;
   for (const Json& e : seen) notes += e["kind"] == "note" ? 1 : 0;
   EXPECT_GE(notes, kClients * kLines);
@@ -899,30 +927,8 @@ TEST(StudioScreen, ThePhotoPickerIsPresentedUntilAPickOrCancel) {
 // nothing on the device; the studio goes on serving.
 TEST(StudioHosts, ClientsThatDisconnectMidRequestLeaveTheDeviceConsistent) {
   Studio studio;
-  std::mutex streamed;
-  std::string events;
-  std::atomic<bool> stop{false};
-  std::atomic<bool> open{false};
-  std::thread reader([&] {
-    httplib::Client c = studio.client();
-    c.Get("/api/events", [&](const char* data, size_t size) {
-      open = true;
-      std::lock_guard<std::mutex> lock(streamed);
-      events.append(data, size);
-      return !stop.load();
-    });
-  });
-  while (!open) usleep(1000);
+  EventStream events(studio);
   size_t libraryItems = Json::parse(studio.client().Get("/api/library")->body)["items"].size();
-  auto streamedEntries = [&] {
-    std::lock_guard<std::mutex> lock(streamed);
-    std::vector<Json> seen;
-    std::istringstream in(events);
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("data: ", 0) == 0) seen.push_back(Json::parse(line.substr(6)));
-    }
-    return seen;
-  };
 
   constexpr int kGone = 12;
   std::string body = Json{{"line", "volume up 2"}}.dump();
@@ -958,7 +964,7 @@ TEST(StudioHosts, ClientsThatDisconnectMidRequestLeaveTheDeviceConsistent) {
   size_t presses = 0;
   for (int tries = 0; tries < 500 && presses < kGone; ++tries) {
     presses = 0;
-    for (const Json& e : streamedEntries()) presses += e.value("action", "") == "volume" ? 1 : 0;
+    for (const Json& e : events.entries()) presses += e.value("action", "") == "volume" ? 1 : 0;
     if (presses < kGone) usleep(10 * 1000);
   }
   ASSERT_EQ(presses, static_cast<size_t>(kGone));
@@ -966,12 +972,10 @@ TEST(StudioHosts, ClientsThatDisconnectMidRequestLeaveTheDeviceConsistent) {
   Json next = studio.line("springboard", "lock");
   ASSERT_EQ(next["ok"], true);
   EXPECT_NEAR(next["entries"][0]["t"].get<double>(), 0.2 + kGone * 0.4, 1e-9);
-  stop = true;
-  studio.line("springboard", "note end");
-  reader.join();
+  events.stop();
   // Each line's entries are together in the stream: nothing of another line between its user
   // entry and the next one's.
-  std::vector<Json> seen = streamedEntries();
+  std::vector<Json> seen = events.entries();
   std::vector<int> perLine;
   for (const Json& e : seen) {
     if (e["kind"] == "user") perLine.push_back(0);
@@ -1050,41 +1054,18 @@ TEST(StudioPageFiles, ItsFilesAreServedWithTheirTypesAndAskForNothingElsewhere) 
 // entries as --json prints them, nothing added.
 TEST(StudioEvents, EachEntryComesWithWhatTheCommandPrintsForIt) {
   Studio studio;
-  std::mutex streamed;
-  std::string events;
-  std::atomic<bool> open{false};
-  std::atomic<bool> stop{false};
-  std::thread reader([&] {
-    httplib::Client c = studio.client();
-    c.Get("/api/events", [&](const char* data, size_t size) {
-      open = true;
-      std::lock_guard<std::mutex> lock(streamed);
-      events.append(data, size);
-      return !stop.load();
-    });
-  });
-  while (!open) usleep(1000);
+  EventStream events(studio);
   Json lock = studio.line("springboard", "lock");
   Json store = studio.line("settings", "set Volume on");
-  for (int i = 0; i < 2000; ++i) {
-    {
-      std::lock_guard<std::mutex> guard(streamed);
-      if (events.find("kCustomVolume") != std::string::npos) break;
-    }
+  for (int i = 0; i < 2000 && events.text().find("kCustomVolume") == std::string::npos; ++i) {
     usleep(1000);
   }
-  stop = true;
-  studio.line("springboard", "note end");  // the reader hears of the stop with the next entry
-  reader.join();
+  events.stop();
   for (const Json* answer : {&lock, &store}) {
     ASSERT_EQ((*answer)["ok"], true) << answer->dump();
     for (const Json& entry : (*answer)["entries"]) EXPECT_FALSE(entry.contains("printed"));
   }
-  std::vector<Json> seen;
-  std::istringstream in(events);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("data: ", 0) == 0) seen.push_back(Json::parse(line.substr(6)));
-  }
+  std::vector<Json> seen = events.entries();
   // The home screen's entries: the timeline's lines, one each, in the answer's output.
   std::vector<std::string> timeline;
   for (const Json& e : seen) {
