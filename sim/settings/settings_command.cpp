@@ -152,6 +152,7 @@ int settingsCommand(const Arguments& args) {
   int status = session.open();
   if (status == 0) status = session.run(script);
   if (status == 0 && !options.png.empty())
-    status = session.drawPicture(*device::screenOfMachine(options.machine), options.png);
+    status = session.drawPicture(*device::screenOfMachine(options.machine), options.png,
+                                 options.appearance);
   return status;
 }

@@ -178,7 +178,8 @@ bool Session::perform(const Action& action, std::string& problem) {
     return cancel(controller_, problem);
   }
   if (const auto* snapshot = std::get_if<Snapshot>(&action)) {
-    return drawScreen(*device::screenOfMachine(setup_.machine), snapshot->file, true, problem);
+    return drawScreen(*device::screenOfMachine(setup_.machine), setup_.appearance, snapshot->file,
+                      true, problem);
   }
   if (std::holds_alternative<Hold>(action)) {
     dispatch::hold(true);
@@ -380,12 +381,12 @@ Pane Session::onScreen(std::string& shows) const {
 
 // Draws the screen into `png`; with `announce`, records what it shows ("snapshot" {file, shows,
 // title, width, height, and the picker's items}).
-bool Session::drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
-                         std::string& problem) {
+bool Session::drawScreen(const device::ScreenModel& screen, Appearance appearance,
+                         const std::string& png, bool announce, std::string& problem) {
   std::string shows;
   Pane pane = onScreen(shows);
   PictureSize size;
-  if (!writePanePicture(pane, screen, setup_.appearance, png, problem, &size)) {
+  if (!writePanePicture(pane, screen, appearance, png, problem, &size)) {
     return false;
   }
   if (!announce) return true;
@@ -407,12 +408,13 @@ bool Session::drawScreen(const device::ScreenModel& screen, const std::string& p
   return true;
 }
 
-int Session::drawPicture(const device::ScreenModel& screen, const std::string& png) {
+int Session::drawPicture(const device::ScreenModel& screen, const std::string& png,
+                         Appearance appearance) {
   if (ended_) return 1;
   try {
     ns::AutoreleasePool pool;
     std::string problem;
-    if (!drawScreen(screen, png, false, problem)) {
+    if (!drawScreen(screen, appearance, png, false, problem)) {
       report("plinka-sim settings: ", problem);
       return 1;
     }

@@ -61,8 +61,8 @@ class Session {
   // Runs a checked script line by line, stopping at the first that fails.
   int run(const Script& script);
   // Draws what is on screen (the page on top, an alert or the picker over it) on `screen` into
-  // `png`. 0, or 1 reported.
-  int drawPicture(const device::ScreenModel& screen, const std::string& png);
+  // `png`, in `appearance`. 0, or 1 reported.
+  int drawPicture(const device::ScreenModel& screen, const std::string& png, Appearance appearance);
 
   // What the screen shows now, as drawPicture() draws it: the page on top (a pushed page, with
   // the title of the page below on its back button) and an alert or the picker over it.
@@ -78,8 +78,8 @@ class Session {
   std::optional<std::string> rowOf(const Action& action);
   void closeAlert();
   Pane onScreen(std::string& shows) const;
-  bool drawScreen(const device::ScreenModel& screen, const std::string& png, bool announce,
-                  std::string& problem);
+  bool drawScreen(const device::ScreenModel& screen, Appearance appearance, const std::string& png,
+                  bool announce, std::string& problem);
   void show();
   void recordWholeRows();
   nlohmann::ordered_json rowEntry(id top, id row);

@@ -2,7 +2,8 @@
 //
 // Requests, one JSON object a line on standard input:
 //   {"line": TEXT, "clockMs": N}          check and run one script line at the studio's clock
-//   {"screen": PNG-FILE, "scale": S}      (settings) draw the screen into PNG-FILE at scale S
+//   {"screen": PNG-FILE, "scale": S, "appearance": "light"|"dark"}
+//                                          (settings) draw the screen into PNG-FILE at scale S
 //   {"frames": true}                      (settings) the page on top, its rows and where they
 //                                         lie, and what is presented over it
 // Answers on descriptor 3 (host_process.h): "J" entries as they are made, then "A" and
@@ -373,7 +374,10 @@ int hostSettings(const Arguments& args) {
     } else if (request->contains("screen") && (*request)["screen"].is_string()) {
       device::ScreenModel scaled = screen;
       scaled.scale = request->value("scale", screen.scale);
-      status = session.drawPicture(scaled, (*request)["screen"].get<std::string>());
+      settings_sim::Appearance appearance = request->value("appearance", "light") == "dark"
+                                                ? settings_sim::Appearance::Dark
+                                                : settings_sim::Appearance::Light;
+      status = session.drawPicture(scaled, (*request)["screen"].get<std::string>(), appearance);
       sendAnswer(answer(status == 0, problem, output.take()));
     } else if (request->contains("frames")) {
       ns::AutoreleasePool framesPool;

@@ -455,11 +455,10 @@ class Api {
     if (appearance != "light" && appearance != "dark") {
       return failure(400, "appearance is light or dark");
     }
-    // Only the light appearance is drawn so far: dark is answered with the light picture.
     std::string file = device_.scratch() + "/screen.png";
     std::string why;
-    std::optional<Json> reply =
-        device_.settingsRequest({{"screen", file}, {"scale", std::stoi(scale)}}, why);
+    std::optional<Json> reply = device_.settingsRequest(
+        {{"screen", file}, {"scale", std::stoi(scale)}, {"appearance", appearance}}, why);
     if (!reply) return failure(500, why);
     if (!reply->value("ok", false)) return failure(500, reply->value("error", Json("")).dump());
     std::ifstream in(file, std::ios::binary);

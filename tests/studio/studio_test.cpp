@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "png_picture.h"
 #include "program.h"
 #include "temporary_folder.h"
 #include "tones.h"
@@ -605,6 +606,22 @@ TEST(StudioApi, TheScreenAndItsPictureShowThePane) {
   auto bad = c.Get("/api/screen.png?scale=7");
   ASSERT_TRUE(bad);
   EXPECT_EQ(bad->status, 400);
+  // Each appearance is drawn with its system colours: the grouped background at the page's foot.
+  const std::pair<const char*, testing_support::Pixel> appearances[] = {
+      {"light", {0xF2, 0xF2, 0xF7}}, {"dark", {0, 0, 0}}};
+  for (const auto& [appearance, background] : appearances) {
+    auto drawn = c.Get(std::string("/api/screen.png?scale=1&appearance=") + appearance);
+    ASSERT_TRUE(drawn);
+    ASSERT_EQ(drawn->status, 200);
+    TemporaryFolder folder;
+    std::string file = folder.path() + "/screen.png";
+    std::ofstream(file, std::ios::binary) << drawn->body;
+    testing_support::PngPicture png = testing_support::readPng(file, 1);
+    ASSERT_FALSE(png.empty());
+    testing_support::Pixel foot = png.pixel(10, png.height - 3);
+    EXPECT_TRUE(testing_support::near(foot, background))
+        << appearance << ": " << testing_support::describe(foot);
+  }
 
   // Turning Volume on shows its sound row.
   EXPECT_EQ(studio.line("settings", "set Volume on")["ok"], true);
