@@ -57,6 +57,15 @@ bool readFile(const std::string& path, std::string& bytes) {
   return !in.bad();
 }
 
+// The picture in the file at `path`, decoded as the device decodes it; false when it cannot be
+// read or is no picture.
+bool decodePicture(const std::string& path, uikit::codecs::Pixels& pixels) {
+  std::string bytes;
+  return readFile(path, bytes) &&
+         uikit::codecs::decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                               pixels);
+}
+
 // Box-filters straight RGBA down so that neither side exceeds `side`.
 std::vector<uint8_t> shrink(const std::vector<uint8_t>& rgba, int width, int height, int side,
                             int& outWidth, int& outHeight) {
@@ -226,11 +235,8 @@ nlohmann::ordered_json libraryItems() {
       double seconds = videoSeconds(host);
       entry["seconds"] = seconds >= 0 ? nlohmann::ordered_json(seconds) : nullptr;
     } else {
-      std::string bytes;
       uikit::codecs::Pixels pixels;
-      if (readFile(host, bytes) &&
-          uikit::codecs::decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                                pixels)) {
+      if (decodePicture(host, pixels)) {
         entry["width"] = pixels.width;
         entry["height"] = pixels.height;
       } else {
@@ -260,11 +266,8 @@ std::optional<std::string> libraryThumbnail(const std::string& name, Refusal& re
   if (found->video) {
     if (!avfoundation::firstFrame(host, rgba, width, height)) rgba.clear();
   } else {
-    std::string bytes;
     uikit::codecs::Pixels pixels;
-    if (readFile(host, bytes) &&
-        uikit::codecs::decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                              pixels)) {
+    if (decodePicture(host, pixels)) {
       rgba = toRgba(pixels);
       width = static_cast<int>(pixels.width);
       height = static_cast<int>(pixels.height);
