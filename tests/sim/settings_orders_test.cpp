@@ -153,7 +153,7 @@ TEST_F(SettingsOrdersTest, ExploreRefusesWhatItCannotExploreAndStopsAtItsCap) {
   }
 }
 
-// Random orders are chosen by the seed: the same seed runs the same orders.
+// --sample with --seed: the same seed runs the same orders, another seed others.
 TEST_F(SettingsOrdersTest, SampledOrdersAreRepeatableBySeed) {
   std::string script = twoPicks("Lock picture", "IMG_0002.JPG", "IMG_0003.PNG");
   Result first = settings({"--explore", "--sample", "3", "--seed", "7"}, script);
