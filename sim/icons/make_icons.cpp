@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "folder_argument.h"
+
 namespace {
 
 constexpr double kPoints = 29;
@@ -125,11 +127,9 @@ bool write(const Icon& icon, int scale, const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: plinka-make-icons BUNDLE-FOLDER\n");
-    return 2;
-  }
-  std::filesystem::path folder = argv[1];
+  sim::FolderArgument argument = sim::folderArgument(argc, argv, "plinka-make-icons BUNDLE-FOLDER");
+  if (argument.exitStatus) return *argument.exitStatus;
+  std::filesystem::path folder = argument.folder;
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   for (const Icon& icon : kIcons) {

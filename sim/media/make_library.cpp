@@ -2,15 +2,14 @@
 // DEVICE-ROOT/var/mobile/Media/DCIM/100APPLE.
 #include <cstdio>
 
+#include "folder_argument.h"
 #include "media.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: plinka-make-library DEVICE-ROOT\n");
-    return 2;
-  }
+  sim::FolderArgument argument = sim::folderArgument(argc, argv, "plinka-make-library DEVICE-ROOT");
+  if (argument.exitStatus) return *argument.exitStatus;
   std::string error;
-  if (!media::writeExampleLibrary(argv[1], error)) {
+  if (!media::writeExampleLibrary(argument.folder, error)) {
     std::fprintf(stderr, "plinka-make-library: %s\n", error.c_str());
     return 1;
   }

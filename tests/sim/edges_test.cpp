@@ -308,7 +308,7 @@ TEST(Help, EveryCommandHasItAndARuntimeErrorIsOneLine) {
   Result version = sim({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("plinka-sim ", 0), 0u);
-  for (const char* command : {"springboard", "settings", "device", "color"}) {
+  for (const char* command : {"springboard", "settings", "device", "sounds", "color", "studio"}) {
     EXPECT_NE(overview.out.find(std::string("  ") + command + " "), std::string::npos) << command;
     Result help = sim({"help", command});
     EXPECT_EQ(help.status, 0) << command;
@@ -336,6 +336,35 @@ TEST(Help, EveryCommandHasItAndARuntimeErrorIsOneLine) {
     EXPECT_EQ(r.status, 2) << args[0] << " " << args[1];
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
     EXPECT_EQ(r.err.find("usage:"), std::string::npos) << r.err;
+  }
+}
+
+// The build's generators take one folder. Asked for help they print it and write nothing; a word
+// that looks like an option is refused, never made into a folder of that name.
+TEST(Help, GeneratorsTakeAFolderAndNeverAnOption) {
+  TemporaryFolder folder;
+  fs::path here = folder.path();
+  // Runs the generator in `here`, where a folder it should not make would appear.
+  auto runIn = [&](const char* generator, const std::vector<std::string>& args) {
+    std::vector<std::string> words = {"-c", "cd \"$0\" && exec \"$@\"", here.string(), generator};
+    words.insert(words.end(), args.begin(), args.end());
+    return testing_support::runProgram("/bin/sh", words);
+  };
+  for (const char* generator : {PLINKA_MAKE_TONES, PLINKA_MAKE_LIBRARY, PLINKA_MAKE_ICONS}) {
+    Result help = runIn(generator, {"--help"});
+    EXPECT_EQ(help.status, 0) << generator;
+    EXPECT_EQ(help.out.rfind("usage: plinka-make-", 0), 0u) << help.out;
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--bundle"}, {"-o"}, {""}, {}, {"a", "b"}}) {
+      Result refused = runIn(generator, args);
+      EXPECT_EQ(refused.status, 2) << generator << " " << args.size();
+      EXPECT_EQ(refused.err.rfind("usage: plinka-make-", 0), 0u) << refused.err;
+    }
+    EXPECT_TRUE(fs::is_empty(here)) << generator << " wrote into its working folder";
+    Result made = runIn(generator, {"out"});
+    EXPECT_EQ(made.status, 0) << generator << ": " << made.err;
+    EXPECT_FALSE(fs::is_empty(here / "out")) << generator;
+    fs::remove_all(here / "out");
   }
 }
 
