@@ -70,7 +70,7 @@ struct Waiting {
   std::string queue;               // "main queue", "background queue", "queue LABEL"
   uint64_t after = 0;  // the older item of its main or serial queue that must run first; 0: none
 };
-// The waiting work, oldest first.
+// The work held back while holding, oldest first; unheld work that has yet to run is not listed.
 std::vector<Waiting> waiting();
 
 // Runs waiting work `number` to completion on its queue's thread (main-queue work on the calling
