@@ -59,23 +59,19 @@ class PngFile {
       problem = "libpng could not start";
       return false;
     }
-    if (setjmp(png_jmpbuf(png_))) return failed(problem);
     png_init_io(png_, file_);
-    png_set_IHDR(png_, info_, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png_, info_);
+    Header header{info_, width, height};
+    if (!guarded(png_, writeHeader, &header)) return failed(problem);
     return true;
   }
 
   bool writeRow(const uint8_t* rgb, std::string& problem) {
-    if (setjmp(png_jmpbuf(png_))) return failed(problem);
-    png_write_row(png_, rgb);
+    if (!guarded(png_, writeOneRow, const_cast<uint8_t*>(rgb))) return failed(problem);
     return true;
   }
 
   bool finish(std::string& problem) {
-    if (setjmp(png_jmpbuf(png_))) return failed(problem);
-    png_write_end(png_, nullptr);
+    if (!guarded(png_, writeEnd, nullptr)) return failed(problem);
     FILE* file = file_;
     file_ = nullptr;
     if (std::fclose(file) != 0) {
@@ -86,6 +82,30 @@ class PngFile {
   }
 
  private:
+  struct Header {
+    png_infop info;
+    uint32_t width, height;
+  };
+  static void writeHeader(png_structp png, void* context) {
+    auto* header = static_cast<Header*>(context);
+    png_set_IHDR(png, header->info, header->width, header->height, 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, header->info);
+  }
+  static void writeOneRow(png_structp png, void* row) {
+    png_write_row(png, static_cast<png_bytep>(row));
+  }
+  static void writeEnd(png_structp png, void*) { png_write_end(png, nullptr); }
+
+  // Runs one step of libpng's; false when libpng reported an error, which it does by jumping
+  // back here. Nothing with a destructor lives in this frame, so the jump passes none by.
+  [[gnu::noinline]] static bool guarded(png_structp png, void (*step)(png_structp, void*),
+                                        void* context) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    step(png, context);
+    return true;
+  }
+
   static void onError(png_structp png, png_const_charp message) {
     static_cast<PngFile*>(png_get_error_ptr(png))->error_ = message;
     png_longjmp(png, 1);
@@ -988,7 +1008,8 @@ bool writePanePicture(const Pane& pane, const device::ScreenModel& screen, Appea
 }
 
 std::vector<RowFrame> rowFrames(const Pane& pane, const device::ScreenModel& screen) {
-  Painter painter(pane, screen, Appearance::Light);  // where rows lie: the same in either appearance
+  Painter painter(pane, screen,
+                  Appearance::Light);  // where rows lie: the same in either appearance
   std::vector<RowFrame> frames;
   for (const Item& item : painter.items()) {
     if (item.kind != Item::Cell && item.kind != Item::Header) continue;
