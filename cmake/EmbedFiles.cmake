@@ -2,7 +2,9 @@
 #   cmake -DOUTPUT=page_files.cpp -DBASE=DIR -DFILES="a|b" -P EmbedFiles.cmake
 # Each file is named by its path under BASE, with a leading slash ("/studio.js"), as it is asked
 # for. The source defines studio::kPageFiles and studio::kPageFileCount (page_files.h).
-set(body "// Made at build time by cmake/EmbedFiles.cmake from ${BASE}: not to be edited.\n")
+# The header names no absolute path, so that the source compiles the same in every clone (and a
+# compiler cache serves the next one).
+set(body "// Made at build time by cmake/EmbedFiles.cmake from the files named below: not to be edited.\n")
 string(APPEND body "#include \"page_files.h\"\n\nnamespace studio {\nnamespace {\n")
 string(REPLACE "|" ";" FILES "${FILES}")
 set(table "")
