@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "build_paths.h"
 #include "media.h"
 
 namespace fs = std::filesystem;

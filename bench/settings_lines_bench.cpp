@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "build_paths.h"
 #include "program_run.h"
 
 namespace {
@@ -42,8 +43,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The plinka-sim measured: this build's, or the one PLINKA_SIM names (another build, to compare).
-const std::string kSim =
-    getenv("PLINKA_SIM") != nullptr ? getenv("PLINKA_SIM") : PLINKA_BUILD_DIR "/bin/plinka-sim";
+const std::string kSim = getenv("PLINKA_SIM") != nullptr ? getenv("PLINKA_SIM") : PLINKA_SIM;
 constexpr const char* kDomain = "com.plinka.bench";
 constexpr int kOwned = 1000;
 constexpr int kKeys = 1000;

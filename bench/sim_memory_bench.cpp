@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "build_paths.h"
 #include "program_run.h"
 
 namespace {
 
-const std::string kSim = PLINKA_BUILD_DIR "/bin/plinka-sim";
+const std::string kSim = PLINKA_SIM;
 
 // Runs plinka-sim on `scenario` with `args`; the peak resident set in KiB, -1 when it failed.
 long peakKiB(const std::string& scenario, const std::vector<std::string>& args) {

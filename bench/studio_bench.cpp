@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "build_paths.h"
 #include "device_files.h"
 #include "tones.h"
 

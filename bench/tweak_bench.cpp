@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "build_paths.h"
 #include "host_classes.h"
 #include "session.h"
 #include "tones.h"
@@ -63,8 +64,7 @@ springboard::DeviceState& deviceState() {
 }
 
 springboard::HomeScreen& home() {
-  static springboard::HomeScreen screen({deviceRoot(), PLINKA_BUILD_DIR "/DynamicLibraries"},
-                                        deviceState());
+  static springboard::HomeScreen screen({deviceRoot(), plinka_build::kTweakDir}, deviceState());
   return screen;
 }
 

@@ -45,9 +45,8 @@ function(plinka_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   plinka_host_process(${name})
   plinka_set_warnings(${name})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
-  target_compile_definitions(${name} PRIVATE PLINKA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                                              PLINKA_BUILD_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} plinka_build_paths GTest::gtest_main
+                                        GTest::gmock)
   if(PLINKA_SANITIZE OR PLINKA_SANITIZE_THREAD)
     # The sanitizers' settings go with every run of the test program, listing its tests too.
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "build_paths.h"
 #include "media.h"
 #include "tones.h"
 

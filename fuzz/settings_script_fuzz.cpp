@@ -10,6 +10,7 @@
 #include <string>
 #include <variant>
 
+#include "build_paths.h"
 #include "fuzz_device.h"
 #include "settings/script.h"
 
@@ -26,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   preferences::forgetStoredValues();
   id controller = ns::autorelease(msgSend(ZELPreferenceController::runtimeClass(), sel("new")));
   std::string problem;
-  if (!preferences::showRowList(controller, PLINKA_SOURCE_DIR "/examples/settings/Root.plist",
-                                &problem)) {
+  if (!preferences::showRowList(
+          controller, std::string(PLINKA_SOURCE_DIR) + "/examples/settings/Root.plist", &problem)) {
     std::fprintf(stderr, "settings script: %s\n", problem.c_str());
     std::abort();
   }

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "build_paths.h"
+
 namespace sim {
 namespace fs = std::filesystem;
 namespace {
@@ -121,10 +123,10 @@ void sweepStale(const fs::path& folder) {
 }  // namespace
 
 fs::path exampleDevice() {
-  return besideProgram("examples/device", PLINKA_DEFAULT_EXAMPLE_DEVICE);
+  return besideProgram("examples/device", plinka_build::kExampleDevice);
 }
 fs::path tweakFolder() {
-  return besideProgram("DynamicLibraries", PLINKA_DEFAULT_TWEAK_DIR);
+  return besideProgram("DynamicLibraries", plinka_build::kTweakDir);
 }
 
 bool TemporaryDevice::make(std::string& error) {

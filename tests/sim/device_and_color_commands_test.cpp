@@ -4,6 +4,7 @@
 #include <stb_image_write.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
+#include "build_paths.h"
 #include "program.h"
 
 #include <filesystem>
@@ -35,8 +36,7 @@ class DeviceAndColorCommandsTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   Outcome run(const std::vector<std::string>& args) {
-    testing_support::ProgramRun ran =
-        testing_support::runProgram(PLINKA_BUILD_DIR "/bin/plinka-sim", args);
+    testing_support::ProgramRun ran = testing_support::runProgram(PLINKA_SIM, args);
     Outcome result;
     result.status = ran.status;
     result.out = ran.out;

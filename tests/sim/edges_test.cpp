@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 #include "wav.h"

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "build_paths.h"
 #include "installed_pane.h"
 #include "program.h"
 #include "temporary_folder.h"

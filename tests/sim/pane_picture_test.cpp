@@ -12,6 +12,7 @@
 
 #include <UIKit/UITableViewCell.h>
 
+#include "build_paths.h"
 #include "pane_picture.h"
 #include "png_picture.h"
 #include "program.h"

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 

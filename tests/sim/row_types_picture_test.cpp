@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "build_paths.h"
 #include "png_picture.h"
 #include "program.h"
 #include "temporary_folder.h"

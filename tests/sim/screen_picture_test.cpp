@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "build_paths.h"
 #include "picker.h"
 #include "png_picture.h"
 #include "program.h"

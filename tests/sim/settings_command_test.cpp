@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 

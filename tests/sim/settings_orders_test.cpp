@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 #include "tone_encoder.h"

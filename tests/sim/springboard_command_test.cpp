@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "build_paths.h"
 #include "scenario.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "build_paths.h"
 #include "program.h"
 #include "temporary_folder.h"
 

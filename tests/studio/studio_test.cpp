@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "build_paths.h"
 #include "png_picture.h"
 #include "program.h"
 #include "temporary_folder.h"

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "build_paths.h"
+
 namespace {
 
 std::map<std::string, char> definedDynamicSymbols(const std::string& library) {

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "build_paths.h"
 #include "fresh_process.h"
 #include "tweak_session.h"
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "build_paths.h"
 #include "tones.h"
 
 namespace tweak_test {
