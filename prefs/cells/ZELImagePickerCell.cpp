@@ -137,7 +137,11 @@ id initCell(id self, SEL, NSInteger style, id reuseIdentifier, id specifier) {
   id cell = sendSuper(self, cellClass, "initWithStyle:reuseIdentifier:specifier:", style,
                       reuseIdentifier, specifier);
   if (cell == nil) return nil;
-  setObject(cell, fields.listController, send(specifier, "target"));
+  // Not retained: the list controller owns the table that owns this cell, and a cell holding it
+  // back would keep the whole pane (its table, cells and previews) alive after it is left. The
+  // controller is only asked to present and dismiss the picker, which happens while it shows
+  // the cell; the handlers that outlive a pick hold the cell and never reach the controller.
+  field<id>(cell, fields.listController) = send(specifier, "target");
   send<void>(specifier, "setTarget:", cell);
   setObject(cell, fields.key, property(specifier, "key"));
   setObject(cell, fields.defaults, property(specifier, "defaults"));
@@ -410,7 +414,7 @@ void setCompressionQuality(id self, SEL, double value) {
 }
 
 void deallocCell(id self, SEL) {
-  for (ptrdiff_t offset : {fields.listController, fields.previewImage, fields.key, fields.defaults,
+  for (ptrdiff_t offset : {fields.previewImage, fields.key, fields.defaults,
                            fields.postNotification, fields.videoPath}) {
     setObject(self, offset, nil);
   }

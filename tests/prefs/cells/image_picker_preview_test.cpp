@@ -78,4 +78,33 @@ TEST(ImagePickerPreviewTest, TwoMovesIntoAWindowBuildThePreviewOnceFromTheStored
   send<void>(table, "removeFromSuperview");
 }
 
+// The controller owns the table that owns the picker cells; a cell that held the controller
+// back would keep the whole pane alive once it is left.
+TEST(ImagePickerPreviewTest, ACellDoesNotKeepItsListControllerAlive) {
+  DeviceRoot root;
+  ns::AutoreleasePool pool;
+  json rows = json::array();
+  for (const char* label : {"One", "Two"}) {
+    rows.push_back({{"cell", "PSButtonCell"},
+                    {"label", label},
+                    {"cellClass", "ZELImagePickerCell"},
+                    {"key", label},
+                    {"defaults", "com.plinka.test"}});
+  }
+  ns::Ref controller = ns::Ref::adopt(msgSend(ZELPreferenceController::runtimeClass(), sel("new")));
+  std::string error;
+  ASSERT_TRUE(preferences::showRowList(controller.get(), root.writeRows(rows), &error)) << error;
+  NSUInteger before = ns::retainCount(controller.get());
+  preferences::layOutCells(controller.get());
+  id specifiers = send(controller.get(), "specifiers");
+  for (const char* label : {"One", "Two"}) {
+    id cell =
+        preferences::cellForRow(controller.get(), settings_screen::rowNamed(specifiers, label));
+    ASSERT_NE(cell, nil) << label;
+    Ivar held = class_getInstanceVariable(object_getClass(cell), "listController");
+    ASSERT_EQ(object_getIvar(cell, held), controller.get()) << label;
+  }
+  EXPECT_EQ(ns::retainCount(controller.get()), before);
+}
+
 }  // namespace
