@@ -93,8 +93,8 @@ std::vector<std::string> differences(const State& meant, const State& state) {
   return lines;
 }
 
-// The seed of random order `i`: a stream of its own for each order, all of them fixed by `seed`
-// (--seed), so that a run repeats.
+// Random order number `i` draws from a generator of its own, started from --seed and `i`, so
+// that a run with the same --seed draws the same orders.
 uint64_t seedOf(uint64_t seed, uint64_t i) {
   uint64_t z = seed + 0x9e3779b97f4a7c15ULL * (i + 1);  // splitmix64
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
